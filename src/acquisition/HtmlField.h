@@ -1,0 +1,21 @@
+// Reading a named field out of an adapter page, the way a browser's
+// "elements by name" look-up would.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace tarnwick {
+
+// Decodes a page body to text: UTF-8 when it is valid UTF-8, Latin-1 otherwise
+// (small embedded web servers often send Latin-1 without saying so).
+QString decodePage(const QByteArray& body);
+
+// The value of the first element in document order whose name attribute is
+// `name`: an input's or button's value attribute (empty when absent), a
+// textarea's text, a select's selected option value. Any other kind of
+// element, or none at all, gives nullopt: the field cannot be read.
+std::optional<QString> findFieldValue(const QByteArray& html, const QString& name);
+
+}  // namespace tarnwick

@@ -1,0 +1,117 @@
+#include "NetworkBrowser.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+#include "HtmlField.h"
+#include "PageUrl.h"
+
+namespace tarnwick {
+
+NetworkBrowser::NetworkBrowser(BrowserLimits limits, QObject* parent)
+    : QObject(parent), limits_(limits) {
+    // One adapter, one page at a time: nothing to cache, nothing to remember.
+    manager_.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    manager_.setAutoDeleteReplies(false);
+}
+
+NetworkBrowser::~NetworkBrowser() { dropReply(); }
+
+void NetworkBrowser::dropReply() {
+    if (!reply_) return;
+    QNetworkReply* r = reply_;
+    reply_ = nullptr;
+    r->disconnect(this);
+    if (r->isRunning()) r->abort();
+    // Deleted here, not with deleteLater(): the cycle pumps events with
+    // processEvents() only, which never carries out deferred deletes queued
+    // from this level, so each reply would otherwise stay for the program's life.
+    delete r;
+}
+
+void NetworkBrowser::navigate(const QString& url) {
+    dropReply();
+    body_.clear();
+    error_.clear();
+    readyState_ = 1;
+
+    const QUrl wire = toRequestUrl(url);
+    if (!wire.isValid() || wire.scheme() != QLatin1String("http") || wire.host().isEmpty()) {
+        fail(QStringLiteral("Invalid address: %1").arg(url));
+        return;
+    }
+    QNetworkRequest request(wire);
+    request.setTransferTimeout(limits_.transferTimeoutMs);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    reply_ = manager_.get(request);
+    // Read as data arrives, so the size limit holds before the body is complete.
+    reply_->setReadBufferSize(64 * 1024);
+    connect(reply_, &QNetworkReply::readyRead, this, &NetworkBrowser::onReadyRead);
+    connect(reply_, &QNetworkReply::finished, this, &NetworkBrowser::onFinished);
+}
+
+void NetworkBrowser::onReadyRead() {
+    if (!reply_) return;
+    const qint64 declared =
+        reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (declared > limits_.maxBodyBytes) {
+        fail(QStringLiteral("Page larger than %1 bytes").arg(limits_.maxBodyBytes));
+        return;
+    }
+    body_ += reply_->readAll();
+    if (body_.size() > limits_.maxBodyBytes)
+        fail(QStringLiteral("Page larger than %1 bytes").arg(limits_.maxBodyBytes));
+}
+
+void NetworkBrowser::onFinished() {
+    if (!reply_ || readyState_ == kComplete) return;
+    const QNetworkReply::NetworkError err = reply_->error();
+    // HTTP error statuses (404, 500...) still deliver the device's own page, as
+    // a browser shows it; a failure of the connection or the transfer does not.
+    const bool httpStatusError = err >= QNetworkReply::ContentAccessDenied &&
+                                 err <= QNetworkReply::UnknownContentError;
+    if (err != QNetworkReply::NoError && !httpStatusError) {
+        fail(reply_->errorString());
+        return;
+    }
+    body_ += reply_->readAll();
+    if (body_.size() > limits_.maxBodyBytes) {
+        fail(QStringLiteral("Page larger than %1 bytes").arg(limits_.maxBodyBytes));
+        return;
+    }
+    readyState_ = kComplete;
+}
+
+void NetworkBrowser::fail(const QString& why) {
+    error_ = why;
+    body_.clear();
+    body_.squeeze();
+    readyState_ = kComplete;
+    if (reply_) {
+        reply_->disconnect(this);
+        if (reply_->isRunning()) reply_->abort();
+    }
+}
+
+void NetworkBrowser::stop() {
+    if (readyState_ != kComplete && reply_) fail(QStringLiteral("Stopped"));
+}
+
+std::optional<QString> NetworkBrowser::fieldValue(const QString& name) const {
+    if (readyState_ != kComplete || body_.isEmpty()) return std::nullopt;
+    return findFieldValue(body_, name);
+}
+
+void QtEventPump::waitForEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    // Carry out deleteLater() calls made at this level, which processEvents()
+    // alone leaves queued while no event loop runs.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+}  // namespace tarnwick
