@@ -1,0 +1,164 @@
+// The sensors behind the simulated adapter: scratchpad layout and CRC, power-on
+// value, conversions and drift.
+#include <QString>
+#include <set>
+
+#include "CRCRoutines.h"
+#include "SimTestSupport.h"
+
+using namespace simtest;
+
+namespace {
+
+bool accepted(const std::string& reply) {
+    return CRCRoutines::AcceptReply(QString::fromStdString(reply));
+}
+
+// Temperature in degrees C from a reply's word (characters 3-6, LSB first).
+double celsius(const std::string& reply) {
+    const int lsb = std::stoi(reply.substr(2, 2), nullptr, 16);
+    const int msb = std::stoi(reply.substr(4, 2), nullptr, 16);
+    return static_cast<std::int16_t>(msb << 8 | lsb) / 16.0;
+}
+
+bool upperHex(const std::string& text) {
+    return text.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+}
+
+}  // namespace
+
+class SimAdapterScratchpad : public AdapterFixture {};
+
+TEST_F(SimAdapterScratchpad, EverySensorReads85CAfterPowerOn) {
+    startWith(instant());
+    const std::string id = lock();
+    for (const std::string& address : simadapter::rosterIds()) {
+        const std::string reply = readReply(address, id);
+        EXPECT_EQ(reply, "BE50054B467FFF0C101C") << address;
+        EXPECT_TRUE(accepted(reply)) << address;
+    }
+}
+
+TEST_F(SimAdapterScratchpad, ConvertedReadingsPassTheCrcAndDifferBetweenSensors) {
+    startWith(instant());
+    const std::string id = lock();
+    std::set<std::string> words;
+    for (const std::string& address : simadapter::rosterIds()) {
+        const std::string reply = convertAndRead(address, id);
+        ASSERT_EQ(reply.size(), 20u) << address;
+        EXPECT_TRUE(upperHex(reply)) << reply;
+        EXPECT_EQ(reply.substr(0, 2), "BE");
+        EXPECT_EQ(reply.substr(10, 8), "7FFF0C10") << "configuration and fixed bytes";
+        EXPECT_TRUE(accepted(reply)) << reply;
+        EXPECT_NE(reply.substr(2, 4), "5005");
+        EXPECT_GT(celsius(reply), 10.0) << reply;
+        EXPECT_LT(celsius(reply), 35.0) << reply;
+        words.insert(reply.substr(2, 4));
+    }
+    EXPECT_GT(words.size(), 8u) << "sensors should not all read the same";
+}
+
+TEST_F(SimAdapterScratchpad, FixedTemperaturesGiveTheirTwelveBitWords) {
+    startWith(instant());
+    const std::string id = lock();
+    const std::pair<double, std::string> cases[] = {
+        {25.0625, "9101"}, {-10.125, "5EFF"}, {0.0, "0000"},
+        {125.0, "D007"},   {-55.0, "90FC"},   {-0.5, "F8FF"},
+    };
+    for (const auto& [c, word] : cases) {
+        adapter->setTemperature(sensor(3), c);
+        const std::string reply = convertAndRead(sensor(3), id);
+        EXPECT_EQ(reply.substr(2, 4), word) << c;
+        EXPECT_TRUE(accepted(reply)) << reply;
+    }
+    adapter->setTemperature(sensor(3), 300.0);
+    EXPECT_EQ(convertAndRead(sensor(3), id).substr(2, 4), "D007") << "clamped to +125 C";
+}
+
+TEST_F(SimAdapterScratchpad, AddressIsMatchedWhateverItsCase) {
+    simadapter::Options o = instant();
+    o.temperatureC[sensor(0)] = 25.0625;
+    startWith(o);
+    const std::string id = lock();
+    std::string address = sensor(0);
+    for (char& c : address) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(convertAndRead(address, id).substr(2, 4), "9101");
+}
+
+TEST_F(SimAdapterScratchpad, DriftStaysWithinAFewDegreesAndRepeatsWithTheSeed) {
+    auto series = [this](std::uint64_t seed) {
+        simadapter::Options o = instant();
+        o.seed = seed;
+        startWith(o);
+        const std::string id = lock();
+        std::vector<double> values;
+        for (int i = 0; i < 100; ++i) values.push_back(celsius(convertAndRead(sensor(5), id)));
+        adapter->stop();
+        return values;
+    };
+    const auto first = series(7);
+    const auto again = series(7);
+    const auto other = series(8);
+    EXPECT_EQ(first, again);
+    EXPECT_NE(first, other);
+    const auto [lo, hi] = std::minmax_element(first.begin(), first.end());
+    EXPECT_GT(*hi - *lo, 0.0) << "temperature should move";
+    EXPECT_LE(*hi - *lo, 4.0) << "but only a little";
+}
+
+TEST_F(SimAdapterScratchpad, ReadDuringConversionIsAllOnes) {
+    simadapter::Options o = instant();
+    o.conversionMsFor[sensor(1)] = 60000;
+    startWith(o);
+    const std::string id = lock();
+    EXPECT_EQ(result("44", sensor(1), id), "44");
+    EXPECT_EQ(readReply(sensor(1), id), "BEFFFFFFFFFFFFFFFFFF");
+    EXPECT_EQ(readReply(sensor(1), id), "BEFFFFFFFFFFFFFFFFFF");
+    EXPECT_TRUE(accepted(convertAndRead(sensor(2), id))) << "other sensors are not held up";
+}
+
+TEST_F(SimAdapterScratchpad, ReadingAppearsOnceTheConversionTimeHasPassed) {
+    simadapter::Options o;
+    o.conversionMs = 100;
+    o.temperatureC[sensor(0)] = 21.5;
+    startWith(o);
+    const std::string id = lock();
+    result("44", sensor(0), id);
+    std::vector<std::string> replies;
+    ASSERT_TRUE(eventually([&] {
+        replies.push_back(readReply(sensor(0), id));
+        return replies.back() != "BEFFFFFFFFFFFFFFFFFF";
+    }));
+    EXPECT_EQ(replies.back().substr(2, 4), "5801");
+    EXPECT_TRUE(accepted(replies.back()));
+    EXPECT_EQ(readReply(sensor(0), id), replies.back()) << "the reading stays once converted";
+}
+
+TEST_F(SimAdapterScratchpad, MissingAndDisconnectedSensorsAnswerAllOnes) {
+    simadapter::Options o = instant();
+    o.sensors = {sensor(0), sensor(1), sensor(2)};
+    o.disconnected = {sensor(1)};
+    startWith(o);
+    const std::string id = lock();
+    const std::string allOnes(20, 'F');
+    EXPECT_EQ(convertAndRead("0123456789ABCD28", id), allOnes) << "unknown address";
+    EXPECT_EQ(convertAndRead(sensor(7), id), allOnes) << "roster sensor not on this bus";
+    EXPECT_EQ(convertAndRead(sensor(1), id), allOnes) << "disconnected";
+    EXPECT_TRUE(accepted(convertAndRead(sensor(0), id)));
+
+    adapter->setDisconnected(sensor(0), true);
+    EXPECT_EQ(convertAndRead(sensor(0), id), allOnes);
+    adapter->setDisconnected(sensor(1), false);
+    EXPECT_TRUE(accepted(convertAndRead(sensor(1), id))) << "reconnected";
+}
+
+TEST_F(SimAdapterScratchpad, ReadSlotsAreTheAndOfMasterAndSensor) {
+    startWith(instant());
+    const std::string id = lock();
+    // Fewer read slots return the first scratchpad bytes only; zeros written stay zeros;
+    // slots past the ninth byte read ones.
+    EXPECT_EQ(result("BEFFFF", sensor(0), id), "BE5005");
+    EXPECT_EQ(result("BE00FF", sensor(0), id), "BE0005");
+    EXPECT_EQ(result("BEFFFFFFFFFFFFFFFFFFFF", sensor(0), id), "BE50054B467FFF0C101CFF");
+    EXPECT_EQ(result("CC", sensor(0), id), "CC") << "other commands echo";
+}

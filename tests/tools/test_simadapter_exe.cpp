@@ -1,0 +1,166 @@
+// The tarnwick-simadapter executable, run as a child process.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "SimTestSupport.h"
+
+using namespace simtest;
+
+namespace {
+
+struct Child {
+    pid_t pid = -1;
+    FILE* out = nullptr;  // the child's stdout
+
+    ~Child() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        if (out) std::fclose(out);
+    }
+
+    // Runs the executable with `args`; stdout comes through `out`, stderr is dropped.
+    bool spawn(std::vector<std::string> args) {
+        int fds[2];
+        if (::pipe(fds) != 0) return false;
+        args.insert(args.begin(), SIMADAPTER_EXE);
+        pid = ::fork();
+        if (pid == 0) {
+            ::dup2(fds[1], STDOUT_FILENO);
+            if (FILE* null = std::fopen("/dev/null", "w")) ::dup2(fileno(null), STDERR_FILENO);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        out = ::fdopen(fds[0], "r");
+        return pid > 0 && out;
+    }
+
+    std::string readAll() {
+        std::string text;
+        char buffer[1024];
+        while (std::fgets(buffer, sizeof buffer, out)) text += buffer;
+        return text;
+    }
+
+    // Exit status, or -1 when it did not exit normally.
+    int wait() {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+}  // namespace
+
+TEST(SimAdapterExecutable, ServesUntilSigtermAndLogsEachRequest) {
+    const auto log = std::filesystem::temp_directory_path() /
+                     ("simadapter-exe-" + std::to_string(::getpid()) + ".log");
+    std::filesystem::remove(log);
+    Child child;
+    ASSERT_TRUE(child.spawn({"--port", "0", "--conversion-ms", "0", "--temperature",
+                             "9C000000B4A89828=25.0625", "--fault", "lock:missing-field:count=1",
+                             "--log", log.string()}));
+    char line[256] = {};
+    ASSERT_TRUE(std::fgets(line, sizeof line, child.out));
+    int port = 0;
+    ASSERT_EQ(std::sscanf(line, "listening on http://127.0.0.1:%d", &port), 1) << line;
+    ASSERT_GT(port, 0);
+
+    httplib::Client c("127.0.0.1", port);
+    auto first = c.Get("/1Wire/GetLock.html");
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(field(first->body, "LockID_0").has_value()) << "--fault was applied";
+    auto lockPage = c.Get("/1Wire/GetLock.html");
+    ASSERT_TRUE(lockPage);
+    const std::string id = field(lockPage->body, "LockID_0").value_or("");
+    c.Get("/1Wire/WriteBlock.html?Data=44&Address=9C000000B4A89828&LockID=" + id);
+    auto read = c.Get("/1Wire/WriteBlock.html?Data=" + kReadData +
+                      "&Address=9C000000B4A89828&LockID=" + id);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(field(read->body, "ResultData_0"), "BE91014B467FFF0C1070");
+
+    ASSERT_EQ(::kill(child.pid, SIGTERM), 0);
+    EXPECT_EQ(child.wait(), 0);
+
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].substr(24), " /1Wire/GetLock.html");
+    EXPECT_EQ(lines[2].substr(24),
+              " /1Wire/WriteBlock.html?Data=44&Address=9C000000B4A89828&LockID=" + id);
+    std::filesystem::remove(log);
+}
+
+TEST(SimAdapterExecutable, SigintStopsItToo) {
+    Child child;
+    ASSERT_TRUE(child.spawn({"--port", "0"}));
+    char line[256] = {};
+    ASSERT_TRUE(std::fgets(line, sizeof line, child.out));
+    ASSERT_EQ(::kill(child.pid, SIGINT), 0);
+    EXPECT_EQ(child.wait(), 0);
+}
+
+TEST(SimAdapterExecutable, RefusesANonLoopbackHost) {
+    Child child;
+    ASSERT_TRUE(child.spawn({"--host", "0.0.0.0", "--port", "0"}));
+    EXPECT_EQ(child.readAll(), "") << "never listening";
+    EXPECT_EQ(child.wait(), 2);
+}
+
+TEST(SimAdapterExecutable, RejectsBadArguments) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--bogus"},           {"--port"},
+        {"--port", "70000"},   {"--crc-error-rate", "1.5"},
+        {"--sensors", "12"},   {"--fault", "read:explode"},
+        {"--page-delay", "x"}, {"--temperature", "9C000000B4A89828=hot"},
+    };
+    for (const auto& args : cases) {
+        Child child;
+        ASSERT_TRUE(child.spawn(args));
+        EXPECT_EQ(child.readAll(), "") << args[0];
+        EXPECT_EQ(child.wait(), 2) << args[0];
+    }
+}
+
+TEST(SimAdapterExecutable, HelpListsEveryFlag) {
+    Child child;
+    ASSERT_TRUE(child.spawn({"--help"}));
+    const std::string help = child.readAll();
+    EXPECT_EQ(child.wait(), 0);
+    for (const char* flag : {"--host",
+                             "--port",
+                             "--sensors",
+                             "--disconnected",
+                             "--conversion-ms",
+                             "--conversion-ms-for",
+                             "--temperature",
+                             "--delay-ms",
+                             "--page-delay",
+                             "--crc-error-rate",
+                             "--short-reply-rate",
+                             "--long-reply-rate",
+                             "--lowercase",
+                             "--oversize-bytes",
+                             "--fault",
+                             "--lock-wait-ms",
+                             "--seed",
+                             "--log",
+                             "--max-target",
+                             "--keep-alive-s",
+                             "--help"})
+        EXPECT_NE(help.find(flag), std::string::npos) << flag;
+}
