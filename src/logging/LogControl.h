@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+
+#include "LogFile.h"
+
+namespace tarnwick {
+
+// The logging state of the main window: the logging flag, the record counter
+// and the log file, which is open exactly while the flag is -1.
+class LogControl {
+  public:
+    static constexpr std::int16_t kLoggingOff = 0;
+    static constexpr std::int16_t kLoggingOn = -1;
+    static constexpr std::int16_t kCounterStart = 1;
+    static constexpr std::int16_t kCounterMax = 32767;
+
+    struct RecordResult {
+        bool attempted = false;        // logging was on, so a record was tried
+        bool written = false;          // the whole record reached the file
+        std::int16_t shownNumber = 0;  // the number to show for it (when written)
+        QString error;                 // the reason when it was tried and not written
+    };
+
+    // Opens `path` for appending (created when missing) and switches logging
+    // on. On failure returns a message for the user naming the file and the
+    // reason; then nothing changes. Called while logging is already on, it
+    // moves to the new file on success and keeps the current one on failure.
+    std::optional<QString> start(const QString& path);
+
+    // Closes the log file, if one is open, and switches logging off.
+    void stop();
+
+    // While logging is on, writes one record (timestamp of `now` in the
+    // general date format of `locale`, then the words) in one write. A written
+    // record takes the counter's value as its number and advances the counter,
+    // which stops at 32767. A record that could not be written is not counted;
+    // logging stays on and the next call tries again. While logging is off,
+    // does nothing.
+    RecordResult writeRecord(const QStringList& words, const QDateTime& now, const QLocale& locale);
+
+    bool isLogging() const { return flag_ == kLoggingOn; }
+    std::int16_t flag() const { return flag_; }
+    // The number the next written record will show.
+    std::int16_t recordCounter() const { return counter_; }
+    // The name given to the last successful start(); kept after stop().
+    QString fileName() const { return fileName_; }
+
+    // For tests: lets a run begin near the counter's limit.
+    void setRecordCounter(std::int16_t value) { counter_ = value; }
+
+  private:
+    std::int16_t flag_ = kLoggingOff;
+    std::int16_t counter_ = kCounterStart;
+    LogFile file_;
+    QString fileName_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,128 @@
+#include "LogFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace tarnwick {
+
+namespace {
+
+QString reasonFor(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+}  // namespace
+
+LogFile::~LogFile() { close(); }
+
+LogFile::LogFile(LogFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      regular_(std::exchange(other.regular_, false)),
+      path_(std::move(other.path_)) {}
+
+LogFile& LogFile::operator=(LogFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        regular_ = std::exchange(other.regular_, false);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+std::optional<QString> LogFile::open(const QString& path) {
+    close();
+    path_.clear();
+
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty()) return reasonFor(ENOENT);
+
+    // O_NONBLOCK keeps the open from hanging on a named pipe without a reader;
+    // such files are refused below anyway, and the flag is cleared before any
+    // record is written.
+    int fd;
+    do {
+        fd = ::open(name.constData(),
+                    O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return reasonFor(errno);
+
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return reasonFor(error);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return reasonFor(EISDIR);
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode)) {
+        ::close(fd);
+        return QStringLiteral("Not a regular file");
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return reasonFor(error);
+    }
+
+    fd_ = fd;
+    regular_ = S_ISREG(st.st_mode);
+    path_ = path;
+    return std::nullopt;
+}
+
+std::optional<QString> LogFile::append(const QByteArray& record) {
+    if (fd_ < 0) return reasonFor(EBADF);
+
+    const char* data = record.constData();
+    std::size_t left = static_cast<std::size_t>(record.size());
+    std::size_t written = 0;
+    while (left > 0) {
+        const ssize_t n = ::write(fd_, data + written, left);
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+            left -= static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+
+        // A write that takes nothing without an error would loop for ever.
+        const int error = n < 0 ? errno : EIO;
+        QString reason = reasonFor(error);
+        if (written > 0 && regular_) {
+            // With O_APPEND the offset sits just past the bytes written; the
+            // record began `written` bytes before it.
+            const off_t end = ::lseek(fd_, 0, SEEK_CUR);
+            int cut = -1;
+            if (end >= static_cast<off_t>(written)) {
+                do {
+                    cut = ::ftruncate(fd_, end - static_cast<off_t>(written));
+                } while (cut != 0 && errno == EINTR);
+            }
+            if (cut != 0) {
+                reason += QStringLiteral(" (a partial record may remain in the file)");
+            }
+        }
+        return reason;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> LogFile::close() {
+    if (fd_ < 0) return std::nullopt;
+    const int fd = std::exchange(fd_, -1);
+    regular_ = false;
+    // Linux releases the descriptor even when close reports an error, so it
+    // is never retried (a retry could close a descriptor opened meanwhile).
+    if (::close(fd) != 0 && errno != EINTR) return reasonFor(errno);
+    return std::nullopt;
+}
+
+}  // namespace tarnwick

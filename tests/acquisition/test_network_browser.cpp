@@ -1,0 +1,222 @@
+// The real page browser against the simulated adapter and a few raw sockets.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include "../TestPrinters.h"
+#include "AcquisitionCycle.h"
+#include "NetworkBrowser.h"
+#include "PageUrl.h"
+#include "SimAdapter.h"
+
+using namespace tarnwick;
+
+namespace {
+
+QString address(const simadapter::Adapter& sim) {
+    return QStringLiteral("127.0.0.1:%1").arg(sim.port());
+}
+
+// Loads a page the way the cycle does; gives up (test failure) after `limitMs`.
+void load(NetworkBrowser& b, const QString& url, int limitMs = 5000) {
+    QtEventPump pump;
+    QElapsedTimer t;
+    t.start();
+    b.navigate(url);
+    while (b.readyState() != PageBrowser::kComplete && t.elapsed() < limitMs) pump.waitForEvents();
+    ASSERT_EQ(b.readyState(), PageBrowser::kComplete) << "page did not complete: " << url.toStdString();
+}
+
+simadapter::Options quickBus() {
+    simadapter::Options o;
+    o.conversionMs = 0;
+    return o;
+}
+
+}  // namespace
+
+TEST(NetworkBrowser, LoadsPagesAndReadsTheirFields) {
+    simadapter::Adapter sim(quickBus());
+    ASSERT_TRUE(sim.start());
+    NetworkBrowser b;
+    EXPECT_EQ(b.readyState(), 0);
+    load(b, lockPageUrl(address(sim)));
+    const std::optional<QString> lock = b.fieldValue("LockID_0");
+    ASSERT_TRUE(lock.has_value());
+    EXPECT_FALSE(lock->isEmpty());
+    EXPECT_TRUE(b.pageSource().contains("LockID_0"));
+
+    load(b, readPageUrl(address(sim), "9C000000B4A89828", *lock));
+    const std::optional<QString> reply = b.fieldValue("ResultData_0");
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->size(), 20);
+    EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "fields belong to the page loaded last";
+}
+
+TEST(NetworkBrowser, FailedLoadsCompleteWithoutFields) {
+    simadapter::Adapter sim(quickBus());
+    ASSERT_TRUE(sim.start());
+    NetworkBrowser b(BrowserLimits{300, 1 << 20});
+
+    sim.addFault({simadapter::PageKind::Lock, simadapter::Fault::Stall, "", 1, 1});
+    load(b, lockPageUrl(address(sim)));
+    EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "stalled page ends with the timeout";
+    EXPECT_FALSE(b.lastError().isEmpty());
+
+    sim.clearFaults();
+    sim.addFault({simadapter::PageKind::Lock, simadapter::Fault::Drop, "", 1, 1});
+    load(b, lockPageUrl(address(sim)));
+    EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "dropped connection";
+
+    sim.clearFaults();
+    sim.addFault({simadapter::PageKind::Lock, simadapter::Fault::Oversize, "", 1, 1});
+    load(b, lockPageUrl(address(sim)));
+    EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "over 1 MiB";
+    EXPECT_TRUE(b.pageSource().isEmpty()) << "nothing of an oversized page is kept";
+
+    sim.clearFaults();
+    load(b, lockPageUrl(address(sim)));
+    EXPECT_TRUE(b.fieldValue("LockID_0").has_value()) << "the next page loads as usual";
+}
+
+TEST(NetworkBrowser, RefusedConnectionCompletesWithoutFields) {
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    NetworkBrowser b;
+    load(b, lockPageUrl(QStringLiteral("127.0.0.1:%1").arg(port)));
+    EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt);
+    EXPECT_FALSE(b.lastError().isEmpty());
+}
+
+TEST(NetworkBrowser, ErrorStatusPagesAreStillPages) {
+    simadapter::Adapter sim(quickBus());
+    ASSERT_TRUE(sim.start());
+    NetworkBrowser b;
+    load(b, QStringLiteral("http://%1/1Wire/NoSuchPage.html").arg(address(sim)));
+    EXPECT_FALSE(b.pageSource().isEmpty());
+    load(b, releasePageUrl(address(sim), "not-a-lock"));
+    EXPECT_FALSE(b.pageSource().isEmpty());
+}
+
+TEST(NetworkBrowser, StopAbandonsALoadUnderWay) {
+    simadapter::Adapter sim(quickBus());
+    ASSERT_TRUE(sim.start());
+    sim.addFault({simadapter::PageKind::Lock, simadapter::Fault::Stall, "", 1, 1});
+    NetworkBrowser b;
+    b.navigate(lockPageUrl(address(sim)));
+    QtEventPump pump;
+    while (sim.stalledPages() == 0) pump.waitForEvents();
+    b.stop();
+    EXPECT_EQ(b.readyState(), PageBrowser::kComplete);
+    EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt);
+}
+
+// What goes on the wire for a lock identifier full of characters that have
+// no place in a URL: one request line, nothing injected, nothing cut.
+TEST(NetworkBrowser, OddLockIdentifiersCannotBreakTheRequestLine) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QByteArray received;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket* s = server.nextPendingConnection();
+        QObject::connect(s, &QTcpSocket::readyRead, [&, s] {
+            received += s->readAll();
+            if (received.contains("\r\n\r\n")) {
+                s->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                s->disconnectFromHost();
+            }
+        });
+    });
+    NetworkBrowser b;
+    const QString addr = QStringLiteral("127.0.0.1:%1").arg(server.serverPort());
+    load(b, releasePageUrl(addr, "12 34\r\nX-Injected: 1\r\n#frag"));
+    const QList<QByteArray> lines = received.split('\n');
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines[0].trimmed(),
+              "GET /1Wire/ReleaseLock.html?LockID=12%2034%0D%0AX-Injected:%201%0D%0A%23frag HTTP/1.1");
+    for (const QByteArray& l : lines) EXPECT_FALSE(l.startsWith("X-Injected")) << l.toStdString();
+}
+
+namespace {
+
+struct NullView : CycleView {
+    void showAddress(const QString&) override {}
+    void showPage(const QByteArray&) override {}
+    void makeVisible() override {}
+    void showSensor(int, const QString&) override {}
+    void passCompleted(const QStringList& w) override {
+        records.push_back(w);
+        if (static_cast<int>(records.size()) == stopAfter && cycle) cycle->stop();
+    }
+    std::vector<QStringList> records;
+    int stopAfter = 1;
+    AcquisitionCycle* cycle = nullptr;
+};
+
+QStringList targets(const simadapter::Adapter& sim) {
+    QStringList out;
+    for (const auto& r : sim.requests()) out << QString::fromStdString(r.target);
+    return out;
+}
+
+}  // namespace
+
+TEST(CycleEndToEnd, PassesAgainstTheSimulatedAdapter) {
+    simadapter::Options o;
+    o.conversionMs = 0;
+    o.temperatureC["9C000000B4A89828"] = 25.0625;
+    simadapter::Adapter sim(o);
+    ASSERT_TRUE(sim.start());
+    NetworkBrowser browser;
+    QtEventPump pump;
+    SteadyClock clock;
+    NullView view;
+    AcquisitionCycle cycle(browser, pump, clock, view);
+    view.cycle = &cycle;
+    view.stopAfter = 2;
+    cycle.setAdapterAddress(address(sim));
+    cycle.setIdentifiers(compiledRoster());
+    cycle.run();
+
+    const QStringList t = targets(sim);
+    ASSERT_EQ(t.size(), 2 * 26);
+    const QString lock = cycle.lockId();
+    EXPECT_EQ(t[26], "/1Wire/GetLock.html");
+    EXPECT_EQ(t[27], "/1Wire/WriteBlock.html?Data=44&Address=9C000000B4A89828&LockID=" + lock);
+    EXPECT_EQ(t[39],
+              "/1Wire/WriteBlock.html?Data=BEFFFFFFFFFFFFFFFFFF&Address=9C000000B4A89828&LockID=" +
+                  lock);
+    EXPECT_EQ(t[51], "/1Wire/ReleaseLock.html?LockID=" + lock);
+    ASSERT_EQ(view.records.size(), 2u);
+    EXPECT_EQ(view.records[1][0], "9101") << "25.0625 C as the sensor sends it";
+    for (const QString& w : view.records[1]) EXPECT_NE(w, "0000");
+}
+
+TEST(CycleEndToEnd, ConvertingSensorsAreReadAgainWithoutANewConversion) {
+    simadapter::Options o;
+    o.conversionMs = 150;
+    simadapter::Adapter sim(o);
+    ASSERT_TRUE(sim.start());
+    NetworkBrowser browser;
+    QtEventPump pump;
+    SteadyClock clock;
+    NullView view;
+    AcquisitionCycle cycle(browser, pump, clock, view);
+    view.cycle = &cycle;
+    cycle.setAdapterAddress(address(sim));
+    cycle.setIdentifiers(compiledRoster());
+    cycle.run();
+
+    const QStringList t = targets(sim);
+    EXPECT_EQ(t.filter("Data=44&").size(), 12);
+    EXPECT_GT(t.filter("Data=BE").size(), 12) << "the first reads came back all ones";
+    for (const QString& w : view.records.at(0)) {
+        EXPECT_NE(w, "FFFF");
+        EXPECT_NE(w, "0000");
+    }
+}
