@@ -27,7 +27,7 @@ using namespace tarnwick;
 namespace {
 
 class Simulator {
-public:
+  public:
     explicit Simulator(const QStringList& extra) {
         proc_.setProgram(QStringLiteral(TARNWICK_SIMADAPTER_PATH));
         proc_.setArguments(QStringList{"--host", "127.0.0.1", "--port", "0"} + extra);
@@ -39,7 +39,8 @@ public:
         const QString line = QString::fromUtf8(proc_.readLine()).trimmed();
         // "listening on http://127.0.0.1:PORT"
         address_ = line.section(QStringLiteral("http://"), 1);
-        if (address_.isEmpty()) qFatal("unexpected first line from the simulator: %s", qPrintable(line));
+        if (address_.isEmpty())
+            qFatal("unexpected first line from the simulator: %s", qPrintable(line));
     }
     ~Simulator() {
         proc_.terminate();
@@ -47,7 +48,7 @@ public:
     }
     const QString& address() const { return address_; }
 
-private:
+  private:
     QProcess proc_;
     QString address_;
 };
@@ -136,8 +137,9 @@ void throughput(double seconds) {
         const double elapsed =
             runCycle(sim.address(), sensors, view, [&] { return t.elapsed() >= seconds * 1000; });
         const double perRequest = elapsed / view.requests;
-        const double curl = curlSecondsPerRequest(sim.address(), sensors,
-                                                  static_cast<int>(std::min<std::uint64_t>(view.requests, 200'000)));
+        const double curl = curlSecondsPerRequest(
+            sim.address(), sensors,
+            static_cast<int>(std::min<std::uint64_t>(view.requests, 200'000)));
         std::printf(
             "throughput %2d sensors: %llu passes, %llu requests in %.1f s = %.1f passes/s, %.0f "
             "requests/s, %.3f ms/request; curl keep-alive %.3f ms/request; ratio %.2f\n",

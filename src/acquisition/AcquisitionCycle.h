@@ -16,7 +16,7 @@ namespace tarnwick {
 
 // What the cycle shows and asks of the main window.
 class CycleView {
-public:
+  public:
     virtual ~CycleView() = default;
     // The address of the page request under way (the address line).
     virtual void showAddress(const QString& url) = 0;
@@ -41,7 +41,7 @@ struct CycleTiming {
 };
 
 class AcquisitionCycle {
-public:
+  public:
     AcquisitionCycle(PageBrowser& browser, EventPump& pump, Clock& clock, CycleView& view,
                      CycleTiming timing = {});
 
@@ -68,7 +68,7 @@ public:
     const QString& currentUrl() const { return currentUrl_; }
     std::uint64_t passCount() const { return passes_; }
 
-private:
+  private:
     void requestPage(const QString& url);
     void readSensor(int slot);
 

@@ -121,9 +121,8 @@ QString decodePage(const QByteArray& body) {
 std::optional<QString> findFieldValue(const QByteArray& html, const QString& name) {
     const QByteArray utf8 = decodePage(html).toUtf8();
     const QByteArray wanted = name.toUtf8();
-    std::unique_ptr<GumboOutput, OutputDeleter> doc(
-        gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(),
-                                 static_cast<size_t>(utf8.size())));
+    std::unique_ptr<GumboOutput, OutputDeleter> doc(gumbo_parse_with_options(
+        &kGumboDefaultOptions, utf8.constData(), static_cast<size_t>(utf8.size())));
     if (!doc) return std::nullopt;
     const GumboNode* hit = findByName(doc->root, wanted.constData());
     if (!hit) return std::nullopt;

@@ -57,8 +57,7 @@ void NetworkBrowser::navigate(const QString& url) {
 
 void NetworkBrowser::onReadyRead() {
     if (!reply_) return;
-    const qint64 declared =
-        reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    const qint64 declared = reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     if (declared > limits_.maxBodyBytes) {
         fail(QStringLiteral("Page larger than %1 bytes").arg(limits_.maxBodyBytes));
         return;
@@ -73,8 +72,8 @@ void NetworkBrowser::onFinished() {
     const QNetworkReply::NetworkError err = reply_->error();
     // HTTP error statuses (404, 500...) still deliver the device's own page, as
     // a browser shows it; a failure of the connection or the transfer does not.
-    const bool httpStatusError = err >= QNetworkReply::ContentAccessDenied &&
-                                 err <= QNetworkReply::UnknownContentError;
+    const bool httpStatusError =
+        err >= QNetworkReply::ContentAccessDenied && err <= QNetworkReply::UnknownContentError;
     if (err != QNetworkReply::NoError && !httpStatusError) {
         fail(reply_->errorString());
         return;

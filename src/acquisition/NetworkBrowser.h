@@ -21,7 +21,7 @@ struct BrowserLimits {
 
 class NetworkBrowser : public QObject, public PageBrowser {
     Q_OBJECT
-public:
+  public:
     explicit NetworkBrowser(BrowserLimits limits = {}, QObject* parent = nullptr);
     ~NetworkBrowser() override;
 
@@ -34,7 +34,7 @@ public:
     // Why the last load failed, empty when it did not.
     QString lastError() const { return error_; }
 
-private:
+  private:
     void onReadyRead();
     void onFinished();
     void fail(const QString& why);
@@ -50,16 +50,16 @@ private:
 
 // Pumps the Qt event queue of this thread, blocking while it is empty.
 class QtEventPump : public EventPump {
-public:
+  public:
     void waitForEvents() override;
 };
 
 class SteadyClock : public Clock {
-public:
+  public:
     SteadyClock() { timer_.start(); }
     qint64 monotonicMs() const override { return timer_.elapsed(); }
 
-private:
+  private:
     QElapsedTimer timer_;
 };
 

@@ -9,7 +9,7 @@
 namespace tarnwick {
 
 class PageBrowser {
-public:
+  public:
     static constexpr int kComplete = 4;
 
     virtual ~PageBrowser() = default;
@@ -30,14 +30,14 @@ public:
 // Lets the cycle wait: hands pending window and network events to their
 // handlers, and sleeps until there is at least one when there is none.
 class EventPump {
-public:
+  public:
     virtual ~EventPump() = default;
     virtual void waitForEvents() = 0;
 };
 
 // Time as the cycle and the record writer see it.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual qint64 monotonicMs() const = 0;
 };

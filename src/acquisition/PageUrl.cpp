@@ -12,8 +12,18 @@ bool isHex(char c) {
 bool mustEscape(unsigned char c) {
     if (c <= 0x20 || c >= 0x7F) return true;
     switch (c) {
-        case '"': case '#': case '<': case '>': case '\\': case '^': case '`':
-        case '{': case '|': case '}': case '[': case ']':
+        case '"':
+        case '#':
+        case '<':
+        case '>':
+        case '\\':
+        case '^':
+        case '`':
+        case '{':
+        case '|':
+        case '}':
+        case '[':
+        case ']':
             return true;
         default:
             return false;

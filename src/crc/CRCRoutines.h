@@ -12,7 +12,7 @@ namespace CRCRoutines {
 
 // Raised when a character pair handed to the CRC is not hexadecimal.
 class ConversionError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

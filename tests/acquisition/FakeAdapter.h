@@ -26,7 +26,7 @@ struct Events {
 };
 
 class Browser : public tarnwick::PageBrowser {
-public:
+  public:
     explicit Browser(Events& ev) : ev_(ev) {}
 
     // Page for an address; the default answers like a healthy adapter.
@@ -61,7 +61,7 @@ public:
     int locks = 0;
     int stopCalls = 0;
 
-private:
+  private:
     Events& ev_;
     QString pending_;
     QByteArray body_;
@@ -70,7 +70,7 @@ private:
 
 // Each wait advances the clock, runs the test's hook, then completes the page.
 class Pump : public tarnwick::EventPump, public tarnwick::Clock {
-public:
+  public:
     explicit Pump(Browser& b) : browser_(b) {}
     void waitForEvents() override {
         ++waits;
@@ -86,12 +86,12 @@ public:
     qint64 stepMs = 100;
     int waits = 0;
 
-private:
+  private:
     Browser& browser_;
 };
 
 class View : public tarnwick::CycleView {
-public:
+  public:
     explicit View(Events& ev) : ev_(ev) {}
     void showAddress(const QString& url) override { address = url; }
     void showPage(const QByteArray& html) override { page = html; }
@@ -114,7 +114,7 @@ public:
     std::vector<QStringList> records;
     std::function<void()> onPass;
 
-private:
+  private:
     Events& ev_;
 };
 

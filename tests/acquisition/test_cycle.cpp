@@ -186,17 +186,18 @@ TEST(CycleRead, BoundIsSettable) {
 
 TEST(CycleRead, RejectedRepliesBecomeZeros) {
     Rig rig;
-    const QStringList replies = {
-        "BE50054B467FFF0C101D",   // wrong CRC
-        "BE50054B467FFF0C101",    // 19 characters
-        "BE50054B467FFF0C101C0",  // 21 characters
-        "BE50054B467FFF0C1Z1C",   // not hex
-        "BE50054b467fff0c101c",   // lower-case CRC field
-        "",                       // empty value
-        "BE",                     // word from a short reply
-        "XX50054B467FFF0C101C",   // the echo is not checked: accepted
-        "BE50054b467fff0c101C",   // lower-case data: accepted
-        fake::kGood2, fake::kGood1, fake::kGood1};
+    const QStringList replies = {"BE50054B467FFF0C101D",   // wrong CRC
+                                 "BE50054B467FFF0C101",    // 19 characters
+                                 "BE50054B467FFF0C101C0",  // 21 characters
+                                 "BE50054B467FFF0C1Z1C",   // not hex
+                                 "BE50054b467fff0c101c",   // lower-case CRC field
+                                 "",                       // empty value
+                                 "BE",                     // word from a short reply
+                                 "XX50054B467FFF0C101C",   // the echo is not checked: accepted
+                                 "BE50054b467fff0c101C",   // lower-case data: accepted
+                                 fake::kGood2,
+                                 fake::kGood1,
+                                 fake::kGood1};
     rig.browser.serve = [&](const QString& url) -> QByteArray {
         if (url.contains("Data=BE")) {
             const IdentifierTable ids = compiledRoster();
@@ -208,8 +209,8 @@ TEST(CycleRead, RejectedRepliesBecomeZeros) {
     };
     rig.runPasses(1);
     EXPECT_EQ(rig.view.records.at(0),
-              QStringList({"0000", "0000", "0000", "0000", "0000", "0000", "0000", "5005",
-                           "5005", "5B01", "5005", "5005"}));
+              QStringList({"0000", "0000", "0000", "0000", "0000", "0000", "0000", "5005", "5005",
+                           "5B01", "5005", "5005"}));
 }
 
 TEST(CycleRoster, AnEmptyActiveSlotGetsNoPagesAndKeepsItsWord) {

@@ -27,7 +27,8 @@ void load(NetworkBrowser& b, const QString& url, int limitMs = 5000) {
     t.start();
     b.navigate(url);
     while (b.readyState() != PageBrowser::kComplete && t.elapsed() < limitMs) pump.waitForEvents();
-    ASSERT_EQ(b.readyState(), PageBrowser::kComplete) << "page did not complete: " << url.toStdString();
+    ASSERT_EQ(b.readyState(), PageBrowser::kComplete)
+        << "page did not complete: " << url.toStdString();
 }
 
 simadapter::Options quickBus() {
@@ -137,8 +138,9 @@ TEST(NetworkBrowser, OddLockIdentifiersCannotBreakTheRequestLine) {
     load(b, releasePageUrl(addr, "12 34\r\nX-Injected: 1\r\n#frag"));
     const QList<QByteArray> lines = received.split('\n');
     ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines[0].trimmed(),
-              "GET /1Wire/ReleaseLock.html?LockID=12%2034%0D%0AX-Injected:%201%0D%0A%23frag HTTP/1.1");
+    EXPECT_EQ(
+        lines[0].trimmed(),
+        "GET /1Wire/ReleaseLock.html?LockID=12%2034%0D%0AX-Injected:%201%0D%0A%23frag HTTP/1.1");
     for (const QByteArray& l : lines) EXPECT_FALSE(l.startsWith("X-Injected")) << l.toStdString();
 }
 
@@ -188,9 +190,9 @@ TEST(CycleEndToEnd, PassesAgainstTheSimulatedAdapter) {
     const QString lock = cycle.lockId();
     EXPECT_EQ(t[26], "/1Wire/GetLock.html");
     EXPECT_EQ(t[27], "/1Wire/WriteBlock.html?Data=44&Address=9C000000B4A89828&LockID=" + lock);
-    EXPECT_EQ(t[39],
-              "/1Wire/WriteBlock.html?Data=BEFFFFFFFFFFFFFFFFFF&Address=9C000000B4A89828&LockID=" +
-                  lock);
+    EXPECT_EQ(
+        t[39],
+        "/1Wire/WriteBlock.html?Data=BEFFFFFFFFFFFFFFFFFF&Address=9C000000B4A89828&LockID=" + lock);
     EXPECT_EQ(t[51], "/1Wire/ReleaseLock.html?LockID=" + lock);
     ASSERT_EQ(view.records.size(), 2u);
     EXPECT_EQ(view.records[1][0], "9101") << "25.0625 C as the sensor sends it";

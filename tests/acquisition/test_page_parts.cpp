@@ -64,9 +64,9 @@ TEST(HtmlFieldLookup, KindsOfElements) {
     EXPECT_EQ(findFieldValue("<input name=F>", "F"), QString(""));
     EXPECT_EQ(findFieldValue("<button name=F value=b>label</button>", "F"), QString("b"));
     EXPECT_EQ(findFieldValue("<textarea name=F>BE00&amp;11</textarea>", "F"), QString("BE00&11"));
-    EXPECT_EQ(findFieldValue("<select name=F><option value=1>a<option value=2 selected>b</select>",
-                             "F"),
-              QString("2"));
+    EXPECT_EQ(
+        findFieldValue("<select name=F><option value=1>a<option value=2 selected>b</select>", "F"),
+        QString("2"));
     EXPECT_EQ(findFieldValue("<select name=F><option>  x  y </option><option>z</select>", "F"),
               QString("x y"));
     EXPECT_EQ(findFieldValue("<select name=F></select>", "F"), QString(""));

@@ -101,7 +101,8 @@ TEST(AcceptanceRule, AnySingleChangedDataCharacterIsRejected) {
 
 TEST(AcceptanceRule, CaseAndLengthAndJunk) {
     EXPECT_TRUE(AcceptReply(reply("BE 50 05 4b 46 7f ff 0c 10 1C"))) << "lower-case data is read";
-    EXPECT_FALSE(AcceptReply(reply("BE 50 05 4B 46 7F FF 0C 10 1c"))) << "the field compares exactly";
+    EXPECT_FALSE(AcceptReply(reply("BE 50 05 4B 46 7F FF 0C 10 1c")))
+        << "the field compares exactly";
     EXPECT_FALSE(AcceptReply(reply("BE 50 05 4B 46 7F FF 0C 10 1")));
     EXPECT_FALSE(AcceptReply(reply("BE 50 05 4B 46 7F FF 0C 10 1C 1C")));
     EXPECT_FALSE(AcceptReply(QString()));

@@ -1,0 +1,8 @@
+// The program's start-up: creates the main window and shows it. Showing runs
+// the window's load handling, which polls the adapter until the window is
+// unloaded; then the start-up returns the program's exit status.
+#pragma once
+
+#include "MainServices.h"
+
+int MainForm(MainServices services = {});

@@ -1,0 +1,25 @@
+// The main window's client area. Its children keep the positions they were
+// given, except the two docked bars: the top bar stays at the top edge and the
+// bottom bar at the bottom edge, both across the full width.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class ClientArea : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ClientArea(QWidget* parent = nullptr);
+
+    // The bars keep the heights they have when docked.
+    void dockBars(QWidget* top, QWidget* bottom);
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void placeBars();
+
+    QPointer<QWidget> m_top;
+    QPointer<QWidget> m_bottom;
+};

@@ -1,0 +1,51 @@
+// The main window's status bar: three panels, left to right a text panel that
+// takes all spare width, the current date (short date form of the locale) and
+// the current time (hours and minutes, short time form of the locale). The bar
+// keeps panels 2 and 3 current by itself: a timer re-reads the clock just after
+// every change of minute.
+#pragma once
+
+#include <QDateTime>
+#include <QStatusBar>
+#include <array>
+#include <functional>
+
+class QLabel;
+class QTimer;
+
+class ClockStatusBar : public QStatusBar {
+    Q_OBJECT
+  public:
+    using Clock = std::function<QDateTime()>;
+    static constexpr int kPanelCount = 3;
+
+    // `panelMinimumWidth` (pixels) is the least width of every panel; panels 2
+    // and 3 grow beyond it when their text needs more room.
+    explicit ClockStatusBar(int panelMinimumWidth, QWidget* parent = nullptr);
+
+    // Panel 1 to 3, numbered as on screen; nullptr outside that range.
+    QLabel* panel(int number) const;
+
+    // The text of panel 1 ("Status" at first).
+    QString statusText() const;
+    void setStatusText(const QString& text);
+
+    // Where the bar reads the date and time from (the local clock unless
+    // replaced). Setting it refreshes the panels at once.
+    void setClock(Clock clock);
+
+    // Reads the clock into panels 2 and 3 and arms the timer for the next
+    // change of minute.
+    void refresh();
+
+    // The timer that calls refresh().
+    const QTimer* refreshTimer() const { return m_timer; }
+
+    // Milliseconds from `now` until the minute after it begins (1 to 60000).
+    static int MsecsToNextMinute(const QDateTime& now);
+
+  private:
+    std::array<QLabel*, kPanelCount> m_panels{};
+    QTimer* m_timer = nullptr;
+    Clock m_clock;
+};

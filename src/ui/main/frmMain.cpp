@@ -1,0 +1,338 @@
+#include "frmMain.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
+#include "CaptionCheckBox.h"
+#include "ClientArea.h"
+#include "MenuShortcutGuard.h"
+#include "ToolbarIcons.h"
+#include "Twips.h"
+
+namespace {
+
+// Client area, in twips.
+constexpr int kClientWidth = 15120;
+constexpr int kClientHeight = 8175;
+// Docked bars, in twips.
+constexpr int kToolBarHeight = 420;
+constexpr int kStatusBarHeight = 270;
+// Least width of a status bar panel, in twips.
+constexpr int kPanelMinimumWidth = 1440;
+// Toolbar buttons and their pictures, in pixels.
+constexpr QSize kButtonSize{23, 22};
+constexpr QSize kIconSize{16, 16};
+
+// The layout was drawn for captions in an 8-point face. When the captions of
+// the labels and the check box do not all fit their boxes in that face, they
+// share the first narrower variant in which they do (semi-condensed, then
+// condensed), and failing that a smaller size, down to 6 points.
+constexpr qreal kDesignPointSize = 8.0;
+constexpr qreal kSmallestPointSize = 6.0;
+
+struct Caption {
+    QString text;
+    QSize box;
+};
+
+// True when `text`, wrapped at word boundaries, fits in `box`; the last line
+// may lose its descenders.
+bool CaptionFits(const QFont& font, const Caption& caption) {
+    const QFontMetrics metrics(font);
+    const QRect needed = metrics.boundingRect(QRect(0, 0, caption.box.width(), 1 << 20),
+                                              Qt::TextWordWrap, caption.text);
+    return needed.width() <= caption.box.width() &&
+           needed.height() - metrics.descent() <= caption.box.height();
+}
+
+QFont FitCaptions(QFont font, const std::vector<Caption>& captions) {
+    const auto allFit = [&captions](const QFont& f) {
+        return std::all_of(captions.begin(), captions.end(),
+                           [&f](const Caption& c) { return CaptionFits(f, c); });
+    };
+    for (int stretch :
+         {int(QFont::Unstretched), int(QFont::SemiCondensed), int(QFont::Condensed)}) {
+        font.setStretch(stretch);
+        if (allFit(font)) return font;
+    }
+    for (qreal size = font.pointSizeF() - 0.5; size >= kSmallestPointSize; size -= 0.5) {
+        font.setPointSizeF(size);
+        if (allFit(font)) break;
+    }
+    return font;
+}
+
+template <typename W>
+W* Named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+}  // namespace
+
+frmMain::frmMain(QWidget* parent)
+    : QMainWindow(parent), m_twipsPerPixel(Twips::PerPixel(screen())) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Project1"));
+
+    m_client = Named(new ClientArea(this), "clientArea");
+    QFont font = m_client->font();
+    font.setPointSizeF(kDesignPointSize);
+    m_client->setFont(font);
+    setCentralWidget(m_client);
+
+    CreateMenus();
+    CreateControls();
+    SetTabOrder();
+    SizeToClientArea();
+
+    // Triggering a checkable item has already flipped its check mark.
+    connect(mnuViewToolbar, &QAction::triggered, this,
+            [this] { tbToolBar->setVisible(mnuViewToolbar->isChecked()); });
+    connect(mnuViewStatusBar, &QAction::triggered, this,
+            [this] { sbStatusBar->setVisible(mnuViewStatusBar->isChecked()); });
+
+    m_shortcutGuard = new MenuShortcutGuard(menuBar(), this);
+    m_shortcutGuard->guard(m_client);
+
+    ConnectBehaviour();
+}
+
+frmMain::~frmMain() = default;
+
+QWidget* frmMain::clientArea() const { return m_client; }
+
+QRect frmMain::FromTwips(int left, int top, int width, int height) const {
+    return Twips::ToPixels(QRect(left, top, width, height), m_twipsPerPixel);
+}
+
+void frmMain::CreateControls() {
+    ChkSixteenSensors = Named(new CaptionCheckBox(QStringLiteral("Sixteen Sensors"), m_client),
+                              "ChkSixteenSensors");
+    ChkSixteenSensors->setGeometry(FromTwips(480, 4560, 972, 492));
+
+    txtRecNum = Named(new QLineEdit(m_client), "txtRecNum");
+    txtRecNum->setGeometry(FromTwips(3840, 6240, 850, 300));
+
+    txtFileName = Named(new QLineEdit(m_client), "txtFileName");
+    txtFileName->setGeometry(FromTwips(3840, 5760, 3970, 300));
+
+    timTimer = Named(new QTimer(this), "timTimer");
+
+    txtTemperature = Named(new QLineEdit(m_client), "txtTemperature");
+    txtTemperature->setGeometry(FromTwips(360, 3360, 1090, 610));
+
+    txtSensorNum = Named(new QLineEdit(m_client), "txtSensorNum");
+    txtSensorNum->setGeometry(FromTwips(360, 2280, 1090, 610));
+
+    btnStop = Named(new QPushButton(QStringLiteral("Stop Program"), m_client), "btnStop");
+    btnStop->setGeometry(FromTwips(11760, 5760, 1690, 730));
+
+    btnFileWrite =
+        Named(new QPushButton(QStringLiteral("Start Logging"), m_client), "btnFileWrite");
+    btnFileWrite->setGeometry(FromTwips(1920, 5760, 1690, 730));
+
+    cboAddress = Named(new QComboBox(m_client), "cboAddress");
+    cboAddress->setEditable(true);
+    cboAddress->setGeometry(FromTwips(1920, 360, 11650, 280));
+
+    brwWebBrowser = Named(new QPlainTextEdit(m_client), "brwWebBrowser");
+    brwWebBrowser->setReadOnly(true);
+    brwWebBrowser->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                           Qt::TextSelectableByKeyboard);
+    brwWebBrowser->setTabChangesFocus(true);
+    brwWebBrowser->setGeometry(FromTwips(1920, 960, 11650, 4570));
+
+    imlToolbarIcons = ToolbarIcons::Build();
+    CreateToolbar();
+
+    sbStatusBar =
+        Named(new ClockStatusBar(Twips::ToPixels(kPanelMinimumWidth, m_twipsPerPixel), m_client),
+              "sbStatusBar");
+    sbStatusBar->setGeometry(
+        FromTwips(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight));
+
+    Label3 = Named(new QLabel(QStringLiteral("Records Written"), m_client), "Label3");
+    Label3->setGeometry(FromTwips(4800, 6240, 850, 370));
+    Label2 = Named(new QLabel(QStringLiteral("Temperature"), m_client), "Label2");
+    Label2->setGeometry(FromTwips(360, 3120, 1210, 250));
+    Label1 = Named(new QLabel(QStringLiteral("Sensor Number"), m_client), "Label1");
+    Label1->setGeometry(FromTwips(360, 1920, 1210, 250));
+    std::vector<Caption> captions;
+    for (QLabel* label : {Label1, Label2, Label3}) {
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(true);
+        captions.push_back({label->text(), label->contentsRect().size()});
+    }
+    captions.push_back({ChkSixteenSensors->text(), ChkSixteenSensors->captionRect().size()});
+    const QFont captionFont = FitCaptions(m_client->font(), captions);
+    for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label2),
+                       static_cast<QWidget*>(Label3), static_cast<QWidget*>(ChkSixteenSensors)}) {
+        w->setFont(captionFont);
+    }
+
+    // The address line overlaps the toolbar's lower edge and stays in front of it.
+    cboAddress->raise();
+    m_client->dockBars(tbToolBar, sbStatusBar);
+}
+
+void frmMain::CreateToolbar() {
+    tbToolBar = Named(new QToolBar(m_client), "tbToolBar");
+    tbToolBar->setMovable(false);
+    tbToolBar->setFloatable(false);
+    tbToolBar->setIconSize(kIconSize);
+    tbToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    tbToolBar->setGeometry(FromTwips(0, 0, kClientWidth, kToolBarHeight));
+
+    tbAlignGroup = new QActionGroup(tbToolBar);
+    tbAlignGroup->setObjectName(QStringLiteral("tbAlignGroup"));
+    tbAlignGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+
+    // An empty key is a separator.
+    static const char* const kKeys[] = {"New",    "Open",       "Save",      "",      "Print",
+                                        "",       "Cut",        "Copy",      "Paste", "",
+                                        "Bold",   "Italic",     "Underline", "",      "Align Left",
+                                        "Center", "Align Right"};
+    for (const char* k : kKeys) {
+        const QString key = QString::fromLatin1(k);
+        if (key.isEmpty()) {
+            tbToolBar->addSeparator();
+            continue;
+        }
+        QAction* button = tbToolBar->addAction(imlToolbarIcons.icon(key), QString());
+        button->setObjectName(key);
+        button->setData(key);
+        button->setToolTip(key);
+        if (key == QLatin1String("Align Left") || key == QLatin1String("Center") ||
+            key == QLatin1String("Align Right")) {
+            button->setCheckable(true);
+            tbAlignGroup->addAction(button);
+        }
+        QWidget* widget = tbToolBar->widgetForAction(button);
+        widget->setObjectName(QStringLiteral("tbButton_") + key);
+        widget->setFixedSize(kButtonSize);
+        widget->setFocusPolicy(Qt::NoFocus);
+    }
+}
+
+void frmMain::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
+
+    auto menu = [bar](const char* name, const char* caption) {
+        QMenu* m = bar->addMenu(QString::fromLatin1(caption));
+        m->setObjectName(QString::fromLatin1(name));
+        m->menuAction()->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+    auto item = [](QMenu* m, const char* name, const char* caption,
+                   const QKeySequence& shortcut = {}) {
+        QAction* a = m->addAction(QString::fromLatin1(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(shortcut);
+        a->setShortcutContext(Qt::WindowShortcut);
+        return a;
+    };
+    auto bar_ = [](QMenu* m, const char* name) {
+        QAction* a = m->addSeparator();
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+
+    mnuFile = menu("mnuFile", "&File");
+    mnuFileNew = item(mnuFile, "mnuFileNew", "&New", QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuFileOpen = item(mnuFile, "mnuFileOpen", "&Open...");
+    mnuFileClose = item(mnuFile, "mnuFileClose", "&Close");
+    mnuFileBar0 = bar_(mnuFile, "mnuFileBar0");
+    mnuFileSave = item(mnuFile, "mnuFileSave", "&Save");
+    mnuFileSaveAs = item(mnuFile, "mnuFileSaveAs", "Save &As...");
+    mnuFileSaveAll = item(mnuFile, "mnuFileSaveAll", "Save A&ll");
+    mnuFileBar1 = bar_(mnuFile, "mnuFileBar1");
+    mnuFileProperties = item(mnuFile, "mnuFileProperties", "Propert&ies");
+    mnuFileBar2 = bar_(mnuFile, "mnuFileBar2");
+    mnuFilePageSetup = item(mnuFile, "mnuFilePageSetup", "Page Set&up...");
+    mnuFilePrintPreview = item(mnuFile, "mnuFilePrintPreview", "Print Pre&view");
+    mnuFilePrint = item(mnuFile, "mnuFilePrint", "&Print...");
+    mnuFileBar3 = bar_(mnuFile, "mnuFileBar3");
+    mnuFileSend = item(mnuFile, "mnuFileSend", "Sen&d...");
+    mnuFileBar4 = bar_(mnuFile, "mnuFileBar4");
+    for (std::size_t i = 0; i < mnuFileMRU.size(); ++i) {
+        QAction* mru = mnuFile->addAction(QString());
+        mru->setObjectName(QStringLiteral("mnuFileMRU%1").arg(i + 1));
+        mru->setVisible(false);
+        mnuFileMRU[i] = mru;
+    }
+    mnuFileBar5 = bar_(mnuFile, "mnuFileBar5");
+    mnuFileBar5->setVisible(false);
+    mnuFileExit = item(mnuFile, "mnuFileExit", "E&xit");
+
+    mnuEdit = menu("mnuEdit", "&Edit");
+    mnuEditUndo = item(mnuEdit, "mnuEditUndo", "&Undo");
+    mnuEditBar0 = bar_(mnuEdit, "mnuEditBar0");
+    mnuEditCut = item(mnuEdit, "mnuEditCut", "Cu&t", QKeySequence(Qt::CTRL | Qt::Key_X));
+    mnuEditCopy = item(mnuEdit, "mnuEditCopy", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C));
+    mnuEditPaste = item(mnuEdit, "mnuEditPaste", "&Paste", QKeySequence(Qt::CTRL | Qt::Key_V));
+    mnuEditPasteSpecial = item(mnuEdit, "mnuEditPasteSpecial", "Paste &Special...");
+
+    mnuView = menu("mnuView", "&View");
+    mnuViewToolbar = item(mnuView, "mnuViewToolbar", "&Toolbar");
+    mnuViewStatusBar = item(mnuView, "mnuViewStatusBar", "Status &Bar");
+    for (QAction* toggle : {mnuViewToolbar, mnuViewStatusBar}) {
+        toggle->setCheckable(true);
+        toggle->setChecked(true);
+    }
+    mnuViewBar0 = bar_(mnuView, "mnuViewBar0");
+    mnuViewRefresh = item(mnuView, "mnuViewRefresh", "&Refresh");
+    mnuViewOptions = item(mnuView, "mnuViewOptions", "&Options...");
+    mnuViewWebBrowser = item(mnuView, "mnuViewWebBrowser", "&Web Browser");
+
+    mnuHelp = menu("mnuHelp", "&Help");
+    mnuHelpContents = item(mnuHelp, "mnuHelpContents", "&Contents");
+    mnuHelpSearchForHelpOn = item(mnuHelp, "mnuHelpSearchForHelpOn", "&Search For Help On...");
+    mnuHelpBar0 = bar_(mnuHelp, "mnuHelpBar0");
+    mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", "&About ");
+}
+
+void frmMain::SetTabOrder() {
+    // Among the controls that take the focus, in this order; the toolbar, the
+    // status bar and the labels never do.
+    QWidget* const order[] = {brwWebBrowser, cboAddress,   btnFileWrite,
+                              btnStop,       txtSensorNum, txtTemperature,
+                              txtFileName,   txtRecNum,    ChkSixteenSensors};
+    for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+    for (QWidget* w : m_client->findChildren<QWidget*>()) {
+        if (std::find(std::begin(order), std::end(order), w) == std::end(order) &&
+            !cboAddress->isAncestorOf(w) && !brwWebBrowser->isAncestorOf(w)) {
+            w->setFocusPolicy(Qt::NoFocus);
+        }
+    }
+    brwWebBrowser->setFocus();
+}
+
+void frmMain::SizeToClientArea() {
+    const QSize client = Twips::ToPixels(QSize(kClientWidth, kClientHeight), m_twipsPerPixel);
+    QMenuBar* bar = menuBar();
+    const int menuHeight = bar->isNativeMenuBar()
+                               ? 0
+                               : qMax(bar->heightForWidth(client.width()), bar->minimumHeight());
+    resize(client.width(), client.height() + menuHeight);
+    m_client->resize(client);
+}
+
+void frmMain::mnuViewToolbar_Click() { mnuViewToolbar->trigger(); }
+
+void frmMain::mnuViewStatusBar_Click() { mnuViewStatusBar->trigger(); }

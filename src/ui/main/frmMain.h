@@ -1,0 +1,179 @@
+// frmMain, the program's working window: the controls the acquisition cycle and
+// the logging write to, the page source view, the menu bar, the toolbar and the
+// status bar. Every position and size is laid down in twips from the top left
+// corner of the client area, which holds the toolbar and the status bar (the
+// menu bar lies above it).
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+#include "CaptionCheckBox.h"
+#include "ClockStatusBar.h"
+#include "CommonDialog.h"
+#include "ImageList.h"
+#include "LogControl.h"
+#include "MainServices.h"
+#include "Seams.h"
+
+class ClientArea;
+class FileDialogs;
+class MessageBoxes;
+class MenuShortcutGuard;
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class QToolBar;
+
+class frmMain : public QMainWindow, private tarnwick::CycleView {
+    Q_OBJECT
+  public:
+    // Builds the whole window; does not show it.
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Twips in one pixel, as used for the layout (15 at 96 dpi).
+    double twipsPerPixel() const { return m_twipsPerPixel; }
+
+    // The client area (central widget), parent of every control below.
+    QWidget* clientArea() const;
+
+    // Controls, in the order the window creates them. Each one's objectName is
+    // its member name.
+    CaptionCheckBox* ChkSixteenSensors = nullptr;  // caption wraps onto two lines
+    QLineEdit* txtRecNum = nullptr;
+    QLineEdit* txtFileName = nullptr;
+    QTimer* timTimer = nullptr;  // never started; nothing handles its ticks
+    QLineEdit* txtTemperature = nullptr;
+    QLineEdit* txtSensorNum = nullptr;
+    QPushButton* btnStop = nullptr;
+    QPushButton* btnFileWrite = nullptr;
+    QComboBox* cboAddress = nullptr;          // editable
+    QPlainTextEdit* brwWebBrowser = nullptr;  // read-only source of the last adapter page
+    QToolBar* tbToolBar = nullptr;
+    ClockStatusBar* sbStatusBar = nullptr;
+    CommonDialog dlgCommonDialog;
+    ImageList imlToolbarIcons;
+    QLabel* Label3 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label1 = nullptr;
+
+    // The three toolbar buttons "Align Left", "Center" and "Align Right":
+    // checkable, at most one of them down.
+    QActionGroup* tbAlignGroup = nullptr;
+
+    // Menu bar. Separators are the mnu...Bar actions.
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileNew = nullptr;
+    QAction* mnuFileOpen = nullptr;
+    QAction* mnuFileClose = nullptr;
+    QAction* mnuFileBar0 = nullptr;
+    QAction* mnuFileSave = nullptr;
+    QAction* mnuFileSaveAs = nullptr;
+    QAction* mnuFileSaveAll = nullptr;
+    QAction* mnuFileBar1 = nullptr;
+    QAction* mnuFileProperties = nullptr;
+    QAction* mnuFileBar2 = nullptr;
+    QAction* mnuFilePageSetup = nullptr;
+    QAction* mnuFilePrintPreview = nullptr;
+    QAction* mnuFilePrint = nullptr;
+    QAction* mnuFileBar3 = nullptr;
+    QAction* mnuFileSend = nullptr;
+    QAction* mnuFileBar4 = nullptr;
+    std::array<QAction*, 3> mnuFileMRU{};  // hidden, empty; objectNames mnuFileMRU1..3
+    QAction* mnuFileBar5 = nullptr;        // hidden
+    QAction* mnuFileExit = nullptr;
+
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuEditUndo = nullptr;
+    QAction* mnuEditBar0 = nullptr;
+    QAction* mnuEditCut = nullptr;
+    QAction* mnuEditCopy = nullptr;
+    QAction* mnuEditPaste = nullptr;
+    QAction* mnuEditPasteSpecial = nullptr;
+
+    QMenu* mnuView = nullptr;
+    QAction* mnuViewToolbar = nullptr;    // checkable, checked
+    QAction* mnuViewStatusBar = nullptr;  // checkable, checked
+    QAction* mnuViewBar0 = nullptr;
+    QAction* mnuViewRefresh = nullptr;
+    QAction* mnuViewOptions = nullptr;
+    QAction* mnuViewWebBrowser = nullptr;
+
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpContents = nullptr;
+    QAction* mnuHelpSearchForHelpOn = nullptr;
+    QAction* mnuHelpBar0 = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+
+    // View > Toolbar and View > Status Bar: flip the item's check mark, then
+    // show the bar exactly when the item is checked. Choosing the menu item
+    // does the same.
+    void mnuViewToolbar_Click();
+    void mnuViewStatusBar_Click();
+
+  private:
+    QRect FromTwips(int left, int top, int width, int height) const;
+    void CreateControls();
+    void CreateToolbar();
+    void CreateMenus();
+    void SetTabOrder();
+    void SizeToClientArea();
+
+    double m_twipsPerPixel = 15.0;
+    ClientArea* m_client = nullptr;
+    MenuShortcutGuard* m_shortcutGuard = nullptr;
+
+    // Behaviour (frmMainBehaviour.cpp)
+  public:
+    // Replaces the window's outside contacts (adapter, browser, clocks,
+    // dialogs); call before Show().
+    void setServices(MainServices services);
+    // Start-up: runs the load handling, which polls the adapter pass after
+    // pass and returns only once the window has been unloaded.
+    void Show();
+    void Form_Load();
+    // Reads the check box into the active sensor count: 16 checked, else 12.
+    void SetSensorCount();
+    void ChkSixteenSensors_Click();
+    // Start Logging / Stop Logging.
+    void btnFileWrite_Click();
+    // Stop Program: closes the log file, unloads the window, ends the program.
+    void btnStop_Click();
+    // Unloading: closes the log file and ends the acquisition cycle.
+    void Form_Unload();
+
+    bool isUnloaded() const { return m_unloaded; }
+    std::int16_t activeSensorCount() const;
+    tarnwick::AcquisitionCycle* cycle() const { return m_cycle.get(); }
+    tarnwick::LogControl& logControl() { return m_log; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void ConnectBehaviour();
+    void showAddress(const QString& url) override;
+    void showPage(const QByteArray& html) override;
+    void makeVisible() override;
+    void showSensor(int number, const QString& word) override;
+    void passCompleted(const QStringList& words) override;
+
+    MainServices m_services;
+    std::unique_ptr<tarnwick::PageBrowser> m_ownBrowser;
+    std::unique_ptr<tarnwick::EventPump> m_ownPump;
+    std::unique_ptr<tarnwick::Clock> m_ownClock;
+    std::unique_ptr<FileDialogs> m_ownFileDialogs;
+    std::unique_ptr<MessageBoxes> m_ownMessageBoxes;
+    std::unique_ptr<tarnwick::AcquisitionCycle> m_cycle;
+    tarnwick::LogControl m_log;
+    bool m_unloaded = false;
+    bool m_logFailureShown = false;
+};

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QActionGroup>
+#include <QToolBar>
+#include <QToolButton>
+#include <memory>
+
+#include "TestWindow.h"
+
+namespace {
+
+// The buttons left to right; an empty key is a separator.
+const char* const kButtons[] = {"New",       "Open", "Save",       "",       "Print",      "",
+                                "Cut",       "Copy", "Paste",      "",       "Bold",       "Italic",
+                                "Underline", "",     "Align Left", "Center", "Align Right"};
+
+class ToolbarTest : public ::testing::Test {
+  protected:
+    QAction* Button(const char* key) const {
+        for (QAction* action : window->tbToolBar->actions()) {
+            if (action->data().toString() == QLatin1String(key)) return action;
+        }
+        return nullptr;
+    }
+    QWidget* Widget(const char* key) const {
+        return window->tbToolBar->widgetForAction(Button(key));
+    }
+
+    std::unique_ptr<frmMain> window = std::make_unique<frmMain>();
+};
+
+}  // namespace
+
+TEST_F(ToolbarTest, ButtonsCarryTheirKeysTooltipsAndPictures) {
+    const QList<QAction*> actions = window->tbToolBar->actions();
+    ASSERT_EQ(actions.size(), 17);
+    int separators = 0;
+    for (qsizetype i = 0; i < actions.size(); ++i) {
+        const QString key = QString::fromLatin1(kButtons[i]);
+        QAction* action = actions[i];
+        SCOPED_TRACE(i);
+        if (key.isEmpty()) {
+            EXPECT_TRUE(action->isSeparator());
+            ++separators;
+            continue;
+        }
+        EXPECT_FALSE(action->isSeparator());
+        EXPECT_EQ(action->data().toString(), key);
+        EXPECT_EQ(action->objectName(), key);
+        EXPECT_EQ(action->toolTip(), key);
+        ASSERT_TRUE(window->imlToolbarIcons.contains(key));
+        const QImage shown =
+            action->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage listed =
+            window->imlToolbarIcons.pixmap(key).toImage().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(shown, listed);
+    }
+    EXPECT_EQ(separators, 4);
+}
+
+TEST_F(ToolbarTest, ButtonsAreIconsOnlyOfTheDesignedSize) {
+    ASSERT_TRUE(ShowActive(*window));
+    EXPECT_EQ(window->tbToolBar->iconSize(), QSize(16, 16));
+    EXPECT_EQ(window->tbToolBar->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    EXPECT_FALSE(window->tbToolBar->isMovable());
+    for (const char* key : kButtons) {
+        if (*key == '\0') continue;
+        auto* button = qobject_cast<QToolButton*>(Widget(key));
+        ASSERT_NE(button, nullptr) << key;
+        EXPECT_EQ(button->size(), QSize(23, 22)) << key;
+        EXPECT_TRUE(button->isVisible()) << key;
+        EXPECT_TRUE(window->tbToolBar->rect().contains(button->geometry())) << key;
+    }
+}
+
+TEST_F(ToolbarTest, OnlyTheAlignmentButtonsStayDown) {
+    ASSERT_TRUE(ShowActive(*window));
+    for (const char* key : {"New", "Save", "Bold", "Italic", "Underline"}) {
+        QTest::mouseClick(Widget(key), Qt::LeftButton);
+        EXPECT_FALSE(Button(key)->isChecked()) << key;
+        EXPECT_FALSE(Button(key)->isCheckable()) << key;
+    }
+}
+
+TEST_F(ToolbarTest, AlignmentButtonsFormAnExclusiveGroup) {
+    ASSERT_TRUE(ShowActive(*window));
+    QAction* left = Button("Align Left");
+    QAction* center = Button("Center");
+    QAction* right = Button("Align Right");
+    ASSERT_TRUE(left && center && right);
+    EXPECT_EQ(window->tbAlignGroup->actions(), (QList<QAction*>{left, center, right}));
+    // None is down at first.
+    EXPECT_EQ(window->tbAlignGroup->checkedAction(), nullptr);
+
+    QTest::mouseClick(Widget("Align Left"), Qt::LeftButton);
+    EXPECT_TRUE(left->isChecked());
+    EXPECT_FALSE(center->isChecked());
+    EXPECT_FALSE(right->isChecked());
+
+    QTest::mouseClick(Widget("Center"), Qt::LeftButton);
+    EXPECT_FALSE(left->isChecked());
+    EXPECT_TRUE(center->isChecked());
+
+    // Pressing the button that is down keeps it down.
+    QTest::mouseClick(Widget("Center"), Qt::LeftButton);
+    EXPECT_TRUE(center->isChecked());
+
+    QTest::mouseClick(Widget("Align Right"), Qt::LeftButton);
+    EXPECT_FALSE(center->isChecked());
+    EXPECT_TRUE(right->isChecked());
+    // The buttons on screen show the same.
+    EXPECT_TRUE(qobject_cast<QToolButton*>(Widget("Align Right"))->isChecked());
+    EXPECT_FALSE(qobject_cast<QToolButton*>(Widget("Center"))->isChecked());
+}
