@@ -359,6 +359,10 @@ void Adapter::Impl::record(const httplib::Request& req) {
 httplib::Server::HandlerResponse Adapter::Impl::preRoute(const httplib::Request& req,
                                                          httplib::Response& res) {
     record(req);
+    // An embedded adapter sends its pages as they are: never compressed,
+    // whatever the client would accept. (The request is the server's own
+    // object; the handler interface merely hands it over as const.)
+    const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
     std::size_t limit;
     {
         std::lock_guard lock(mutex);

@@ -224,3 +224,12 @@ TEST_F(SimAdapterRequests, StartFailsWhenTheLogCannotBeOpened) {
     simadapter::Adapter a(o);
     EXPECT_FALSE(a.start());
 }
+
+TEST_F(SimAdapterRequests, PagesAreNeverCompressed) {
+    startWith({});
+    httplib::Headers headers{{"Accept-Encoding", "gzip, deflate, br"}};
+    auto res = client->Get("/1Wire/GetLock.html", headers);
+    ASSERT_TRUE(res);
+    EXPECT_FALSE(res->has_header("Content-Encoding"));
+    EXPECT_NE(res->body.find("LockID_0"), std::string::npos);
+}
