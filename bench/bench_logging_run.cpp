@@ -105,8 +105,9 @@ int soak(int passes) {
     });
     const double s = t.elapsed() / 1000.0;
     const int lines = checkLog(path, 12);
-    std::printf("soak: %d passes logged in %.1f s (%.0f passes/s); %d well-formed lines, counter %d: %s\n",
-                last, s, last / s, lines, last, lines == last ? "OK" : "MISMATCH");
+    std::printf(
+        "soak: %d passes logged in %.1f s (%.0f passes/s); %d well-formed lines, counter %d: %s\n",
+        last, s, last / s, lines, last, lines == last ? "OK" : "MISMATCH");
     return lines == last ? 0 : 1;
 }
 
@@ -130,8 +131,9 @@ int kill(const QString& self) {
         int counted = 0;
         QElapsedTimer t;
         t.start();
-        const int killAt = 500 + QRandomGenerator::global()->bounded(1500);
-        while (t.elapsed() < killAt && p.waitForReadyRead(100)) {
+        const int killAt = 1000 + QRandomGenerator::global()->bounded(2000);
+        while (t.elapsed() < killAt) {
+            p.waitForReadyRead(20);
             while (p.canReadLine()) {
                 const QByteArray l = p.readLine().trimmed();
                 if (l.startsWith("counted ")) counted = l.mid(8).toInt();
@@ -146,8 +148,10 @@ int kill(const QString& self) {
         const int lines = checkLog(path, 12);
         const bool ok = lines >= counted && counted > 0;
         failures += ok ? 0 : 1;
-        std::printf("kill round %d: SIGKILL after %d ms; %d records counted, %d whole lines in the file: %s\n",
-                    round + 1, killAt, counted, lines, ok ? "OK" : "LOST");
+        std::printf(
+            "kill round %d: SIGKILL after %d ms; %d records counted, %d whole lines in the file: "
+            "%s\n",
+            round + 1, killAt, counted, lines, ok ? "OK" : "LOST");
     }
     return failures == 0 ? 0 : 1;
 }

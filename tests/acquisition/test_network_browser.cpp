@@ -222,3 +222,25 @@ TEST(CycleEndToEnd, ConvertingSensorsAreReadAgainWithoutANewConversion) {
         EXPECT_NE(w, "0000");
     }
 }
+
+TEST(CycleEndToEnd, AnUnpluggedSensorCostsTheBoundAndReadsZeros) {
+    simadapter::Options o;
+    o.conversionMs = 0;
+    o.disconnected = {"B900000027CA8F28"};
+    simadapter::Adapter sim(o);
+    ASSERT_TRUE(sim.start());
+    NetworkBrowser browser;
+    QtEventPump pump;
+    SteadyClock clock;
+    NullView view;
+    AcquisitionCycle cycle(browser, pump, clock, view, CycleTiming{200});
+    view.cycle = &cycle;
+    view.stopAfter = 2;
+    cycle.setAdapterAddress(address(sim));
+    cycle.setIdentifiers(compiledRoster());
+    cycle.run();
+    ASSERT_EQ(view.records.size(), 2u);
+    EXPECT_EQ(view.records[1][2], "0000");
+    EXPECT_NE(view.records[1][3], "0000") << "the pass went on past it";
+    EXPECT_GT(targets(sim).filter("Address=B900000027CA8F28").size(), 4) << "it was read again";
+}

@@ -100,6 +100,23 @@ TEST(MainWindowCycle, ShowsEachAddressThePageAndTheSensorsAsTheyAreRead) {
     EXPECT_TRUE(rig.window.brwWebBrowser->isReadOnly());
 }
 
+TEST(MainWindowCycle, LaterPassesLeaveAMinimisedWindowAsTheUserLeftIt) {
+    MainWindowRig rig;
+    int minimisedAt = -1;
+    bool stayedMinimised = true;
+    rig.run([&] {
+        if (minimisedAt < 0 && rig.window.isVisible()) {
+            rig.window.showMinimized();
+            minimisedAt = rig.requestCount();
+        } else if (minimisedAt >= 0) {
+            stayedMinimised = stayedMinimised && rig.window.isMinimized() && rig.window.isVisible();
+        }
+        return minimisedAt >= 0 && rig.requestCount() >= minimisedAt + 3 * 26;
+    });
+    EXPECT_GE(minimisedAt, 0);
+    EXPECT_TRUE(stayedMinimised) << "the cycle restored or hid the window";
+}
+
 TEST(MainWindowCycle, TheCloseBoxEndsTheCycle) {
     MainWindowRig rig;
     rig.run([&] { return rig.requestCount() >= 30; });
