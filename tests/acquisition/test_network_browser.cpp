@@ -166,6 +166,26 @@ QStringList targets(const simadapter::Adapter& sim) {
     return out;
 }
 
+struct EndToEndRun {
+    std::vector<QStringList> records;
+    QString lockId;
+};
+
+// Runs the real cycle against `sim` for `passes` passes.
+EndToEndRun runPasses(const simadapter::Adapter& sim, int passes, CycleTiming timing = {}) {
+    NetworkBrowser browser;
+    QtEventPump pump;
+    SteadyClock clock;
+    NullView view;
+    AcquisitionCycle cycle(browser, pump, clock, view, timing);
+    view.cycle = &cycle;
+    view.stopAfter = passes;
+    cycle.setAdapterAddress(address(sim));
+    cycle.setIdentifiers(compiledRoster());
+    cycle.run();
+    return {view.records, cycle.lockId()};
+}
+
 }  // namespace
 
 TEST(CycleEndToEnd, PassesAgainstTheSimulatedAdapter) {
@@ -174,29 +194,20 @@ TEST(CycleEndToEnd, PassesAgainstTheSimulatedAdapter) {
     o.temperatureC["9C000000B4A89828"] = 25.0625;
     simadapter::Adapter sim(o);
     ASSERT_TRUE(sim.start());
-    NetworkBrowser browser;
-    QtEventPump pump;
-    SteadyClock clock;
-    NullView view;
-    AcquisitionCycle cycle(browser, pump, clock, view);
-    view.cycle = &cycle;
-    view.stopAfter = 2;
-    cycle.setAdapterAddress(address(sim));
-    cycle.setIdentifiers(compiledRoster());
-    cycle.run();
+    const EndToEndRun run = runPasses(sim, 2);
 
     const QStringList t = targets(sim);
     ASSERT_EQ(t.size(), 2 * 26);
-    const QString lock = cycle.lockId();
+    const QString lock = run.lockId;
     EXPECT_EQ(t[26], "/1Wire/GetLock.html");
     EXPECT_EQ(t[27], "/1Wire/WriteBlock.html?Data=44&Address=9C000000B4A89828&LockID=" + lock);
     EXPECT_EQ(
         t[39],
         "/1Wire/WriteBlock.html?Data=BEFFFFFFFFFFFFFFFFFF&Address=9C000000B4A89828&LockID=" + lock);
     EXPECT_EQ(t[51], "/1Wire/ReleaseLock.html?LockID=" + lock);
-    ASSERT_EQ(view.records.size(), 2u);
-    EXPECT_EQ(view.records[1][0], "9101") << "25.0625 C as the sensor sends it";
-    for (const QString& w : view.records[1]) EXPECT_NE(w, "0000");
+    ASSERT_EQ(run.records.size(), 2u);
+    EXPECT_EQ(run.records[1][0], "9101") << "25.0625 C as the sensor sends it";
+    for (const QString& w : run.records[1]) EXPECT_NE(w, "0000");
 }
 
 TEST(CycleEndToEnd, ConvertingSensorsAreReadAgainWithoutANewConversion) {
@@ -204,20 +215,12 @@ TEST(CycleEndToEnd, ConvertingSensorsAreReadAgainWithoutANewConversion) {
     o.conversionMs = 150;
     simadapter::Adapter sim(o);
     ASSERT_TRUE(sim.start());
-    NetworkBrowser browser;
-    QtEventPump pump;
-    SteadyClock clock;
-    NullView view;
-    AcquisitionCycle cycle(browser, pump, clock, view);
-    view.cycle = &cycle;
-    cycle.setAdapterAddress(address(sim));
-    cycle.setIdentifiers(compiledRoster());
-    cycle.run();
+    const EndToEndRun run = runPasses(sim, 1);
 
     const QStringList t = targets(sim);
     EXPECT_EQ(t.filter("Data=44&").size(), 12);
     EXPECT_GT(t.filter("Data=BE").size(), 12) << "the first reads came back all ones";
-    for (const QString& w : view.records.at(0)) {
+    for (const QString& w : run.records.at(0)) {
         EXPECT_NE(w, "FFFF");
         EXPECT_NE(w, "0000");
     }
@@ -229,18 +232,9 @@ TEST(CycleEndToEnd, AnUnpluggedSensorCostsTheBoundAndReadsZeros) {
     o.disconnected = {"B900000027CA8F28"};
     simadapter::Adapter sim(o);
     ASSERT_TRUE(sim.start());
-    NetworkBrowser browser;
-    QtEventPump pump;
-    SteadyClock clock;
-    NullView view;
-    AcquisitionCycle cycle(browser, pump, clock, view, CycleTiming{200});
-    view.cycle = &cycle;
-    view.stopAfter = 2;
-    cycle.setAdapterAddress(address(sim));
-    cycle.setIdentifiers(compiledRoster());
-    cycle.run();
-    ASSERT_EQ(view.records.size(), 2u);
-    EXPECT_EQ(view.records[1][2], "0000");
-    EXPECT_NE(view.records[1][3], "0000") << "the pass went on past it";
+    const EndToEndRun run = runPasses(sim, 2, CycleTiming{200});
+    ASSERT_EQ(run.records.size(), 2u);
+    EXPECT_EQ(run.records[1][2], "0000");
+    EXPECT_NE(run.records[1][3], "0000") << "the pass went on past it";
     EXPECT_GT(targets(sim).filter("Address=B900000027CA8F28").size(), 4) << "it was read again";
 }
