@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libgumbo-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev
-  fonts-dejavu-core clang-format curl procps xvfb xauth
+  fonts-dejavu-core clang-format curl procps xvfb xauth ccache
 )
 
 missing=()
