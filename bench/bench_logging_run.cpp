@@ -23,7 +23,7 @@
 
 namespace {
 
-struct FixedFile : FileDialogs {
+struct FixedFile : tarnwick::FileDialogs {
     explicit FixedFile(QString p) : path(std::move(p)) {}
     QString getOpenFileName(QWidget*, const QString&, const QString&, bool) override {
         return path;
@@ -31,7 +31,7 @@ struct FixedFile : FileDialogs {
     QString path;
 };
 
-struct NoBoxes : MessageBoxes {
+struct NoBoxes : tarnwick::MessageBoxes {
     void show(QWidget*, const QString&, const QString& text, Icon) override {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }

@@ -9,8 +9,10 @@
 #include "AcquisitionCycle.h"
 #include "Roster.h"
 
+namespace tarnwick {
 class FileDialogs;
 class MessageBoxes;
+}  // namespace tarnwick
 
 struct MainServices {
     QString adapterAddress = tarnwick::compiledAdapterAddress();
@@ -20,6 +22,6 @@ struct MainServices {
     tarnwick::EventPump* pump = nullptr;
     tarnwick::Clock* clock = nullptr;
     std::function<QDateTime()> localNow;
-    FileDialogs* fileDialogs = nullptr;
-    MessageBoxes* messageBoxes = nullptr;
+    tarnwick::FileDialogs* fileDialogs = nullptr;
+    tarnwick::MessageBoxes* messageBoxes = nullptr;
 };

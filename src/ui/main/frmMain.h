@@ -18,8 +18,10 @@
 #include "Seams.h"
 
 class ClientArea;
+namespace tarnwick {
 class FileDialogs;
 class MessageBoxes;
+}  // namespace tarnwick
 class MenuShortcutGuard;
 class QAction;
 class QActionGroup;
@@ -170,8 +172,8 @@ class frmMain : public QMainWindow, private tarnwick::CycleView {
     std::unique_ptr<tarnwick::PageBrowser> m_ownBrowser;
     std::unique_ptr<tarnwick::EventPump> m_ownPump;
     std::unique_ptr<tarnwick::Clock> m_ownClock;
-    std::unique_ptr<FileDialogs> m_ownFileDialogs;
-    std::unique_ptr<MessageBoxes> m_ownMessageBoxes;
+    std::unique_ptr<tarnwick::FileDialogs> m_ownFileDialogs;
+    std::unique_ptr<tarnwick::MessageBoxes> m_ownMessageBoxes;
     std::unique_ptr<tarnwick::AcquisitionCycle> m_cycle;
     tarnwick::LogControl m_log;
     bool m_unloaded = false;

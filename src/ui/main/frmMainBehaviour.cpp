@@ -49,11 +49,11 @@ void frmMain::Form_Load() {
     }
     if (!m_services.localNow) m_services.localNow = [] { return QDateTime::currentDateTime(); };
     if (!m_services.fileDialogs) {
-        m_ownFileDialogs = std::make_unique<QtFileDialogs>();
+        m_ownFileDialogs = std::make_unique<tarnwick::QtFileDialogs>();
         m_services.fileDialogs = m_ownFileDialogs.get();
     }
     if (!m_services.messageBoxes) {
-        m_ownMessageBoxes = std::make_unique<QtMessageBoxes>();
+        m_ownMessageBoxes = std::make_unique<tarnwick::QtMessageBoxes>();
         m_services.messageBoxes = m_ownMessageBoxes.get();
     }
 
@@ -94,7 +94,7 @@ void frmMain::btnFileWrite_Click() {
     if (name.isEmpty() || m_unloaded) return;
     if (std::optional<QString> failure = m_log.start(name)) {
         // Logging stays off; the cycle goes on polling once the box is closed.
-        m_services.messageBoxes->show(this, kAppTitle, *failure, MessageBoxes::Icon::Critical);
+        m_services.messageBoxes->show(this, kAppTitle, *failure, tarnwick::MessageBoxes::Icon::Critical);
         return;
     }
     txtFileName->setText(name);

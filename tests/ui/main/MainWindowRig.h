@@ -14,7 +14,7 @@
 #include "SimAdapter.h"
 #include "frmMain.h"
 
-struct ScriptedFileDialogs : FileDialogs {
+struct ScriptedFileDialogs : tarnwick::FileDialogs {
     QString getOpenFileName(QWidget*, const QString& title, const QString& filter,
                             bool acceptNewName) override {
         ++shown;
@@ -32,7 +32,7 @@ struct ScriptedFileDialogs : FileDialogs {
     bool lastAcceptNew = false;
 };
 
-struct RecordedMessageBoxes : MessageBoxes {
+struct RecordedMessageBoxes : tarnwick::MessageBoxes {
     void show(QWidget*, const QString& caption, const QString& text, Icon icon) override {
         shown.push_back({caption, text, icon});
         if (whileOpen) whileOpen();

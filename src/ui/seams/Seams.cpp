@@ -1,0 +1,65 @@
+#include "Seams.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QSettings>
+#include <utility>
+
+namespace tarnwick {
+
+QString QtFileDialogs::getOpenFileName(QWidget* parent, const QString& title, const QString& filter,
+                                       bool acceptNewName) {
+    QFileDialog dialog(parent, title.isEmpty() ? QStringLiteral("Open") : title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(acceptNewName ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // The desktop's own dialog may refuse a name that does not exist yet in
+    // Open mode; Qt's dialog honours AnyFile.
+    if (acceptNewName) dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+
+bool QtPrinterDialogs::showPageSetup(QWidget* parent, const QString& title) {
+    QPrinter printer;
+    QPageSetupDialog dialog(&printer, parent);
+    dialog.setWindowTitle(title);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtMessageBoxes::show(QWidget* parent, const QString& caption, const QString& text, Icon icon) {
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setIcon(icon == Icon::Information ? QMessageBox::Information
+                : icon == Icon::Critical  ? QMessageBox::Critical
+                                          : QMessageBox::NoIcon);
+    box.exec();
+}
+
+void QtSettingsStore::saveSetting(const QString& application, const QString& section,
+                                  const QString& key, const QString& value) {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, application, application);
+    settings.setValue(section + u'/' + key, value);
+    settings.sync();
+    if (settings.status() != QSettings::NoError && !failure_)
+        failure_ = QStringLiteral("Cannot write the settings file %1").arg(settings.fileName());
+}
+
+std::optional<QString> QtSettingsStore::flush() { return std::exchange(failure_, std::nullopt); }
+
+std::optional<QString> QtProgramLauncher::startDetached(const QString& program,
+                                                        const QStringList& arguments) {
+    if (program.isEmpty()) return QStringLiteral("No program to start");
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (!process.startDetached()) return process.errorString();
+    return std::nullopt;
+}
+
+}  // namespace tarnwick
