@@ -46,11 +46,11 @@ void runLogging(const QString& path, const std::function<bool(int)>& onRecord) {
     if (!sim.start()) qFatal("cannot start the simulated adapter");
     FixedFile dialogs(path);
     NoBoxes boxes;
-    MainServices services;
+    tarnwick::MainServices services;
     services.adapterAddress = QStringLiteral("127.0.0.1:%1").arg(sim.port());
     services.fileDialogs = &dialogs;
     services.messageBoxes = &boxes;
-    frmMain window;
+    tarnwick::frmMain window;
     window.setServices(services);
     QString lastShown;
     QTimer ticker;

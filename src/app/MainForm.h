@@ -5,4 +5,8 @@
 
 #include "MainServices.h"
 
+namespace tarnwick {
+
 int MainForm(MainServices services = {});
+
+}  // namespace tarnwick

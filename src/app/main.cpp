@@ -8,5 +8,5 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
     // The window is closed through its own handlers; the start-up ends the run.
     QApplication::setQuitOnLastWindowClosed(false);
-    return MainForm();
+    return tarnwick::MainForm();
 }

@@ -3,6 +3,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+namespace tarnwick {
+
 CaptionCheckBox::CaptionCheckBox(const QString& text, QWidget* parent) : QCheckBox(text, parent) {}
 
 QRect CaptionCheckBox::captionRect() const {
@@ -38,3 +40,5 @@ void CaptionCheckBox::paintEvent(QPaintEvent*) {
 }
 
 bool CaptionCheckBox::hitButton(const QPoint& pos) const { return rect().contains(pos); }
+
+}  // namespace tarnwick

@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 
+namespace tarnwick {
+
 class CaptionCheckBox : public QCheckBox {
     Q_OBJECT
   public:
@@ -16,3 +18,5 @@ class CaptionCheckBox : public QCheckBox {
     void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
 };
+
+}  // namespace tarnwick

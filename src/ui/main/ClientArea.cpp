@@ -1,10 +1,12 @@
 #include "ClientArea.h"
 
+namespace tarnwick {
+
 ClientArea::ClientArea(QWidget* parent) : QWidget(parent) {}
 
 void ClientArea::dockBars(QWidget* top, QWidget* bottom) {
-    m_top = top;
-    m_bottom = bottom;
+    top_ = top;
+    bottom_ = bottom;
     placeBars();
 }
 
@@ -14,7 +16,8 @@ void ClientArea::resizeEvent(QResizeEvent* event) {
 }
 
 void ClientArea::placeBars() {
-    if (m_top) m_top->setGeometry(0, 0, width(), m_top->height());
-    if (m_bottom)
-        m_bottom->setGeometry(0, height() - m_bottom->height(), width(), m_bottom->height());
+    if (top_) top_->setGeometry(0, 0, width(), top_->height());
+    if (bottom_) bottom_->setGeometry(0, height() - bottom_->height(), width(), bottom_->height());
 }
+
+}  // namespace tarnwick

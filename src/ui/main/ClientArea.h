@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace tarnwick {
+
 class ClientArea : public QWidget {
     Q_OBJECT
   public:
@@ -20,6 +22,8 @@ class ClientArea : public QWidget {
   private:
     void placeBars();
 
-    QPointer<QWidget> m_top;
-    QPointer<QWidget> m_bottom;
+    QPointer<QWidget> top_;
+    QPointer<QWidget> bottom_;
 };
+
+}  // namespace tarnwick

@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+namespace tarnwick {
+
 namespace {
 
 // The locale's short time form without seconds (some locales show them).
@@ -19,52 +21,54 @@ QString HoursMinutesFormat(const QLocale& locale) {
 
 ClockStatusBar::ClockStatusBar(int panelMinimumWidth, QWidget* parent)
     : QStatusBar(parent),
-      m_timer(new QTimer(this)),
-      m_clock([] { return QDateTime::currentDateTime(); }) {
-    for (std::size_t i = 0; i < m_panels.size(); ++i) {
+      timer_(new QTimer(this)),
+      clock_([] { return QDateTime::currentDateTime(); }) {
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
         auto* label = new QLabel(this);
         label->setObjectName(QStringLiteral("sbStatusBarPanel%1").arg(i + 1));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setIndent(3);
         label->setMinimumWidth(panelMinimumWidth);
-        m_panels[i] = label;
+        panels_[i] = label;
     }
-    m_panels[0]->setText(QStringLiteral("Status"));
-    addWidget(m_panels[0], 1);
-    addPermanentWidget(m_panels[1]);
-    addPermanentWidget(m_panels[2]);
+    panels_[0]->setText(QStringLiteral("Status"));
+    addWidget(panels_[0], 1);
+    addPermanentWidget(panels_[1]);
+    addPermanentWidget(panels_[2]);
 
-    m_timer->setSingleShot(true);
-    m_timer->setTimerType(Qt::PreciseTimer);
-    connect(m_timer, &QTimer::timeout, this, &ClockStatusBar::refresh);
+    timer_->setSingleShot(true);
+    timer_->setTimerType(Qt::PreciseTimer);
+    connect(timer_, &QTimer::timeout, this, &ClockStatusBar::refresh);
     refresh();
 }
 
 QLabel* ClockStatusBar::panel(int number) const {
     if (number < 1 || number > kPanelCount) return nullptr;
-    return m_panels[static_cast<std::size_t>(number - 1)];
+    return panels_[static_cast<std::size_t>(number - 1)];
 }
 
-QString ClockStatusBar::statusText() const { return m_panels[0]->text(); }
+QString ClockStatusBar::statusText() const { return panels_[0]->text(); }
 
-void ClockStatusBar::setStatusText(const QString& text) { m_panels[0]->setText(text); }
+void ClockStatusBar::setStatusText(const QString& text) { panels_[0]->setText(text); }
 
 void ClockStatusBar::setClock(Clock clock) {
-    m_clock = std::move(clock);
+    clock_ = std::move(clock);
     refresh();
 }
 
 void ClockStatusBar::refresh() {
-    const QDateTime now = m_clock();
+    const QDateTime now = clock_();
     const QLocale locale;
-    m_panels[1]->setText(locale.toString(now.date(), QLocale::ShortFormat));
-    m_panels[2]->setText(locale.toString(now.time(), HoursMinutesFormat(locale)));
+    panels_[1]->setText(locale.toString(now.date(), QLocale::ShortFormat));
+    panels_[2]->setText(locale.toString(now.time(), HoursMinutesFormat(locale)));
     // An early tick shows the old minute again and re-arms for the few
     // milliseconds left, so the change is never missed.
-    m_timer->start(MsecsToNextMinute(now));
+    timer_->start(msecsToNextMinute(now));
 }
 
-int ClockStatusBar::MsecsToNextMinute(const QDateTime& now) {
+int ClockStatusBar::msecsToNextMinute(const QDateTime& now) {
     const QTime time = now.time();
     return 60000 - (time.second() * 1000 + time.msec());
 }
+
+}  // namespace tarnwick

@@ -13,6 +13,8 @@
 class QLabel;
 class QTimer;
 
+namespace tarnwick {
+
 class ClockStatusBar : public QStatusBar {
     Q_OBJECT
   public:
@@ -39,13 +41,15 @@ class ClockStatusBar : public QStatusBar {
     void refresh();
 
     // The timer that calls refresh().
-    const QTimer* refreshTimer() const { return m_timer; }
+    const QTimer* refreshTimer() const { return timer_; }
 
     // Milliseconds from `now` until the minute after it begins (1 to 60000).
-    static int MsecsToNextMinute(const QDateTime& now);
+    static int msecsToNextMinute(const QDateTime& now);
 
   private:
-    std::array<QLabel*, kPanelCount> m_panels{};
-    QTimer* m_timer = nullptr;
-    Clock m_clock;
+    std::array<QLabel*, kPanelCount> panels_{};
+    QTimer* timer_ = nullptr;
+    Clock clock_;
 };
+
+}  // namespace tarnwick

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+namespace tarnwick {
+
 struct CommonDialog {
     QString DialogTitle;
     // Filter as "description|pattern" pairs, e.g. "All Files (*.*)|*.*".
@@ -14,3 +16,5 @@ struct CommonDialog {
     // When true a cancel is reported as an error instead of an empty name.
     bool CancelError = false;
 };
+
+}  // namespace tarnwick

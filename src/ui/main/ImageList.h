@@ -13,19 +13,21 @@
 #include <utility>
 #include <vector>
 
+namespace tarnwick {
+
 class ImageList {
   public:
     ImageList() = default;
     ImageList(QSize imageSize, QColor maskColor);
 
-    QSize imageSize() const { return m_imageSize; }
-    QColor maskColor() const { return m_maskColor; }
+    QSize imageSize() const { return imageSize_; }
+    QColor maskColor() const { return maskColor_; }
 
     // Appends `image` under `key`. Refused (false) when the key is empty or
     // already used, or when the image is not of imageSize().
     bool add(const QString& key, const QImage& image);
 
-    int count() const { return static_cast<int>(m_images.size()); }
+    int count() const { return static_cast<int>(images_.size()); }
     QStringList keys() const;
     bool contains(const QString& key) const;
 
@@ -39,7 +41,9 @@ class ImageList {
   private:
     const QImage* find(const QString& key) const;
 
-    QSize m_imageSize{16, 16};
-    QColor m_maskColor{192, 192, 192};
-    std::vector<std::pair<QString, QImage>> m_images;
+    QSize imageSize_{16, 16};
+    QColor maskColor_{192, 192, 192};
+    std::vector<std::pair<QString, QImage>> images_;
 };
+
+}  // namespace tarnwick

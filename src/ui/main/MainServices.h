@@ -10,18 +10,20 @@
 #include "Roster.h"
 
 namespace tarnwick {
+
 class FileDialogs;
 class MessageBoxes;
-}  // namespace tarnwick
 
 struct MainServices {
-    QString adapterAddress = tarnwick::compiledAdapterAddress();
-    tarnwick::IdentifierTable roster = tarnwick::compiledRoster();
-    tarnwick::CycleTiming timing;
-    tarnwick::PageBrowser* browser = nullptr;
-    tarnwick::EventPump* pump = nullptr;
-    tarnwick::Clock* clock = nullptr;
+    QString adapterAddress = compiledAdapterAddress();
+    IdentifierTable roster = compiledRoster();
+    CycleTiming timing;
+    PageBrowser* browser = nullptr;
+    EventPump* pump = nullptr;
+    Clock* clock = nullptr;
     std::function<QDateTime()> localNow;
-    tarnwick::FileDialogs* fileDialogs = nullptr;
-    tarnwick::MessageBoxes* messageBoxes = nullptr;
+    FileDialogs* fileDialogs = nullptr;
+    MessageBoxes* messageBoxes = nullptr;
 };
+
+}  // namespace tarnwick

@@ -6,13 +6,15 @@
 #include <QMenu>
 #include <QMenuBar>
 
+namespace tarnwick {
+
 namespace {
 
-bool UsedByMenu(const QList<QAction*>& actions, const QKeySequence& pressed) {
+bool usedByMenu(const QList<QAction*>& actions, const QKeySequence& pressed) {
     for (QAction* action : actions) {
         if (!action->isEnabled() || !action->isVisible()) continue;
         if (QMenu* menu = action->menu()) {
-            if (UsedByMenu(menu->actions(), pressed)) return true;
+            if (usedByMenu(menu->actions(), pressed)) return true;
             continue;
         }
         for (const QKeySequence& shortcut : action->shortcuts()) {
@@ -25,7 +27,7 @@ bool UsedByMenu(const QList<QAction*>& actions, const QKeySequence& pressed) {
 }  // namespace
 
 MenuShortcutGuard::MenuShortcutGuard(QMenuBar* menuBar, QObject* parent)
-    : QObject(parent), m_menuBar(menuBar) {}
+    : QObject(parent), menuBar_(menuBar) {}
 
 void MenuShortcutGuard::guard(QWidget* widget) {
     widget->installEventFilter(this);
@@ -33,9 +35,9 @@ void MenuShortcutGuard::guard(QWidget* widget) {
 }
 
 bool MenuShortcutGuard::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride && m_menuBar) {
+    if (event->type() == QEvent::ShortcutOverride && menuBar_) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (UsedByMenu(m_menuBar->actions(), QKeySequence(key->keyCombination()))) {
+        if (usedByMenu(menuBar_->actions(), QKeySequence(key->keyCombination()))) {
             // Not for the widget: leave the key to the shortcut.
             event->ignore();
             return true;
@@ -43,3 +45,5 @@ bool MenuShortcutGuard::eventFilter(QObject* watched, QEvent* event) {
     }
     return QObject::eventFilter(watched, event);
 }
+
+}  // namespace tarnwick

@@ -10,6 +10,8 @@
 
 class QMenuBar;
 
+namespace tarnwick {
+
 class MenuShortcutGuard : public QObject {
     Q_OBJECT
   public:
@@ -22,5 +24,7 @@ class MenuShortcutGuard : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    QPointer<QMenuBar> m_menuBar;
+    QPointer<QMenuBar> menuBar_;
 };
+
+}  // namespace tarnwick

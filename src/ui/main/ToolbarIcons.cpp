@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <array>
 
+namespace tarnwick {
+
 namespace {
 
 // One picture as 16 rows of 16 palette letters.
@@ -12,7 +14,7 @@ struct Picture {
 };
 
 // Letters of the pictures; all colours come from the 16-colour palette.
-QColor PaletteColour(char letter) {
+QColor paletteColour(char letter) {
     switch (letter) {
         case 'k':
             return {0, 0, 0};  // black
@@ -29,7 +31,7 @@ QColor PaletteColour(char letter) {
         case 'G':
             return {0, 255, 0};  // green
         default:
-            return ToolbarIcons::kMaskColor;  // '.'
+            return kToolbarMaskColor;  // '.'
     }
 }
 
@@ -259,15 +261,15 @@ const std::array<Picture, 13> kPictures{{
 }};
 // clang-format on
 
-QImage Render(const Picture& picture) {
+QImage render(const Picture& picture) {
     QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(ToolbarIcons::kMaskColor);
+    image.fill(kToolbarMaskColor);
     QPainter painter(&image);
     for (int y = 0; y < 16; ++y) {
         const char* row = picture.rows[static_cast<std::size_t>(y)];
         for (int x = 0; x < 16 && row[x] != '\0'; ++x) {
             if (row[x] != '.') {
-                painter.setPen(PaletteColour(row[x]));
+                painter.setPen(paletteColour(row[x]));
                 painter.drawPoint(x, y);
             }
         }
@@ -277,13 +279,11 @@ QImage Render(const Picture& picture) {
 
 }  // namespace
 
-namespace ToolbarIcons {
-
-ImageList Build() {
-    ImageList list(QSize(16, 16), kMaskColor);
+ImageList buildToolbarIcons() {
+    ImageList list(QSize(16, 16), kToolbarMaskColor);
     for (const Picture& picture : kPictures)
-        list.add(QString::fromLatin1(picture.key), Render(picture));
+        list.add(QString::fromLatin1(picture.key), render(picture));
     return list;
 }
 
-}  // namespace ToolbarIcons
+}  // namespace tarnwick

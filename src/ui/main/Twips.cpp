@@ -4,29 +4,29 @@
 #include <QScreen>
 #include <QtMath>
 
-namespace Twips {
+namespace tarnwick {
 
-double PerPixelAt(double logicalDpi) {
-    return logicalDpi > 0.0 ? kPerInch / logicalDpi : kPerInch / 96.0;
+double twipsPerPixelAt(double logicalDpi) {
+    return logicalDpi > 0.0 ? kTwipsPerInch / logicalDpi : kTwipsPerInch / 96.0;
 }
 
-double PerPixel(const QScreen* screen) {
+double twipsPerPixel(const QScreen* screen) {
     if (screen == nullptr) screen = QGuiApplication::primaryScreen();
-    return PerPixelAt(screen != nullptr ? screen->logicalDotsPerInch() : 96.0);
+    return twipsPerPixelAt(screen != nullptr ? screen->logicalDotsPerInch() : 96.0);
 }
 
-int ToPixels(int twips, double perPixel) { return qRound(twips / perPixel); }
+int twipsToPixels(int twips, double perPixel) { return qRound(twips / perPixel); }
 
-QSize ToPixels(QSize twips, double perPixel) {
-    return {ToPixels(twips.width(), perPixel), ToPixels(twips.height(), perPixel)};
+QSize twipsToPixels(QSize twips, double perPixel) {
+    return {twipsToPixels(twips.width(), perPixel), twipsToPixels(twips.height(), perPixel)};
 }
 
-QRect ToPixels(const QRect& twips, double perPixel) {
-    const int left = ToPixels(twips.x(), perPixel);
-    const int top = ToPixels(twips.y(), perPixel);
-    const int right = ToPixels(twips.x() + twips.width(), perPixel);
-    const int bottom = ToPixels(twips.y() + twips.height(), perPixel);
+QRect twipsToPixels(const QRect& twips, double perPixel) {
+    const int left = twipsToPixels(twips.x(), perPixel);
+    const int top = twipsToPixels(twips.y(), perPixel);
+    const int right = twipsToPixels(twips.x() + twips.width(), perPixel);
+    const int bottom = twipsToPixels(twips.y() + twips.height(), perPixel);
     return {left, top, right - left, bottom - top};
 }
 
-}  // namespace Twips
+}  // namespace tarnwick

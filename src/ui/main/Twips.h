@@ -7,26 +7,26 @@
 
 class QScreen;
 
-namespace Twips {
+namespace tarnwick {
 
-inline constexpr double kPerInch = 1440.0;
+inline constexpr double kTwipsPerInch = 1440.0;
 
 // Twips in one pixel at the given logical dots per inch: 15 at 96.
-double PerPixelAt(double logicalDpi);
+double twipsPerPixelAt(double logicalDpi);
 
 // Twips in one (device-independent) pixel of `screen`, read from its logical
 // DPI; the primary screen when null, 15 when there is no screen at all.
-double PerPixel(const QScreen* screen = nullptr);
+double twipsPerPixel(const QScreen* screen = nullptr);
 
 // A length, rounded to the nearest pixel.
-int ToPixels(int twips, double perPixel);
+int twipsToPixels(int twips, double perPixel);
 
 // A size, each dimension rounded to the nearest pixel.
-QSize ToPixels(QSize twips, double perPixel);
+QSize twipsToPixels(QSize twips, double perPixel);
 
 // A rectangle given as left, top, width, height in twips. Its four edges are
 // rounded separately, so that controls whose edges meet in twips also meet in
 // pixels; the width and height are the distances between the rounded edges.
-QRect ToPixels(const QRect& twips, double perPixel);
+QRect twipsToPixels(const QRect& twips, double perPixel);
 
-}  // namespace Twips
+}  // namespace tarnwick

@@ -23,6 +23,8 @@
 #include "ToolbarIcons.h"
 #include "Twips.h"
 
+namespace tarnwick {
+
 namespace {
 
 // Client area, in twips.
@@ -51,7 +53,7 @@ struct Caption {
 
 // True when `text`, wrapped at word boundaries, fits in `box`; the last line
 // may lose its descenders.
-bool CaptionFits(const QFont& font, const Caption& caption) {
+bool captionFits(const QFont& font, const Caption& caption) {
     const QFontMetrics metrics(font);
     const QRect needed = metrics.boundingRect(QRect(0, 0, caption.box.width(), 1 << 20),
                                               Qt::TextWordWrap, caption.text);
@@ -59,10 +61,10 @@ bool CaptionFits(const QFont& font, const Caption& caption) {
            needed.height() - metrics.descent() <= caption.box.height();
 }
 
-QFont FitCaptions(QFont font, const std::vector<Caption>& captions) {
+QFont fitCaptions(QFont font, const std::vector<Caption>& captions) {
     const auto allFit = [&captions](const QFont& f) {
         return std::all_of(captions.begin(), captions.end(),
-                           [&f](const Caption& c) { return CaptionFits(f, c); });
+                           [&f](const Caption& c) { return captionFits(f, c); });
     };
     for (int stretch :
          {int(QFont::Unstretched), int(QFont::SemiCondensed), int(QFont::Condensed)}) {
@@ -77,7 +79,7 @@ QFont FitCaptions(QFont font, const std::vector<Caption>& captions) {
 }
 
 template <typename W>
-W* Named(W* widget, const char* name) {
+W* named(W* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
@@ -85,20 +87,20 @@ W* Named(W* widget, const char* name) {
 }  // namespace
 
 frmMain::frmMain(QWidget* parent)
-    : QMainWindow(parent), m_twipsPerPixel(Twips::PerPixel(screen())) {
+    : QMainWindow(parent), twipsPerPixel_(tarnwick::twipsPerPixel(screen())) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Project1"));
 
-    m_client = Named(new ClientArea(this), "clientArea");
-    QFont font = m_client->font();
+    client_ = named(new ClientArea(this), "clientArea");
+    QFont font = client_->font();
     font.setPointSizeF(kDesignPointSize);
-    m_client->setFont(font);
-    setCentralWidget(m_client);
+    client_->setFont(font);
+    setCentralWidget(client_);
 
-    CreateMenus();
-    CreateControls();
-    SetTabOrder();
-    SizeToClientArea();
+    createMenus();
+    createControls();
+    arrangeTabOrder();
+    sizeToClientArea();
 
     // Triggering a checkable item has already flipped its check mark.
     connect(mnuViewToolbar, &QAction::triggered, this,
@@ -106,72 +108,71 @@ frmMain::frmMain(QWidget* parent)
     connect(mnuViewStatusBar, &QAction::triggered, this,
             [this] { sbStatusBar->setVisible(mnuViewStatusBar->isChecked()); });
 
-    m_shortcutGuard = new MenuShortcutGuard(menuBar(), this);
-    m_shortcutGuard->guard(m_client);
+    shortcutGuard_ = new MenuShortcutGuard(menuBar(), this);
+    shortcutGuard_->guard(client_);
 
-    ConnectBehaviour();
+    connectBehaviour();
 }
 
 frmMain::~frmMain() = default;
 
-QWidget* frmMain::clientArea() const { return m_client; }
+QWidget* frmMain::clientArea() const { return client_; }
 
-QRect frmMain::FromTwips(int left, int top, int width, int height) const {
-    return Twips::ToPixels(QRect(left, top, width, height), m_twipsPerPixel);
+QRect frmMain::fromTwips(int left, int top, int width, int height) const {
+    return twipsToPixels(QRect(left, top, width, height), twipsPerPixel_);
 }
 
-void frmMain::CreateControls() {
-    ChkSixteenSensors = Named(new CaptionCheckBox(QStringLiteral("Sixteen Sensors"), m_client),
-                              "ChkSixteenSensors");
-    ChkSixteenSensors->setGeometry(FromTwips(480, 4560, 972, 492));
+void frmMain::createControls() {
+    ChkSixteenSensors =
+        named(new CaptionCheckBox(QStringLiteral("Sixteen Sensors"), client_), "ChkSixteenSensors");
+    ChkSixteenSensors->setGeometry(fromTwips(480, 4560, 972, 492));
 
-    txtRecNum = Named(new QLineEdit(m_client), "txtRecNum");
-    txtRecNum->setGeometry(FromTwips(3840, 6240, 850, 300));
+    txtRecNum = named(new QLineEdit(client_), "txtRecNum");
+    txtRecNum->setGeometry(fromTwips(3840, 6240, 850, 300));
 
-    txtFileName = Named(new QLineEdit(m_client), "txtFileName");
-    txtFileName->setGeometry(FromTwips(3840, 5760, 3970, 300));
+    txtFileName = named(new QLineEdit(client_), "txtFileName");
+    txtFileName->setGeometry(fromTwips(3840, 5760, 3970, 300));
 
-    timTimer = Named(new QTimer(this), "timTimer");
+    timTimer = named(new QTimer(this), "timTimer");
 
-    txtTemperature = Named(new QLineEdit(m_client), "txtTemperature");
-    txtTemperature->setGeometry(FromTwips(360, 3360, 1090, 610));
+    txtTemperature = named(new QLineEdit(client_), "txtTemperature");
+    txtTemperature->setGeometry(fromTwips(360, 3360, 1090, 610));
 
-    txtSensorNum = Named(new QLineEdit(m_client), "txtSensorNum");
-    txtSensorNum->setGeometry(FromTwips(360, 2280, 1090, 610));
+    txtSensorNum = named(new QLineEdit(client_), "txtSensorNum");
+    txtSensorNum->setGeometry(fromTwips(360, 2280, 1090, 610));
 
-    btnStop = Named(new QPushButton(QStringLiteral("Stop Program"), m_client), "btnStop");
-    btnStop->setGeometry(FromTwips(11760, 5760, 1690, 730));
+    btnStop = named(new QPushButton(QStringLiteral("Stop Program"), client_), "btnStop");
+    btnStop->setGeometry(fromTwips(11760, 5760, 1690, 730));
 
-    btnFileWrite =
-        Named(new QPushButton(QStringLiteral("Start Logging"), m_client), "btnFileWrite");
-    btnFileWrite->setGeometry(FromTwips(1920, 5760, 1690, 730));
+    btnFileWrite = named(new QPushButton(QStringLiteral("Start Logging"), client_), "btnFileWrite");
+    btnFileWrite->setGeometry(fromTwips(1920, 5760, 1690, 730));
 
-    cboAddress = Named(new QComboBox(m_client), "cboAddress");
+    cboAddress = named(new QComboBox(client_), "cboAddress");
     cboAddress->setEditable(true);
-    cboAddress->setGeometry(FromTwips(1920, 360, 11650, 280));
+    cboAddress->setGeometry(fromTwips(1920, 360, 11650, 280));
 
-    brwWebBrowser = Named(new QPlainTextEdit(m_client), "brwWebBrowser");
+    brwWebBrowser = named(new QPlainTextEdit(client_), "brwWebBrowser");
     brwWebBrowser->setReadOnly(true);
     brwWebBrowser->setTextInteractionFlags(Qt::TextSelectableByMouse |
                                            Qt::TextSelectableByKeyboard);
     brwWebBrowser->setTabChangesFocus(true);
-    brwWebBrowser->setGeometry(FromTwips(1920, 960, 11650, 4570));
+    brwWebBrowser->setGeometry(fromTwips(1920, 960, 11650, 4570));
 
-    imlToolbarIcons = ToolbarIcons::Build();
-    CreateToolbar();
+    imlToolbarIcons = buildToolbarIcons();
+    createToolbar();
 
     sbStatusBar =
-        Named(new ClockStatusBar(Twips::ToPixels(kPanelMinimumWidth, m_twipsPerPixel), m_client),
+        named(new ClockStatusBar(twipsToPixels(kPanelMinimumWidth, twipsPerPixel_), client_),
               "sbStatusBar");
     sbStatusBar->setGeometry(
-        FromTwips(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight));
+        fromTwips(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight));
 
-    Label3 = Named(new QLabel(QStringLiteral("Records Written"), m_client), "Label3");
-    Label3->setGeometry(FromTwips(4800, 6240, 850, 370));
-    Label2 = Named(new QLabel(QStringLiteral("Temperature"), m_client), "Label2");
-    Label2->setGeometry(FromTwips(360, 3120, 1210, 250));
-    Label1 = Named(new QLabel(QStringLiteral("Sensor Number"), m_client), "Label1");
-    Label1->setGeometry(FromTwips(360, 1920, 1210, 250));
+    Label3 = named(new QLabel(QStringLiteral("Records Written"), client_), "Label3");
+    Label3->setGeometry(fromTwips(4800, 6240, 850, 370));
+    Label2 = named(new QLabel(QStringLiteral("Temperature"), client_), "Label2");
+    Label2->setGeometry(fromTwips(360, 3120, 1210, 250));
+    Label1 = named(new QLabel(QStringLiteral("Sensor Number"), client_), "Label1");
+    Label1->setGeometry(fromTwips(360, 1920, 1210, 250));
     std::vector<Caption> captions;
     for (QLabel* label : {Label1, Label2, Label3}) {
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -179,7 +180,7 @@ void frmMain::CreateControls() {
         captions.push_back({label->text(), label->contentsRect().size()});
     }
     captions.push_back({ChkSixteenSensors->text(), ChkSixteenSensors->captionRect().size()});
-    const QFont captionFont = FitCaptions(m_client->font(), captions);
+    const QFont captionFont = fitCaptions(client_->font(), captions);
     for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label2),
                        static_cast<QWidget*>(Label3), static_cast<QWidget*>(ChkSixteenSensors)}) {
         w->setFont(captionFont);
@@ -187,16 +188,16 @@ void frmMain::CreateControls() {
 
     // The address line overlaps the toolbar's lower edge and stays in front of it.
     cboAddress->raise();
-    m_client->dockBars(tbToolBar, sbStatusBar);
+    client_->dockBars(tbToolBar, sbStatusBar);
 }
 
-void frmMain::CreateToolbar() {
-    tbToolBar = Named(new QToolBar(m_client), "tbToolBar");
+void frmMain::createToolbar() {
+    tbToolBar = named(new QToolBar(client_), "tbToolBar");
     tbToolBar->setMovable(false);
     tbToolBar->setFloatable(false);
     tbToolBar->setIconSize(kIconSize);
     tbToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    tbToolBar->setGeometry(FromTwips(0, 0, kClientWidth, kToolBarHeight));
+    tbToolBar->setGeometry(fromTwips(0, 0, kClientWidth, kToolBarHeight));
 
     tbAlignGroup = new QActionGroup(tbToolBar);
     tbAlignGroup->setObjectName(QStringLiteral("tbAlignGroup"));
@@ -229,7 +230,7 @@ void frmMain::CreateToolbar() {
     }
 }
 
-void frmMain::CreateMenus() {
+void frmMain::createMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("menuBar"));
 
@@ -307,14 +308,14 @@ void frmMain::CreateMenus() {
     mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", "&About ");
 }
 
-void frmMain::SetTabOrder() {
+void frmMain::arrangeTabOrder() {
     // Among the controls that take the focus, in this order; the toolbar, the
     // status bar and the labels never do.
     QWidget* const order[] = {brwWebBrowser, cboAddress,   btnFileWrite,
                               btnStop,       txtSensorNum, txtTemperature,
                               txtFileName,   txtRecNum,    ChkSixteenSensors};
     for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
-    for (QWidget* w : m_client->findChildren<QWidget*>()) {
+    for (QWidget* w : client_->findChildren<QWidget*>()) {
         if (std::find(std::begin(order), std::end(order), w) == std::end(order) &&
             !cboAddress->isAncestorOf(w) && !brwWebBrowser->isAncestorOf(w)) {
             w->setFocusPolicy(Qt::NoFocus);
@@ -323,16 +324,18 @@ void frmMain::SetTabOrder() {
     brwWebBrowser->setFocus();
 }
 
-void frmMain::SizeToClientArea() {
-    const QSize client = Twips::ToPixels(QSize(kClientWidth, kClientHeight), m_twipsPerPixel);
+void frmMain::sizeToClientArea() {
+    const QSize client = twipsToPixels(QSize(kClientWidth, kClientHeight), twipsPerPixel_);
     QMenuBar* bar = menuBar();
     const int menuHeight = bar->isNativeMenuBar()
                                ? 0
                                : qMax(bar->heightForWidth(client.width()), bar->minimumHeight());
     resize(client.width(), client.height() + menuHeight);
-    m_client->resize(client);
+    client_->resize(client);
 }
 
 void frmMain::mnuViewToolbar_Click() { mnuViewToolbar->trigger(); }
 
 void frmMain::mnuViewStatusBar_Click() { mnuViewStatusBar->trigger(); }
+
+}  // namespace tarnwick

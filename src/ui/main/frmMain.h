@@ -17,12 +17,6 @@
 #include "MainServices.h"
 #include "Seams.h"
 
-class ClientArea;
-namespace tarnwick {
-class FileDialogs;
-class MessageBoxes;
-}  // namespace tarnwick
-class MenuShortcutGuard;
 class QAction;
 class QActionGroup;
 class QComboBox;
@@ -34,7 +28,12 @@ class QPushButton;
 class QTimer;
 class QToolBar;
 
-class frmMain : public QMainWindow, private tarnwick::CycleView {
+namespace tarnwick {
+
+class ClientArea;
+class MenuShortcutGuard;
+
+class frmMain : public QMainWindow, private CycleView {
     Q_OBJECT
   public:
     // Builds the whole window; does not show it.
@@ -42,7 +41,7 @@ class frmMain : public QMainWindow, private tarnwick::CycleView {
     ~frmMain() override;
 
     // Twips in one pixel, as used for the layout (15 at 96 dpi).
-    double twipsPerPixel() const { return m_twipsPerPixel; }
+    double twipsPerPixel() const { return twipsPerPixel_; }
 
     // The client area (central widget), parent of every control below.
     QWidget* clientArea() const;
@@ -122,16 +121,16 @@ class frmMain : public QMainWindow, private tarnwick::CycleView {
     void mnuViewStatusBar_Click();
 
   private:
-    QRect FromTwips(int left, int top, int width, int height) const;
-    void CreateControls();
-    void CreateToolbar();
-    void CreateMenus();
-    void SetTabOrder();
-    void SizeToClientArea();
+    QRect fromTwips(int left, int top, int width, int height) const;
+    void createControls();
+    void createToolbar();
+    void createMenus();
+    void arrangeTabOrder();
+    void sizeToClientArea();
 
-    double m_twipsPerPixel = 15.0;
-    ClientArea* m_client = nullptr;
-    MenuShortcutGuard* m_shortcutGuard = nullptr;
+    double twipsPerPixel_ = 15.0;
+    ClientArea* client_ = nullptr;
+    MenuShortcutGuard* shortcutGuard_ = nullptr;
 
     // Behaviour (frmMainBehaviour.cpp)
   public:
@@ -152,30 +151,32 @@ class frmMain : public QMainWindow, private tarnwick::CycleView {
     // Unloading: closes the log file and ends the acquisition cycle.
     void Form_Unload();
 
-    bool isUnloaded() const { return m_unloaded; }
+    bool isUnloaded() const { return unloaded_; }
     std::int16_t activeSensorCount() const;
-    tarnwick::AcquisitionCycle* cycle() const { return m_cycle.get(); }
-    tarnwick::LogControl& logControl() { return m_log; }
+    AcquisitionCycle* cycle() const { return cycle_.get(); }
+    LogControl& logControl() { return log_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void ConnectBehaviour();
+    void connectBehaviour();
     void showAddress(const QString& url) override;
     void showPage(const QByteArray& html) override;
     void makeVisible() override;
     void showSensor(int number, const QString& word) override;
     void passCompleted(const QStringList& words) override;
 
-    MainServices m_services;
-    std::unique_ptr<tarnwick::PageBrowser> m_ownBrowser;
-    std::unique_ptr<tarnwick::EventPump> m_ownPump;
-    std::unique_ptr<tarnwick::Clock> m_ownClock;
-    std::unique_ptr<tarnwick::FileDialogs> m_ownFileDialogs;
-    std::unique_ptr<tarnwick::MessageBoxes> m_ownMessageBoxes;
-    std::unique_ptr<tarnwick::AcquisitionCycle> m_cycle;
-    tarnwick::LogControl m_log;
-    bool m_unloaded = false;
-    bool m_logFailureShown = false;
+    MainServices services_;
+    std::unique_ptr<PageBrowser> ownBrowser_;
+    std::unique_ptr<EventPump> ownPump_;
+    std::unique_ptr<Clock> ownClock_;
+    std::unique_ptr<FileDialogs> ownFileDialogs_;
+    std::unique_ptr<MessageBoxes> ownMessageBoxes_;
+    std::unique_ptr<AcquisitionCycle> cycle_;
+    LogControl log_;
+    bool unloaded_ = false;
+    bool logFailureShown_ = false;
 };
+
+}  // namespace tarnwick

@@ -13,7 +13,7 @@
 #include "Seams.h"
 #include "frmMain.h"
 
-using tarnwick::AcquisitionCycle;
+namespace tarnwick {
 
 namespace {
 const QString kAppTitle = QStringLiteral("Tarnwick");
@@ -24,77 +24,77 @@ const QString kLogFileFilter = QStringLiteral("all Files (*)");
 const QString kStatusIdle = QStringLiteral("Status");
 }  // namespace
 
-void frmMain::ConnectBehaviour() {
+void frmMain::connectBehaviour() {
     connect(ChkSixteenSensors, &QCheckBox::clicked, this, [this] { ChkSixteenSensors_Click(); });
     connect(btnFileWrite, &QPushButton::clicked, this, [this] { btnFileWrite_Click(); });
     connect(btnStop, &QPushButton::clicked, this, [this] { btnStop_Click(); });
 }
 
-void frmMain::setServices(MainServices services) { m_services = std::move(services); }
+void frmMain::setServices(MainServices services) { services_ = std::move(services); }
 
 void frmMain::Show() { Form_Load(); }
 
 void frmMain::Form_Load() {
-    if (!m_services.browser) {
-        m_ownBrowser = std::make_unique<tarnwick::NetworkBrowser>();
-        m_services.browser = m_ownBrowser.get();
+    if (!services_.browser) {
+        ownBrowser_ = std::make_unique<NetworkBrowser>();
+        services_.browser = ownBrowser_.get();
     }
-    if (!m_services.pump) {
-        m_ownPump = std::make_unique<tarnwick::QtEventPump>();
-        m_services.pump = m_ownPump.get();
+    if (!services_.pump) {
+        ownPump_ = std::make_unique<QtEventPump>();
+        services_.pump = ownPump_.get();
     }
-    if (!m_services.clock) {
-        m_ownClock = std::make_unique<tarnwick::SteadyClock>();
-        m_services.clock = m_ownClock.get();
+    if (!services_.clock) {
+        ownClock_ = std::make_unique<SteadyClock>();
+        services_.clock = ownClock_.get();
     }
-    if (!m_services.localNow) m_services.localNow = [] { return QDateTime::currentDateTime(); };
-    if (!m_services.fileDialogs) {
-        m_ownFileDialogs = std::make_unique<tarnwick::QtFileDialogs>();
-        m_services.fileDialogs = m_ownFileDialogs.get();
+    if (!services_.localNow) services_.localNow = [] { return QDateTime::currentDateTime(); };
+    if (!services_.fileDialogs) {
+        ownFileDialogs_ = std::make_unique<QtFileDialogs>();
+        services_.fileDialogs = ownFileDialogs_.get();
     }
-    if (!m_services.messageBoxes) {
-        m_ownMessageBoxes = std::make_unique<tarnwick::QtMessageBoxes>();
-        m_services.messageBoxes = m_ownMessageBoxes.get();
+    if (!services_.messageBoxes) {
+        ownMessageBoxes_ = std::make_unique<QtMessageBoxes>();
+        services_.messageBoxes = ownMessageBoxes_.get();
     }
 
-    m_cycle = std::make_unique<AcquisitionCycle>(
-        *m_services.browser, *m_services.pump, *m_services.clock,
-        static_cast<tarnwick::CycleView&>(*this), m_services.timing);
-    m_cycle->setAdapterAddress(m_services.adapterAddress);
+    cycle_ =
+        std::make_unique<AcquisitionCycle>(*services_.browser, *services_.pump, *services_.clock,
+                                           static_cast<CycleView&>(*this), services_.timing);
+    cycle_->setAdapterAddress(services_.adapterAddress);
     SetSensorCount();
-    m_cycle->setIdentifiers(m_services.roster);
-    if (!m_unloaded) m_cycle->run();
+    cycle_->setIdentifiers(services_.roster);
+    if (!unloaded_) cycle_->run();
 }
 
 std::int16_t frmMain::activeSensorCount() const {
-    return m_cycle ? m_cycle->activeCount() : std::int16_t{12};
+    return cycle_ ? cycle_->activeCount() : std::int16_t{12};
 }
 
 void frmMain::SetSensorCount() {
     // The box's value as 0 unchecked, 1 checked, 2 grayed.
     const Qt::CheckState state = ChkSixteenSensors->checkState();
     const int value = state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0;
-    if (m_cycle) m_cycle->setActiveCount(tarnwick::sensorCountForCheckValue(value));
+    if (cycle_) cycle_->setActiveCount(sensorCountForCheckValue(value));
 }
 
 void frmMain::ChkSixteenSensors_Click() { SetSensorCount(); }
 
 void frmMain::btnFileWrite_Click() {
-    if (m_log.flag() != tarnwick::LogControl::kLoggingOff) {
-        m_log.stop();
+    if (log_.flag() != LogControl::kLoggingOff) {
+        log_.stop();
         btnFileWrite->setText(kStartLogging);
         return;
     }
     dlgCommonDialog.Filter = kLogFileFilter;
     // A cancel here always comes back as an empty name, whatever an earlier
     // command set CancelError to.
-    dlgCommonDialog.FileName = m_services.fileDialogs->getOpenFileName(
+    dlgCommonDialog.FileName = services_.fileDialogs->getOpenFileName(
         this, dlgCommonDialog.DialogTitle, dlgCommonDialog.Filter, true);
     const QString name = dlgCommonDialog.FileName;
-    if (name.isEmpty() || m_unloaded) return;
-    if (std::optional<QString> failure = m_log.start(name)) {
+    if (name.isEmpty() || unloaded_) return;
+    if (std::optional<QString> failure = log_.start(name)) {
         // Logging stays off; the cycle goes on polling once the box is closed.
-        m_services.messageBoxes->show(this, kAppTitle, *failure, tarnwick::MessageBoxes::Icon::Critical);
+        services_.messageBoxes->show(this, kAppTitle, *failure, MessageBoxes::Icon::Critical);
         return;
     }
     txtFileName->setText(name);
@@ -102,18 +102,18 @@ void frmMain::btnFileWrite_Click() {
 }
 
 void frmMain::btnStop_Click() {
-    if (m_log.flag() == tarnwick::LogControl::kLoggingOn) m_log.stop();
+    if (log_.flag() == LogControl::kLoggingOn) log_.stop();
     close();
     // Ends the program even if the window was never shown.
     Form_Unload();
 }
 
 void frmMain::Form_Unload() {
-    if (m_unloaded) return;
-    m_unloaded = true;
+    if (unloaded_) return;
+    unloaded_ = true;
     // Whatever the route out, the log file is closed with every record whole.
-    if (m_log.isLogging()) m_log.stop();
-    if (m_cycle) m_cycle->stop();
+    if (log_.isLogging()) log_.stop();
+    if (cycle_) cycle_->stop();
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -125,9 +125,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 void frmMain::showAddress(const QString& url) { cboAddress->setEditText(url); }
 
-void frmMain::showPage(const QByteArray& html) {
-    brwWebBrowser->setPlainText(tarnwick::decodePage(html));
-}
+void frmMain::showPage(const QByteArray& html) { brwWebBrowser->setPlainText(decodePage(html)); }
 
 void frmMain::makeVisible() {
     // A window the user has minimised, moved or put behind others is visible
@@ -141,17 +139,18 @@ void frmMain::showSensor(int number, const QString& word) {
 }
 
 void frmMain::passCompleted(const QStringList& words) {
-    const tarnwick::LogControl::RecordResult r =
-        m_log.writeRecord(words, m_services.localNow(), QLocale());
+    const LogControl::RecordResult r = log_.writeRecord(words, services_.localNow(), QLocale());
     if (!r.attempted) return;
     if (r.written) {
         txtRecNum->setText(QString::number(r.shownNumber));
-        if (m_logFailureShown) {
+        if (logFailureShown_) {
             sbStatusBar->setStatusText(kStatusIdle);
-            m_logFailureShown = false;
+            logFailureShown_ = false;
         }
     } else {
         sbStatusBar->setStatusText(QStringLiteral("Log write failed: ") + r.error);
-        m_logFailureShown = true;
+        logFailureShown_ = true;
     }
 }
+
+}  // namespace tarnwick

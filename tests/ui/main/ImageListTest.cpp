@@ -5,6 +5,8 @@
 #include "ImageList.h"
 #include "ToolbarIcons.h"
 
+namespace tarnwick::test {
+
 namespace {
 
 const QStringList kKeys = {"New",        "Open",   "Save",       "Print",  "Cut",
@@ -23,7 +25,7 @@ const QRgb kMask = qRgb(192, 192, 192);
 }  // namespace
 
 TEST(ToolbarIconsTest, ThirteenKeyedPicturesInOrder) {
-    const ImageList list = ToolbarIcons::Build();
+    const ImageList list = buildToolbarIcons();
     EXPECT_EQ(list.count(), 13);
     EXPECT_EQ(list.keys(), kKeys);
     EXPECT_EQ(list.imageSize(), QSize(16, 16));
@@ -31,7 +33,7 @@ TEST(ToolbarIconsTest, ThirteenKeyedPicturesInOrder) {
 }
 
 TEST(ToolbarIconsTest, PicturesAre16By16In16ColoursOnTheMaskColour) {
-    const ImageList list = ToolbarIcons::Build();
+    const ImageList list = buildToolbarIcons();
     for (const QString& key : kKeys) {
         SCOPED_TRACE(key.toStdString());
         const QImage image = list.image(key);
@@ -52,7 +54,7 @@ TEST(ToolbarIconsTest, PicturesAre16By16In16ColoursOnTheMaskColour) {
 }
 
 TEST(ToolbarIconsTest, PicturesDifferFromEachOther) {
-    const ImageList list = ToolbarIcons::Build();
+    const ImageList list = buildToolbarIcons();
     for (qsizetype i = 0; i < kKeys.size(); ++i) {
         for (qsizetype j = i + 1; j < kKeys.size(); ++j) {
             EXPECT_NE(list.image(kKeys[i]), list.image(kKeys[j]))
@@ -62,7 +64,7 @@ TEST(ToolbarIconsTest, PicturesDifferFromEachOther) {
 }
 
 TEST(ToolbarIconsTest, MaskColourBecomesTransparent) {
-    const ImageList list = ToolbarIcons::Build();
+    const ImageList list = buildToolbarIcons();
     for (const QString& key : kKeys) {
         SCOPED_TRACE(key.toStdString());
         const QImage stored = list.image(key);
@@ -94,9 +96,11 @@ TEST(ImageListTest, RefusesDuplicateKeysAndWrongSizes) {
 }
 
 TEST(ImageListTest, UnknownKeyGivesNothing) {
-    const ImageList list = ToolbarIcons::Build();
+    const ImageList list = buildToolbarIcons();
     EXPECT_TRUE(list.image("new").isNull());  // keys are case-sensitive
     EXPECT_TRUE(list.pixmap("Nothing").isNull());
     EXPECT_TRUE(list.icon("Nothing").isNull());
     EXPECT_FALSE(list.contains("center"));
 }
+
+}  // namespace tarnwick::test

@@ -13,7 +13,9 @@
 #include <QToolBar>
 #include <memory>
 
-#include "TestWindow.h"
+#include "MainWindowHelpers.h"
+
+namespace tarnwick::test {
 
 namespace {
 
@@ -42,7 +44,7 @@ const ControlRow kControls[] = {
     {"Label1", "QLabel", "Sensor Number", 360, 1920, 1210, 250},
 };
 
-QString TextOf(const QWidget* w) {
+QString textOf(const QWidget* w) {
     if (auto* b = qobject_cast<const QAbstractButton*>(w)) return b->text();
     if (auto* e = qobject_cast<const QLineEdit*>(w)) return e->text();
     if (auto* c = qobject_cast<const QComboBox*>(w)) return c->currentText();
@@ -73,23 +75,23 @@ TEST_F(LayoutTest, WindowIsBuiltButNotShown) {
 }
 
 TEST_F(LayoutTest, ClientAreaHasTheDesignedSizeBelowTheMenuBar) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     QWidget* client = window->centralWidget();
     ASSERT_EQ(client, window->clientArea());
-    EXPECT_EQ(client->size(), Twips::ToPixels(QSize(15120, 8175), window->twipsPerPixel()));
+    EXPECT_EQ(client->size(), twipsToPixels(QSize(15120, 8175), window->twipsPerPixel()));
     EXPECT_EQ(client->y(), window->menuBar()->geometry().bottom() + 1);
 }
 
 TEST_F(LayoutTest, ControlsHaveTheirNamesKindsTextsAndPlaces) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     for (const ControlRow& row : kControls) {
         SCOPED_TRACE(row.name);
         auto* w = window->findChild<QWidget*>(QString::fromLatin1(row.name));
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(w->parentWidget(), window->clientArea());
         EXPECT_TRUE(w->inherits(row.kind));
-        EXPECT_EQ(TextOf(w), QString::fromLatin1(row.text));
-        EXPECT_EQ(w->geometry(), Px(*window, row.left, row.top, row.width, row.height));
+        EXPECT_EQ(textOf(w), QString::fromLatin1(row.text));
+        EXPECT_EQ(w->geometry(), px(*window, row.left, row.top, row.width, row.height));
         EXPECT_TRUE(w->isVisible());
     }
 }
@@ -141,19 +143,19 @@ TEST_F(LayoutTest, InitialState) {
 }
 
 TEST_F(LayoutTest, AddressLineLiesInFrontOfTheToolbar) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     const QRect combo = window->cboAddress->geometry();
     const QRect bar = window->tbToolBar->geometry();
     const QRect overlap = combo & bar;
     ASSERT_FALSE(overlap.isEmpty());
-    EXPECT_EQ(overlap.height(), Px(*window, 420) - Px(*window, 360));
+    EXPECT_EQ(overlap.height(), px(*window, 420) - px(*window, 360));
     QWidget* front = window->clientArea()->childAt(overlap.center());
     ASSERT_NE(front, nullptr);
     EXPECT_TRUE(front == window->cboAddress || window->cboAddress->isAncestorOf(front));
 }
 
 TEST_F(LayoutTest, CaptionsFitTheirControls) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     const auto fits = [](const QFont& font, const QString& text, const QRect& box) {
         const QFontMetrics metrics(font);
         const QRect needed = metrics.boundingRect(box, Qt::TextWordWrap | Qt::AlignLeft, text);
@@ -172,7 +174,7 @@ TEST_F(LayoutTest, CaptionsFitTheirControls) {
 }
 
 TEST_F(LayoutTest, ClickingTheCheckBoxCaptionTogglesIt) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     QCheckBox* box = window->ChkSixteenSensors;
     const QPoint caption = window->ChkSixteenSensors->captionRect().center();
     QTest::mouseClick(box, Qt::LeftButton, {}, caption);
@@ -182,7 +184,7 @@ TEST_F(LayoutTest, ClickingTheCheckBoxCaptionTogglesIt) {
 }
 
 TEST_F(LayoutTest, TabVisitsTheFocusableControlsInOrder) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     const std::vector<QWidget*> order = {
         window->brwWebBrowser, window->cboAddress,   window->btnFileWrite,
         window->btnStop,       window->txtSensorNum, window->txtTemperature,
@@ -219,7 +221,7 @@ TEST_F(LayoutTest, OnlyTheListedControlsTakeTheFocus) {
 }
 
 TEST_F(LayoutTest, EnlargingTheWindowMovesOnlyTheBars) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     QWidget* client = window->clientArea();
     std::vector<std::pair<QWidget*, QRect>> before;
     for (QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -242,3 +244,5 @@ TEST_F(LayoutTest, EnlargingTheWindowMovesOnlyTheBars) {
     EXPECT_EQ(window->sbStatusBar->geometry(),
               QRect(0, client->height() - statusHeight, client->width(), statusHeight));
 }
+
+}  // namespace tarnwick::test

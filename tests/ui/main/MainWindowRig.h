@@ -14,6 +14,8 @@
 #include "SimAdapter.h"
 #include "frmMain.h"
 
+namespace tarnwick::test {
+
 struct ScriptedFileDialogs : tarnwick::FileDialogs {
     QString getOpenFileName(QWidget*, const QString& title, const QString& filter,
                             bool acceptNewName) override {
@@ -96,3 +98,5 @@ struct MainWindowRig {
         return out;
     }
 };
+
+}  // namespace tarnwick::test

@@ -12,7 +12,9 @@
 #include <QToolBar>
 #include <memory>
 
-#include "TestWindow.h"
+#include "MainWindowHelpers.h"
+
+namespace tarnwick::test {
 
 namespace {
 
@@ -84,7 +86,7 @@ class MenuTest : public ::testing::Test {
 };
 
 // Chooses `item` of the open menu `menu` with the mouse.
-void ClickMenuItem(QMenu* menu, QAction* item, QWidget* window) {
+void clickMenuItem(QMenu* menu, QAction* item, QWidget* window) {
     menu->popup(window->mapToGlobal(QPoint(20, 20)));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
@@ -165,27 +167,27 @@ TEST_F(MenuTest, FileMenuShowsSendThenItsSeparatorThenExit) {
 }
 
 TEST_F(MenuTest, ViewItemsHideAndShowTheirBars) {
-    ASSERT_TRUE(ShowActive(*window));
-    ClickMenuItem(window->mnuView, window->mnuViewToolbar, window.get());
+    ASSERT_TRUE(showActive(*window));
+    clickMenuItem(window->mnuView, window->mnuViewToolbar, window.get());
     EXPECT_FALSE(window->mnuViewToolbar->isChecked());
     EXPECT_FALSE(window->tbToolBar->isVisible());
     EXPECT_TRUE(window->sbStatusBar->isVisible());
 
-    ClickMenuItem(window->mnuView, window->mnuViewStatusBar, window.get());
+    clickMenuItem(window->mnuView, window->mnuViewStatusBar, window.get());
     EXPECT_FALSE(window->mnuViewStatusBar->isChecked());
     EXPECT_FALSE(window->sbStatusBar->isVisible());
 
-    ClickMenuItem(window->mnuView, window->mnuViewToolbar, window.get());
+    clickMenuItem(window->mnuView, window->mnuViewToolbar, window.get());
     EXPECT_TRUE(window->mnuViewToolbar->isChecked());
     EXPECT_TRUE(window->tbToolBar->isVisible());
 
-    ClickMenuItem(window->mnuView, window->mnuViewStatusBar, window.get());
+    clickMenuItem(window->mnuView, window->mnuViewStatusBar, window.get());
     EXPECT_TRUE(window->mnuViewStatusBar->isChecked());
     EXPECT_TRUE(window->sbStatusBar->isVisible());
 }
 
 TEST_F(MenuTest, ViewHandlersFlipTheCheckMarkAndFollowIt) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     window->mnuViewToolbar_Click();
     EXPECT_FALSE(window->mnuViewToolbar->isChecked());
     EXPECT_FALSE(window->tbToolBar->isVisible());
@@ -203,7 +205,7 @@ TEST_F(MenuTest, ViewHandlersFlipTheCheckMarkAndFollowIt) {
 }
 
 TEST_F(MenuTest, HiddenToolbarKeepsItsPlaceForWhenItComesBack) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     const QRect before = window->tbToolBar->geometry();
     window->mnuViewToolbar_Click();
     window->resize(window->size() + QSize(120, 0));
@@ -214,7 +216,7 @@ TEST_F(MenuTest, HiddenToolbarKeepsItsPlaceForWhenItComesBack) {
 }
 
 TEST_F(MenuTest, EditShortcutsReachTheMenuWhileATextBoxHasTheFocus) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     QLineEdit* box = window->txtFileName;
     box->setFocus();
     ASSERT_TRUE(box->hasFocus());
@@ -242,7 +244,7 @@ TEST_F(MenuTest, EditShortcutsReachTheMenuWhileATextBoxHasTheFocus) {
 }
 
 TEST_F(MenuTest, CopyShortcutReachesTheMenuFromTheAddressLine) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     window->cboAddress->setFocus();
     ASSERT_TRUE(window->cboAddress->hasFocus());
     QSignalSpy copy(window->mnuEditCopy, &QAction::triggered);
@@ -251,7 +253,7 @@ TEST_F(MenuTest, CopyShortcutReachesTheMenuFromTheAddressLine) {
 }
 
 TEST_F(MenuTest, OtherKeysStillReachTheTextBox) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     QLineEdit* box = window->txtSensorNum;
     box->setFocus();
     QTest::keyClicks(box, QStringLiteral("12"));
@@ -263,7 +265,7 @@ TEST_F(MenuTest, OtherKeysStillReachTheTextBox) {
 }
 
 TEST_F(MenuTest, DisabledMenuItemLeavesItsShortcutToTheTextBox) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     QLineEdit* box = window->txtFileName;
     box->setFocus();
     box->setText(QStringLiteral("abc"));
@@ -273,3 +275,5 @@ TEST_F(MenuTest, DisabledMenuItemLeavesItsShortcutToTheTextBox) {
     EXPECT_TRUE(box->text().isEmpty());
     EXPECT_EQ(QApplication::clipboard()->text(), "abc");
 }
+
+}  // namespace tarnwick::test

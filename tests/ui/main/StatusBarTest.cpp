@@ -6,7 +6,9 @@
 #include <memory>
 
 #include "ClockStatusBar.h"
-#include "TestWindow.h"
+#include "MainWindowHelpers.h"
+
+namespace tarnwick::test {
 
 namespace {
 
@@ -28,7 +30,7 @@ class StatusBarTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(StatusBarTest, ThreePanelsLeftToRight) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     ASSERT_NE(bar()->panel(1), nullptr);
     ASSERT_NE(bar()->panel(3), nullptr);
     EXPECT_EQ(bar()->panel(0), nullptr);
@@ -39,8 +41,8 @@ TEST_F(StatusBarTest, ThreePanelsLeftToRight) {
     EXPECT_LT(bar()->panel(2)->x(), bar()->panel(3)->x());
     for (int number = 1; number <= 3; ++number) {
         EXPECT_TRUE(bar()->panel(number)->isVisible()) << number;
-        EXPECT_EQ(bar()->panel(number)->minimumWidth(), Px(*window, 1440)) << number;
-        EXPECT_GE(bar()->panel(number)->width(), Px(*window, 1440)) << number;
+        EXPECT_EQ(bar()->panel(number)->minimumWidth(), px(*window, 1440)) << number;
+        EXPECT_GE(bar()->panel(number)->width(), px(*window, 1440)) << number;
     }
 }
 
@@ -91,11 +93,11 @@ TEST_F(StatusBarTest, EarlyTickRearmsForTheRemainder) {
     EXPECT_EQ(Panel(3), "00:00");
 }
 
-TEST_F(StatusBarTest, MsecsToNextMinute) {
+TEST_F(StatusBarTest, msecsToNextMinute) {
     const QDate day(2024, 6, 1);
-    EXPECT_EQ(ClockStatusBar::MsecsToNextMinute(QDateTime(day, QTime(10, 0, 0, 0))), 60000);
-    EXPECT_EQ(ClockStatusBar::MsecsToNextMinute(QDateTime(day, QTime(10, 0, 59, 999))), 1);
-    EXPECT_EQ(ClockStatusBar::MsecsToNextMinute(QDateTime(day, QTime(10, 0, 30, 250))), 29750);
+    EXPECT_EQ(ClockStatusBar::msecsToNextMinute(QDateTime(day, QTime(10, 0, 0, 0))), 60000);
+    EXPECT_EQ(ClockStatusBar::msecsToNextMinute(QDateTime(day, QTime(10, 0, 59, 999))), 1);
+    EXPECT_EQ(ClockStatusBar::msecsToNextMinute(QDateTime(day, QTime(10, 0, 30, 250))), 29750);
 }
 
 TEST_F(StatusBarTest, StatusTextCanBeReplaced) {
@@ -105,7 +107,7 @@ TEST_F(StatusBarTest, StatusTextCanBeReplaced) {
 }
 
 TEST_F(StatusBarTest, FirstPanelTakesTheSpareWidth) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     const int first = bar()->panel(1)->width();
     const int second = bar()->panel(2)->width();
     const int third = bar()->panel(3)->width();
@@ -118,13 +120,15 @@ TEST_F(StatusBarTest, FirstPanelTakesTheSpareWidth) {
 }
 
 TEST_F(StatusBarTest, DatePanelGrowsWhenItsTextNeedsMore) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     QLabel* date = bar()->panel(2);
-    EXPECT_EQ(date->width(), Px(*window, 1440));  // a short date fits the least width
+    EXPECT_EQ(date->width(), px(*window, 1440));  // a short date fits the least width
     QFont big = date->font();
     big.setPixelSize(40);
     date->setFont(big);
     QApplication::processEvents();
-    EXPECT_GT(date->sizeHint().width(), Px(*window, 1440));
+    EXPECT_GT(date->sizeHint().width(), px(*window, 1440));
     EXPECT_GE(date->width(), date->sizeHint().width());
 }
+
+}  // namespace tarnwick::test

@@ -6,7 +6,9 @@
 #include <QToolButton>
 #include <memory>
 
-#include "TestWindow.h"
+#include "MainWindowHelpers.h"
+
+namespace tarnwick::test {
 
 namespace {
 
@@ -60,7 +62,7 @@ TEST_F(ToolbarTest, ButtonsCarryTheirKeysTooltipsAndPictures) {
 }
 
 TEST_F(ToolbarTest, ButtonsAreIconsOnlyOfTheDesignedSize) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     EXPECT_EQ(window->tbToolBar->iconSize(), QSize(16, 16));
     EXPECT_EQ(window->tbToolBar->toolButtonStyle(), Qt::ToolButtonIconOnly);
     EXPECT_FALSE(window->tbToolBar->isMovable());
@@ -75,7 +77,7 @@ TEST_F(ToolbarTest, ButtonsAreIconsOnlyOfTheDesignedSize) {
 }
 
 TEST_F(ToolbarTest, OnlyTheAlignmentButtonsStayDown) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     for (const char* key : {"New", "Save", "Bold", "Italic", "Underline"}) {
         QTest::mouseClick(Widget(key), Qt::LeftButton);
         EXPECT_FALSE(Button(key)->isChecked()) << key;
@@ -84,7 +86,7 @@ TEST_F(ToolbarTest, OnlyTheAlignmentButtonsStayDown) {
 }
 
 TEST_F(ToolbarTest, AlignmentButtonsFormAnExclusiveGroup) {
-    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(showActive(*window));
     QAction* left = Button("Align Left");
     QAction* center = Button("Center");
     QAction* right = Button("Align Right");
@@ -113,3 +115,5 @@ TEST_F(ToolbarTest, AlignmentButtonsFormAnExclusiveGroup) {
     EXPECT_TRUE(qobject_cast<QToolButton*>(Widget("Align Right"))->isChecked());
     EXPECT_FALSE(qobject_cast<QToolButton*>(Widget("Center"))->isChecked());
 }
+
+}  // namespace tarnwick::test

@@ -1,6 +1,7 @@
-// gtest entry point for tests that need a Qt application object. Widget
-// tests get a QApplication (offscreen unless a platform is set), the others
-// a QCoreApplication.
+// The one gtest entry point for every test binary that needs a Qt application
+// object. Widget tests (TARNWICK_TEST_WIDGETS) get a QApplication, the others a
+// QCoreApplication; either runs on the offscreen platform unless one is set,
+// so that listing the tests works without a display.
 #include <gtest/gtest.h>
 
 #include <QtGlobal>

@@ -21,6 +21,8 @@
 #include "MainWindowRig.h"
 #include "PageUrl.h"
 
+namespace tarnwick::test {
+
 namespace {
 
 QStringList readLines(const QString& path) {
@@ -469,3 +471,5 @@ TEST_F(MainWindowLogging, TheCloseBoxAlsoClosesTheLogFile) {
     EXPECT_EQ(rig.window.logControl().flag(), 0);
     EXPECT_EQ(readLines(path("close.log")).size(), 2);
 }
+
+}  // namespace tarnwick::test
