@@ -1,12 +1,18 @@
 #include <QApplication>
 
+#include "CommandLine.h"
 #include "MainForm.h"
 
 int main(int argc, char** argv) {
+    const tarnwick::CommandLine options = tarnwick::readCommandLine(argc, argv);
+    if (options.outcome != tarnwick::CommandLine::Outcome::Run) return options.exitStatus;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
     // The window is closed through its own handlers; the start-up ends the run.
     QApplication::setQuitOnLastWindowClosed(false);
-    return tarnwick::MainForm();
+    tarnwick::MainServices services;
+    services.adapterAddress = options.adapterAddress;
+    return tarnwick::MainForm(std::move(services));
 }

@@ -1,0 +1,144 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <cstdio>
+
+#include "Roster.h"
+
+#ifndef TARNWICK_VERSION
+#error "TARNWICK_VERSION must be defined by the build"
+#endif
+
+namespace tarnwick {
+
+namespace {
+
+// Options that QGuiApplication and QApplication take from argv themselves.
+// They are let through untouched, so that "-platform offscreen" or "-style
+// Fusion" work as in any Qt program.
+struct QtOption {
+    const char* name;
+    bool takesValue;
+};
+constexpr QtOption kQtOptions[] = {
+    {"platform", true},        {"platformpluginpath", true},
+    {"platformtheme", true},   {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true},
+    {"qwindowtitle", true},    {"session", true},
+    {"display", true},         {"geometry", true},
+    {"style", true},           {"stylesheet", true},
+    {"qmljsdebugger", true},   {"reverse", false},
+    {"widgetcount", false},
+};
+
+CommandLine refuse(const QString& message) {
+    CommandLine result;
+    result.outcome = CommandLine::Outcome::Refuse;
+    result.message = message + QLatin1Char('\n');
+    result.exitStatus = kUsageExitStatus;
+    return result;
+}
+
+QString addressRefusal(const QString& address, const QString& source) {
+    return QStringLiteral(
+               "tarnwick: invalid adapter address \"%1\" from %2: expected a dotted-decimal IPv4 "
+               "address such as 192.168.1.50, optionally followed by :port (1-65535)")
+        .arg(address, source);
+}
+
+}  // namespace
+
+bool isAdapterAddress(const QString& text) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^(?:(?:25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])\\.){3}"
+                       "(?:25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(?::([0-9]{1,5}))?$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch()) return false;
+    const QString port = match.captured(1);
+    if (port.isEmpty()) return true;
+    const int value = port.toInt();
+    return value >= 1 && value <= 65535;
+}
+
+CommandLine parseCommandLine(const QStringList& arguments, const QString& environmentAdapter,
+                             const QString& compiledAddress) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QStringLiteral("Data logger for 1-Wire temperature sensors behind a network 1-Wire "
+                       "adapter.\n\nThe adapter is %1 unless %2 in the environment\nor --adapter "
+                       "names another one; the option wins.")
+            .arg(compiledAddress, QLatin1String(kAdapterVariable)));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption adapter(
+        QStringLiteral("adapter"),
+        QStringLiteral("Talk to the adapter at ADDRESS for this run: a.b.c.d or a.b.c.d:port."),
+        QStringLiteral("ADDRESS"));
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOption(adapter);
+    for (const QtOption& qt : kQtOptions) {
+        QCommandLineOption option(QString::fromLatin1(qt.name));
+        if (qt.takesValue) option.setValueName(QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+
+    if (!parser.parse(arguments))
+        return refuse(
+            QStringLiteral("tarnwick: %1\nTry 'tarnwick --help'.").arg(parser.errorText()));
+
+    CommandLine result;
+    if (parser.isSet(help)) {
+        result.outcome = CommandLine::Outcome::ShowText;
+        result.message = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.outcome = CommandLine::Outcome::ShowText;
+        result.message = QStringLiteral("tarnwick " TARNWICK_VERSION "\n");
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("tarnwick: unexpected argument \"%1\"\nTry 'tarnwick --help'.")
+                          .arg(parser.positionalArguments().constFirst()));
+
+    if (parser.isSet(adapter)) {
+        // The last --adapter counts, as with most programs.
+        result.adapterAddress = parser.values(adapter).constLast();
+        if (!isAdapterAddress(result.adapterAddress))
+            return refuse(addressRefusal(result.adapterAddress, QStringLiteral("--adapter")));
+    } else if (!environmentAdapter.isEmpty()) {
+        result.adapterAddress = environmentAdapter;
+        if (!isAdapterAddress(result.adapterAddress))
+            return refuse(addressRefusal(result.adapterAddress, QLatin1String(kAdapterVariable)));
+    } else {
+        result.adapterAddress = compiledAddress;
+    }
+    return result;
+}
+
+CommandLine readCommandLine(int argc, char** argv) {
+    CommandLine result;
+    {
+        // A core application only: it decodes argv and names the program in
+        // the help text, and it needs no display.
+        QCoreApplication core(argc, argv);
+        result = parseCommandLine(QCoreApplication::arguments(),
+                                  qEnvironmentVariable(kAdapterVariable), compiledAdapterAddress());
+    }
+    const QByteArray text = result.message.toLocal8Bit();
+    if (result.outcome == CommandLine::Outcome::ShowText) {
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
+    } else if (result.outcome == CommandLine::Outcome::Refuse) {
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+    }
+    return result;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,45 @@
+// The logger's command line: --help, --version and the adapter to talk to for
+// this run (--adapter, or TARNWICK_ADAPTER in the environment; the option
+// wins). Parsed before any window system is touched, so that help, version
+// and a refused address need no display.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tarnwick {
+
+// The environment variable that names the adapter for one run.
+inline constexpr char kAdapterVariable[] = "TARNWICK_ADAPTER";
+
+// Exit status for a command line the program refuses.
+inline constexpr int kUsageExitStatus = 2;
+
+// True for a dotted-decimal IPv4 address (four numbers 0-255 without leading
+// zeros), optionally followed by ":port" with a port from 1 to 65535.
+bool isAdapterAddress(const QString& text);
+
+struct CommandLine {
+    enum class Outcome {
+        Run,       // start the logger with adapterAddress
+        ShowText,  // print message on standard output, end with exitStatus
+        Refuse,    // print message on standard error, end with exitStatus
+    };
+    Outcome outcome = Outcome::Run;
+    QString adapterAddress;
+    QString message;
+    int exitStatus = 0;
+};
+
+// Parses arguments (program name first). environmentAdapter is the value of
+// TARNWICK_ADAPTER, empty when unset. The help text names the program after
+// the running QCoreApplication, when there is one.
+CommandLine parseCommandLine(const QStringList& arguments, const QString& environmentAdapter,
+                             const QString& compiledAddress);
+
+// For main(), before the application object exists: parses argv and the
+// environment against the compiled-in address inside a short-lived
+// QCoreApplication, and prints the help, the version or the refusal.
+CommandLine readCommandLine(int argc, char** argv);
+
+}  // namespace tarnwick
