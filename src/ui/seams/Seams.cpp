@@ -1,11 +1,14 @@
 #include "Seams.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QSettings>
+#include <QVariant>
 #include <utility>
 
 namespace tarnwick {
@@ -60,6 +63,36 @@ std::optional<QString> QtProgramLauncher::startDetached(const QString& program,
     process.setArguments(arguments);
     if (!process.startDetached()) return process.errorString();
     return std::nullopt;
+}
+
+QString QtSystemInfoStore::locate() {
+    const QString relative = QStringLiteral("Tarnwick/SystemInformation.conf");
+    QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (dirs.isEmpty()) dirs = QStringLiteral("/etc/xdg");
+    for (const QString& dir : dirs.split(u':', Qt::SkipEmptyParts)) {
+        if (QDir::isRelativePath(dir)) continue;  // XDG: relative entries are ignored
+        const QString path = QDir(dir).filePath(relative);
+        if (QFileInfo(path).isFile()) return path;
+    }
+    return {};
+}
+
+std::optional<SystemInfoStore::Value> QtSystemInfoStore::queryValue(const QString& key,
+                                                                    const QString& name) {
+    const QString path = locate();
+    if (path.isEmpty()) return std::nullopt;
+    const QSettings settings(path, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError) return std::nullopt;
+    const QVariant value = settings.value(key + u'/' + name);
+    if (!value.isValid()) return std::nullopt;
+    if (value.typeId() == QMetaType::QString)
+        return Value{ValueType::Text, value.toString().toUtf8().append('\0')};
+    if (value.typeId() == QMetaType::QByteArray)
+        return Value{ValueType::Other, value.toByteArray()};
+    // A list is kept as NUL-separated strings ending in an empty one.
+    QByteArray data;
+    for (const QString& item : value.toStringList()) data.append(item.toUtf8()).append('\0');
+    return Value{ValueType::Other, data.append('\0')};
 }
 
 }  // namespace tarnwick

@@ -3,6 +3,7 @@
 // composes the Qt ones once at start-up (src/app); tests hand in their own.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -41,8 +42,8 @@ class MessageBoxes {
 class SettingsStore {
   public:
     virtual ~SettingsStore() = default;
-    virtual void saveSetting(const QString& application, const QString& section,
-                             const QString& key, const QString& value) = 0;
+    virtual void saveSetting(const QString& application, const QString& section, const QString& key,
+                             const QString& value) = 0;
     // Writes what was saved through to its backing; the reason when that failed.
     virtual std::optional<QString> flush() = 0;
 };
@@ -55,6 +56,22 @@ class ProgramLauncher {
     // reason when it could not be started.
     virtual std::optional<QString> startDetached(const QString& program,
                                                  const QStringList& arguments = {}) = 0;
+};
+
+// A system-wide key/value store, read only: where the About window looks for
+// the system-information tool.
+class SystemInfoStore {
+  public:
+    enum class ValueType { Text, Other };
+    struct Value {
+        ValueType type = ValueType::Text;
+        // The bytes as stored (UTF-8); a text value normally ends in one NUL.
+        QByteArray data;
+    };
+    virtual ~SystemInfoStore() = default;
+    // The value `name` under `key`; nothing when the store, the key or the
+    // value is missing or cannot be read.
+    virtual std::optional<Value> queryValue(const QString& key, const QString& name) = 0;
 };
 
 class QtFileDialogs : public FileDialogs {
@@ -89,6 +106,18 @@ class QtProgramLauncher : public ProgramLauncher {
   public:
     std::optional<QString> startDetached(const QString& program,
                                          const QStringList& arguments = {}) override;
+};
+
+// The INI file "Tarnwick/SystemInformation.conf" in the system configuration
+// folders (XDG_CONFIG_DIRS, /etc/xdg when unset), read with QSettings; the
+// first folder that holds the file wins. A key is an INI group, a name a key
+// in it. A plain value is text; anything else (a list, a byte array, a typed
+// value) is Other.
+class QtSystemInfoStore : public SystemInfoStore {
+  public:
+    std::optional<Value> queryValue(const QString& key, const QString& name) override;
+    // The file that would be read; empty when no configuration folder holds it.
+    static QString locate();
 };
 
 }  // namespace tarnwick

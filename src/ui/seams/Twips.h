@@ -1,4 +1,4 @@
-// Twips (1/1440 inch) to pixels. Every position and size of the main window is
+// Twips (1/1440 inch) to pixels. Every position and size of the windows is
 // written in twips; this is the one place that turns them into pixels.
 #pragma once
 
