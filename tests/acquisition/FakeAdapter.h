@@ -9,7 +9,7 @@
 #include "AcquisitionCycle.h"
 #include "HtmlField.h"
 
-namespace fake {
+namespace tarnwick::test::fake {
 
 inline QByteArray inputPage(const char* name, const QString& value) {
     return "<HTML><BODY><FORM><INPUT TYPE=\"TEXT\" NAME=\"" + QByteArray(name) + "\" VALUE=\"" +
@@ -141,4 +141,4 @@ struct Rig {
     }
 };
 
-}  // namespace fake
+}  // namespace tarnwick::test::fake

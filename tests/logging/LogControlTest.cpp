@@ -17,11 +17,9 @@
 #include "LogControl.h"
 #include "TestFiles.h"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
-using testing::readAll;
-using testing::writeAll;
 
 const QStringList kTwelve{"0191", "018F", "0000", "0190", "0191", "0192",
                           "018E", "0193", "0191", "0190", "018F", "0192"};
@@ -290,4 +288,4 @@ TEST_F(LogControlTest, StartAndStopDoNotLeakDescriptors) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

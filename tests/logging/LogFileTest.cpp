@@ -13,11 +13,9 @@
 #include "LogFile.h"
 #include "TestFiles.h"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
-using testing::readAll;
-using testing::writeAll;
 
 class LogFileTest : public ::testing::Test {
   protected:
@@ -137,4 +135,4 @@ TEST_F(LogFileTest, UnwritableFileIsRefused) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -6,7 +6,7 @@
 
 #include "RecordFormat.h"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 TEST(FormatRecord, TwelveWordsWithAFailedReading) {
@@ -48,4 +48,4 @@ TEST(FormatRecord, NonAsciiTimestampIsUtf8) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QString>
 
-namespace tarnwick::testing {
+namespace tarnwick::test {
 
 inline QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -17,4 +17,4 @@ inline bool writeAll(const QString& path, const QByteArray& data) {
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
 }
 
-}  // namespace tarnwick::testing
+}  // namespace tarnwick::test

@@ -13,7 +13,7 @@
 
 #include "SimAdapter.h"
 
-namespace simtest {
+namespace tarnwick::test {
 
 inline const std::string kReadData = "BEFFFFFFFFFFFFFFFFFF";
 
@@ -108,4 +108,4 @@ class AdapterFixture : public ::testing::Test {
 
 inline const std::string& sensor(int slot) { return simadapter::rosterIds().at(slot); }
 
-}  // namespace simtest
+}  // namespace tarnwick::test

@@ -12,7 +12,7 @@
 #include "PageUrl.h"
 #include "SimAdapter.h"
 
-using namespace tarnwick;
+namespace tarnwick::test {
 
 namespace {
 
@@ -238,3 +238,5 @@ TEST(CycleEndToEnd, AnUnpluggedSensorCostsTheBoundAndReadsZeros) {
     EXPECT_NE(run.records[1][3], "0000") << "the pass went on past it";
     EXPECT_GT(targets(sim).filter("Address=B900000027CA8F28").size(), 4) << "it was read again";
 }
+
+}  // namespace tarnwick::test

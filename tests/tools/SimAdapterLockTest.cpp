@@ -4,7 +4,7 @@
 
 #include "SimTestSupport.h"
 
-using namespace simtest;
+namespace tarnwick::test {
 
 class SimAdapterLock : public AdapterFixture {};
 
@@ -90,3 +90,5 @@ TEST_F(SimAdapterLock, WithALockWaitTheNextCallerGetsTheBusOnRelease) {
     EXPECT_NE(*second, first);
     EXPECT_EQ(readReply(sensor(0), *second).size(), 20u);
 }
+
+}  // namespace tarnwick::test

@@ -6,7 +6,7 @@
 #include "CRCRoutines.h"
 #include "SimTestSupport.h"
 
-using namespace simtest;
+namespace tarnwick::test {
 
 namespace {
 
@@ -162,3 +162,5 @@ TEST_F(SimAdapterScratchpad, ReadSlotsAreTheAndOfMasterAndSensor) {
     EXPECT_EQ(result("BEFFFFFFFFFFFFFFFFFFFF", sensor(0), id), "BE50054B467FFF0C101CFF");
     EXPECT_EQ(result("CC", sensor(0), id), "CC") << "other commands echo";
 }
+
+}  // namespace tarnwick::test

@@ -5,7 +5,7 @@
 #include "CRCRoutines.h"
 #include "SimTestSupport.h"
 
-using namespace simtest;
+namespace tarnwick::test {
 using simadapter::Fault;
 using simadapter::FaultRule;
 using simadapter::PageKind;
@@ -216,3 +216,5 @@ TEST(SimAdapterFaultRules, ParseFromText) {
                             "read:all-ff:address=12", "lock:delay:ms=-5"})
         EXPECT_FALSE(simadapter::parseFaultRule(bad)) << bad;
 }
+
+}  // namespace tarnwick::test

@@ -5,7 +5,7 @@
 #include "FakeAdapter.h"
 #include "PageUrl.h"
 
-using namespace tarnwick;
+namespace tarnwick::test {
 using fake::Rig;
 
 namespace {
@@ -290,3 +290,5 @@ TEST(CycleStop, APageThatNeverCompletesStillLetsTheUserStop) {
     EXPECT_EQ(rig.browser.urls.size(), 1);
     EXPECT_EQ(rig.pump.waits, 1000);
 }
+
+}  // namespace tarnwick::test

@@ -2,6 +2,8 @@
 
 #include "CRCRoutines.h"
 
+namespace tarnwick::test {
+
 using namespace CRCRoutines;
 
 namespace {
@@ -109,3 +111,5 @@ TEST(AcceptanceRule, CaseAndLengthAndJunk) {
     EXPECT_FALSE(AcceptReply(reply("BE 50 05 4B 46 7F FF 0C 1Z 1C"))) << "conversion error rejects";
     EXPECT_FALSE(AcceptReply(reply("BE FF FF FF FF FF FF FF FF FF"))) << "an absent sensor";
 }
+
+}  // namespace tarnwick::test

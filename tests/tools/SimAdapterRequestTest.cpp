@@ -12,7 +12,7 @@
 
 #include "SimTestSupport.h"
 
-using namespace simtest;
+namespace tarnwick::test {
 
 class SimAdapterRequests : public AdapterFixture {
   protected:
@@ -233,3 +233,5 @@ TEST_F(SimAdapterRequests, PagesAreNeverCompressed) {
     EXPECT_FALSE(res->has_header("Content-Encoding"));
     EXPECT_NE(res->body.find("LockID_0"), std::string::npos);
 }
+
+}  // namespace tarnwick::test

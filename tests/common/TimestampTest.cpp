@@ -7,7 +7,7 @@
 
 #include "Timestamp.h"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 QDateTime at(int hour, int minute, int second, int msec = 0) {
@@ -95,4 +95,4 @@ TEST(GeneralFormats, HoldForEveryKnownLocale) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -9,7 +9,7 @@
 
 #include "SimTestSupport.h"
 
-using namespace simtest;
+namespace tarnwick::test {
 
 namespace {
 
@@ -164,3 +164,5 @@ TEST(SimAdapterExecutable, HelpListsEveryFlag) {
                              "--help"})
         EXPECT_NE(help.find(flag), std::string::npos) << flag;
 }
+
+}  // namespace tarnwick::test
