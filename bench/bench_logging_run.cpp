@@ -40,9 +40,9 @@ struct NoBoxes : tarnwick::MessageBoxes {
 // Runs the window with logging to `path` until `done` says to stop; `onRecord`
 // hears each number shown in "Records Written".
 void runLogging(const QString& path, const std::function<bool(int)>& onRecord) {
-    simadapter::Options o;
+    tarnwick::sim::Options o;
     o.conversionMs = 0;
-    simadapter::Adapter sim(o);
+    tarnwick::sim::Adapter sim(o);
     if (!sim.start()) qFatal("cannot start the simulated adapter");
     FixedFile dialogs(path);
     NoBoxes boxes;

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cmath>
 
-namespace simadapter {
+namespace tarnwick::sim {
 
 namespace {
 
@@ -191,4 +191,4 @@ Bus::Exchange Bus::writeBlock(const std::string& address, const std::vector<std:
     return result;
 }
 
-}  // namespace simadapter
+}  // namespace tarnwick::sim

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace simadapter {
+namespace tarnwick::sim {
 
 // Dallas/Maxim CRC-8 (x^8 + x^5 + x^4 + 1, least significant bit first, initial 0).
 std::uint8_t crc8(const std::uint8_t* bytes, std::size_t count);
@@ -81,4 +81,4 @@ class Bus {
     Settings settings_;
 };
 
-}  // namespace simadapter
+}  // namespace tarnwick::sim

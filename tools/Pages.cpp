@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace simadapter::pages {
+namespace tarnwick::sim::pages {
 
 namespace {
 
@@ -118,4 +118,4 @@ std::string padded(const std::string& page, std::size_t size) {
     return page.substr(0, at) + listing + page.substr(at);
 }
 
-}  // namespace simadapter::pages
+}  // namespace tarnwick::sim::pages

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace simadapter::pages {
+namespace tarnwick::sim::pages {
 
 std::string escape(const std::string& text);
 
@@ -22,4 +22,4 @@ std::string errorPage(int status, const std::string& message);
 // form, so that the value fields come at the very end of the body.
 std::string padded(const std::string& page, std::size_t size);
 
-}  // namespace simadapter::pages
+}  // namespace tarnwick::sim::pages

@@ -25,8 +25,9 @@
 
 #include "Bus.h"
 #include "Pages.h"
+#include "Roster.h"
 
-namespace simadapter {
+namespace tarnwick::sim {
 
 namespace {
 
@@ -249,7 +250,20 @@ class Adapter::Impl::Connection : public httplib::Stream {
 };
 
 // httplib's server with our own connection loop, so that the adapter can close
-// every connection (idle keep-alive ones included) the moment it stops.
+// every connection (idle keep-alive ones included) the moment it stops, and
+// can refuse connections beyond Options::maxConnections.
+//
+// cpp-httplib 0.11 has no public way to do either. No public member, handler
+// or hook ever sees the socket of an accepted connection (the task queue is
+// handed a closure, the handlers a parsed request), so nothing outside the
+// library can shut a connection down; and the library's own connection loop
+// waits for a keep-alive connection's next request, and for a slow client's
+// request, for the whole keep-alive or read timeout without looking at
+// stop(), which would hold stop() for up to that long. The library leaves one
+// seam for this: the virtual process_and_close_socket (declared private, which
+// a derived class may still override) together with the protected
+// process_request that parses and answers one request on a Stream. Those two
+// are the only non-public parts of the library used here.
 class Adapter::Impl::Server : public httplib::Server {
   public:
     explicit Server(Impl& impl) : impl_(impl) {}
@@ -526,12 +540,12 @@ void Adapter::Impl::serve(const httplib::Request& req, httplib::Response& res, P
 // ---------------------------------------------------------------------------
 
 const std::vector<std::string>& rosterIds() {
-    static const std::vector<std::string> ids = {
-        "9C000000B4A89828", "06000000A4EC7428", "B900000027CA8F28", "E6000000B4E6AC28",
-        "6E00000027CD1E28", "40000000B491CF28", "A1000000180B0528", "47000000A4F3AD28",
-        "88000000B4A59328", "EC00000027A23328", "EE000000B4913B28", "A1000000A4D34C28",
-        "84000000B4D33B28", "92000000A4F27928", "F9000000A4DF6628", "42000000B49D7028",
-    };
+    static const std::vector<std::string> ids = [] {
+        std::vector<std::string> out;
+        for (const QString& id : compiledRoster())
+            if (!id.isEmpty()) out.push_back(id.toStdString());
+        return out;
+    }();
     return ids;
 }
 
@@ -705,7 +719,10 @@ bool Adapter::start(const std::string& host, int port) {
     server->Get(R"(/1Wire/ReleaseLock\.html)", route(PageKind::Release));
     server->Get(R"(.*)", route(PageKind::Other));
     server->set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (res.body.empty() && !res.content_provider_) {
+        // Our own pages always carry a Content-Type (set_content and
+        // set_content_provider both set it); the library's bare error
+        // responses (404, 414, 400...) have none and get the device's style.
+        if (res.body.empty() && !res.has_header("Content-Type")) {
             const int status = res.status > 0 ? res.status : 500;
             res.set_content(pages::errorPage(status, statusText(status)), "text/html");
         }
@@ -858,4 +875,4 @@ int Adapter::stalledPages() const {
     return d->stalled;
 }
 
-}  // namespace simadapter
+}  // namespace tarnwick::sim

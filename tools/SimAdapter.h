@@ -25,9 +25,9 @@
 #include <utility>
 #include <vector>
 
-namespace simadapter {
+namespace tarnwick::sim {
 
-// The sixteen sensors of the logger's roster, in roster order.
+// The sixteen sensors of the logger's roster (the compiled-in one), in roster order.
 const std::vector<std::string>& rosterIds();
 
 // What a page is, for the purpose of matching fault rules.
@@ -184,4 +184,4 @@ class Adapter {
     std::unique_ptr<Impl> d;
 };
 
-}  // namespace simadapter
+}  // namespace tarnwick::sim

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+
 #include "SimAdapter.h"
 
 namespace {
@@ -100,64 +104,92 @@ int usageError(const std::string& message) {
     return 2;
 }
 
+std::string text(const QString& s) { return s.toStdString(); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    simadapter::Options options;
+    tarnwick::sim::Options options;
     std::string host = "127.0.0.1";
     long long port = 8642;
 
-    std::vector<std::string> args(argv + 1, argv + argc);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string flag = args[i];
-        std::string value;
-        bool hasValue = false;
-        if (const auto eq = flag.find('='); flag.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = flag.substr(eq + 1);
-            flag = flag.substr(0, eq);
-            hasValue = true;
-        }
-        auto next = [&]() -> bool {
-            if (hasValue) return true;
-            if (i + 1 >= args.size()) return false;
-            value = args[++i];
-            return true;
-        };
-        long long n = 0;
-        double p = 0.0;
+    // The help text above is written out as it stands; the parser only
+    // splits the command line and knows which options take a value.
+    auto withValue = [](const char* name) {
+        return QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+    };
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption lowercase(QStringLiteral("lowercase"));
+    const QCommandLineOption hostOpt = withValue("host"), portOpt = withValue("port"),
+                             sensors = withValue("sensors"), disconnected = withValue("disconnected"),
+                             conversionMs = withValue("conversion-ms"),
+                             conversionMsFor = withValue("conversion-ms-for"),
+                             temperature = withValue("temperature"), delayMs = withValue("delay-ms"),
+                             pageDelay = withValue("page-delay"),
+                             crcErrorRate = withValue("crc-error-rate"),
+                             shortReplyRate = withValue("short-reply-rate"),
+                             longReplyRate = withValue("long-reply-rate"),
+                             oversizeBytes = withValue("oversize-bytes"), fault = withValue("fault"),
+                             lockWaitMs = withValue("lock-wait-ms"), seed = withValue("seed"),
+                             log = withValue("log"), maxTarget = withValue("max-target"),
+                             keepAlive = withValue("keep-alive-s");
+    parser.addOptions({help, lowercase, hostOpt, portOpt, sensors, disconnected, conversionMs,
+                       conversionMsFor, temperature, delayMs, pageDelay, crcErrorRate,
+                       shortReplyRate, longReplyRate, oversizeBytes, fault, lockWaitMs, seed, log,
+                       maxTarget, keepAlive});
 
-        if (flag == "--help" || flag == "-h") {
-            std::cout << kUsage;
-            return 0;
-        } else if (flag == "--lowercase") {
-            options.lowerCaseHex = true;
-        } else if (!next()) {
-            return usageError("missing value for " + flag);
-        } else if (flag == "--host") {
-            host = value;
-        } else if (flag == "--port") {
-            if (!parseInt(value, 0, 65535, port)) return usageError("bad port: " + value);
-        } else if (flag == "--sensors") {
-            options.sensors.clear();
-            if (value != "none") {
-                for (const auto& id : split(value, ',')) {
-                    if (!isSensorId(id)) return usageError("bad sensor id: " + id);
-                    options.sensors.push_back(id);
-                }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    if (!parser.parse(arguments)) return usageError(text(parser.errorText()));
+    if (parser.isSet(help)) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError("unknown option " + text(parser.positionalArguments().first()));
+
+    // A single-valued option given more than once: the last one counts.
+    auto last = [&](const QCommandLineOption& o) { return text(parser.values(o).last()); };
+    long long n = 0;
+    double p = 0.0;
+
+    if (parser.isSet(lowercase)) options.lowerCaseHex = true;
+    if (parser.isSet(hostOpt)) host = last(hostOpt);
+    if (parser.isSet(portOpt)) {
+        const std::string value = last(portOpt);
+        if (!parseInt(value, 0, 65535, port)) return usageError("bad port: " + value);
+    }
+    if (parser.isSet(sensors)) {
+        options.sensors.clear();
+        const std::string value = last(sensors);
+        if (value != "none") {
+            for (const auto& id : split(value, ',')) {
+                if (!isSensorId(id)) return usageError("bad sensor id: " + id);
+                options.sensors.push_back(id);
             }
-        } else if (flag == "--disconnected") {
-            if (!isSensorId(value)) return usageError("bad sensor id: " + value);
-            options.disconnected.push_back(value);
-        } else if (flag == "--conversion-ms") {
-            if (!parseInt(value, 0, 600000, n)) return usageError("bad time: " + value);
-            options.conversionMs = static_cast<int>(n);
-        } else if (flag == "--conversion-ms-for" || flag == "--temperature") {
+        }
+    }
+    for (const QString& v : parser.values(disconnected)) {
+        const std::string value = text(v);
+        if (!isSensorId(value)) return usageError("bad sensor id: " + value);
+        options.disconnected.push_back(value);
+    }
+    if (parser.isSet(conversionMs)) {
+        const std::string value = last(conversionMs);
+        if (!parseInt(value, 0, 600000, n)) return usageError("bad time: " + value);
+        options.conversionMs = static_cast<int>(n);
+    }
+    for (const QCommandLineOption* o : {&conversionMsFor, &temperature}) {
+        for (const QString& q : parser.values(*o)) {
+            const std::string value = text(q);
             const auto eq = value.find('=');
             if (eq == std::string::npos || !isSensorId(value.substr(0, eq)))
                 return usageError("expected ID=VALUE: " + value);
             const std::string id = value.substr(0, eq);
             const std::string v = value.substr(eq + 1);
-            if (flag == "--conversion-ms-for") {
+            if (o == &conversionMsFor) {
                 if (!parseInt(v, 0, 600000, n)) return usageError("bad time: " + v);
                 options.conversionMsFor[id] = static_cast<int>(n);
             } else {
@@ -171,66 +203,83 @@ int main(int argc, char** argv) {
                     return usageError("bad temperature: " + v);
                 }
             }
-        } else if (flag == "--delay-ms") {
-            if (!parseInt(value, 0, 600000, n)) return usageError("bad time: " + value);
-            options.requestDelayMs = static_cast<int>(n);
-        } else if (flag == "--page-delay") {
-            const auto eq = value.find('=');
-            const auto kind =
-                simadapter::parsePageKind(eq == std::string::npos ? value : value.substr(0, eq));
-            if (!kind || eq == std::string::npos || !parseInt(value.substr(eq + 1), 0, 600000, n))
-                return usageError("expected KIND=MS: " + value);
-            simadapter::FaultRule rule;
-            rule.kind = *kind;
-            rule.fault = simadapter::Fault::Delay;
-            rule.delayMs = static_cast<int>(n);
-            options.faults.push_back(rule);
-        } else if (flag == "--crc-error-rate" || flag == "--short-reply-rate" ||
-                   flag == "--long-reply-rate") {
-            if (!parseRate(value, p)) return usageError("rate must be within 0..1: " + value);
-            (flag == "--crc-error-rate"     ? options.crcErrorRate
-             : flag == "--short-reply-rate" ? options.shortReplyRate
-                                            : options.longReplyRate) = p;
-        } else if (flag == "--oversize-bytes") {
-            if (!parseInt(value, 0, 1LL << 30, n)) return usageError("bad size: " + value);
-            options.oversizeBytes = static_cast<std::size_t>(n);
-        } else if (flag == "--fault") {
-            const auto rule = simadapter::parseFaultRule(value);
-            if (!rule) return usageError("bad fault rule: " + value);
-            options.faults.push_back(*rule);
-        } else if (flag == "--lock-wait-ms") {
-            if (!parseInt(value, 0, 600000, n)) return usageError("bad time: " + value);
-            options.lockWaitMs = static_cast<int>(n);
-        } else if (flag == "--seed") {
-            if (!parseInt(value, 0, (1LL << 62), n)) return usageError("bad seed: " + value);
-            options.seed = static_cast<std::uint64_t>(n);
-        } else if (flag == "--log") {
-            options.logFile = value;
-        } else if (flag == "--max-target") {
-            if (!parseInt(value, 16, 1 << 20, n)) return usageError("bad length: " + value);
-            options.maxTargetLength = static_cast<std::size_t>(n);
-        } else if (flag == "--keep-alive-s") {
-            if (!parseInt(value, 1, 3600, n)) return usageError("bad time: " + value);
-            options.keepAliveSeconds = static_cast<int>(n);
-        } else {
-            return usageError("unknown option " + flag);
         }
+    }
+    if (parser.isSet(delayMs)) {
+        const std::string value = last(delayMs);
+        if (!parseInt(value, 0, 600000, n)) return usageError("bad time: " + value);
+        options.requestDelayMs = static_cast<int>(n);
+    }
+    for (const QString& q : parser.values(pageDelay)) {
+        const std::string value = text(q);
+        const auto eq = value.find('=');
+        const auto kind =
+            tarnwick::sim::parsePageKind(eq == std::string::npos ? value : value.substr(0, eq));
+        if (!kind || eq == std::string::npos || !parseInt(value.substr(eq + 1), 0, 600000, n))
+            return usageError("expected KIND=MS: " + value);
+        tarnwick::sim::FaultRule rule;
+        rule.kind = *kind;
+        rule.fault = tarnwick::sim::Fault::Delay;
+        rule.delayMs = static_cast<int>(n);
+        options.faults.push_back(rule);
+    }
+    const std::pair<const QCommandLineOption*, double*> rates[] = {
+        {&crcErrorRate, &options.crcErrorRate},
+        {&shortReplyRate, &options.shortReplyRate},
+        {&longReplyRate, &options.longReplyRate},
+    };
+    for (const auto& [o, rate] : rates) {
+        if (!parser.isSet(*o)) continue;
+        const std::string value = last(*o);
+        if (!parseRate(value, p)) return usageError("rate must be within 0..1: " + value);
+        *rate = p;
+    }
+    if (parser.isSet(oversizeBytes)) {
+        const std::string value = last(oversizeBytes);
+        if (!parseInt(value, 0, 1LL << 30, n)) return usageError("bad size: " + value);
+        options.oversizeBytes = static_cast<std::size_t>(n);
+    }
+    for (const QString& q : parser.values(fault)) {
+        const auto rule = tarnwick::sim::parseFaultRule(text(q));
+        if (!rule) return usageError("bad fault rule: " + text(q));
+        options.faults.push_back(*rule);
+    }
+    if (parser.isSet(lockWaitMs)) {
+        const std::string value = last(lockWaitMs);
+        if (!parseInt(value, 0, 600000, n)) return usageError("bad time: " + value);
+        options.lockWaitMs = static_cast<int>(n);
+    }
+    if (parser.isSet(seed)) {
+        const std::string value = last(seed);
+        if (!parseInt(value, 0, (1LL << 62), n)) return usageError("bad seed: " + value);
+        options.seed = static_cast<std::uint64_t>(n);
+    }
+    if (parser.isSet(log)) options.logFile = last(log);
+    if (parser.isSet(maxTarget)) {
+        const std::string value = last(maxTarget);
+        if (!parseInt(value, 16, 1 << 20, n)) return usageError("bad length: " + value);
+        options.maxTargetLength = static_cast<std::size_t>(n);
+    }
+    if (parser.isSet(keepAlive)) {
+        const std::string value = last(keepAlive);
+        if (!parseInt(value, 1, 3600, n)) return usageError("bad time: " + value);
+        options.keepAliveSeconds = static_cast<int>(n);
     }
 
     // Loopback only: the simulator is for tests and demos on this machine.
-    if (!simadapter::isLoopbackHost(host))
+    if (!tarnwick::sim::isLoopbackHost(host))
         return usageError("refusing to listen on " + host + ": not a loopback address");
 
     // Handle the signals on this thread alone; the server threads inherit the mask.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
-    simadapter::Adapter adapter(options);
+    tarnwick::sim::Adapter adapter(options);
     if (!adapter.start(host, static_cast<int>(port))) {
         std::cerr << "tarnwick-simadapter: cannot listen on " << host << ":" << port
                   << (options.logFile.empty() ? "" : " or cannot open the log file") << "\n";
@@ -241,7 +290,7 @@ int main(int argc, char** argv) {
 
     for (;;) {
         int sig = 0;
-        if (sigwait(&signals, &sig) != 0) continue;
+        if (sigwait(&stopSignals, &sig) != 0) continue;
         if (sig == SIGUSR1) {
             adapter.releaseStalls();
             continue;

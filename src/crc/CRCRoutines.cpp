@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace CRCRoutines {
+namespace tarnwick::CRCRoutines {
 
 std::array<std::int16_t, 256> CRCTable{};
 
@@ -87,4 +87,4 @@ bool AcceptReply(const QString& reply) noexcept {
     }
 }
 
-}  // namespace CRCRoutines
+}  // namespace tarnwick::CRCRoutines

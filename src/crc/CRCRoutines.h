@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-namespace CRCRoutines {
+namespace tarnwick::CRCRoutines {
 
 // Raised when a character pair handed to the CRC is not hexadecimal.
 class ConversionError : public std::runtime_error {
@@ -38,4 +38,4 @@ QString ReplyCRC(QString reply);
 // rejected. Never throws.
 bool AcceptReply(const QString& reply) noexcept;
 
-}  // namespace CRCRoutines
+}  // namespace tarnwick::CRCRoutines

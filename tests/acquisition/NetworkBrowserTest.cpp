@@ -16,7 +16,7 @@ namespace tarnwick::test {
 
 namespace {
 
-QString address(const simadapter::Adapter& sim) {
+QString address(const sim::Adapter& sim) {
     return QStringLiteral("127.0.0.1:%1").arg(sim.port());
 }
 
@@ -31,8 +31,8 @@ void load(NetworkBrowser& b, const QString& url, int limitMs = 5000) {
         << "page did not complete: " << url.toStdString();
 }
 
-simadapter::Options quickBus() {
-    simadapter::Options o;
+sim::Options quickBus() {
+    sim::Options o;
     o.conversionMs = 0;
     return o;
 }
@@ -40,7 +40,7 @@ simadapter::Options quickBus() {
 }  // namespace
 
 TEST(NetworkBrowser, LoadsPagesAndReadsTheirFields) {
-    simadapter::Adapter sim(quickBus());
+    sim::Adapter sim(quickBus());
     ASSERT_TRUE(sim.start());
     NetworkBrowser b;
     EXPECT_EQ(b.readyState(), 0);
@@ -58,22 +58,22 @@ TEST(NetworkBrowser, LoadsPagesAndReadsTheirFields) {
 }
 
 TEST(NetworkBrowser, FailedLoadsCompleteWithoutFields) {
-    simadapter::Adapter sim(quickBus());
+    sim::Adapter sim(quickBus());
     ASSERT_TRUE(sim.start());
     NetworkBrowser b(BrowserLimits{300, 1 << 20});
 
-    sim.addFault({simadapter::PageKind::Lock, simadapter::Fault::Stall, "", 1, 1});
+    sim.addFault({sim::PageKind::Lock, sim::Fault::Stall, "", 1, 1});
     load(b, lockPageUrl(address(sim)));
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "stalled page ends with the timeout";
     EXPECT_FALSE(b.lastError().isEmpty());
 
     sim.clearFaults();
-    sim.addFault({simadapter::PageKind::Lock, simadapter::Fault::Drop, "", 1, 1});
+    sim.addFault({sim::PageKind::Lock, sim::Fault::Drop, "", 1, 1});
     load(b, lockPageUrl(address(sim)));
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "dropped connection";
 
     sim.clearFaults();
-    sim.addFault({simadapter::PageKind::Lock, simadapter::Fault::Oversize, "", 1, 1});
+    sim.addFault({sim::PageKind::Lock, sim::Fault::Oversize, "", 1, 1});
     load(b, lockPageUrl(address(sim)));
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "over 1 MiB";
     EXPECT_TRUE(b.pageSource().isEmpty()) << "nothing of an oversized page is kept";
@@ -95,7 +95,7 @@ TEST(NetworkBrowser, RefusedConnectionCompletesWithoutFields) {
 }
 
 TEST(NetworkBrowser, ErrorStatusPagesAreStillPages) {
-    simadapter::Adapter sim(quickBus());
+    sim::Adapter sim(quickBus());
     ASSERT_TRUE(sim.start());
     NetworkBrowser b;
     load(b, QStringLiteral("http://%1/1Wire/NoSuchPage.html").arg(address(sim)));
@@ -105,9 +105,9 @@ TEST(NetworkBrowser, ErrorStatusPagesAreStillPages) {
 }
 
 TEST(NetworkBrowser, StopAbandonsALoadUnderWay) {
-    simadapter::Adapter sim(quickBus());
+    sim::Adapter sim(quickBus());
     ASSERT_TRUE(sim.start());
-    sim.addFault({simadapter::PageKind::Lock, simadapter::Fault::Stall, "", 1, 1});
+    sim.addFault({sim::PageKind::Lock, sim::Fault::Stall, "", 1, 1});
     NetworkBrowser b;
     b.navigate(lockPageUrl(address(sim)));
     QtEventPump pump;
@@ -160,7 +160,7 @@ struct NullView : CycleView {
     AcquisitionCycle* cycle = nullptr;
 };
 
-QStringList targets(const simadapter::Adapter& sim) {
+QStringList targets(const sim::Adapter& sim) {
     QStringList out;
     for (const auto& r : sim.requests()) out << QString::fromStdString(r.target);
     return out;
@@ -172,7 +172,7 @@ struct EndToEndRun {
 };
 
 // Runs the real cycle against `sim` for `passes` passes.
-EndToEndRun runPasses(const simadapter::Adapter& sim, int passes, CycleTiming timing = {}) {
+EndToEndRun runPasses(const sim::Adapter& sim, int passes, CycleTiming timing = {}) {
     NetworkBrowser browser;
     QtEventPump pump;
     SteadyClock clock;
@@ -189,10 +189,10 @@ EndToEndRun runPasses(const simadapter::Adapter& sim, int passes, CycleTiming ti
 }  // namespace
 
 TEST(CycleEndToEnd, PassesAgainstTheSimulatedAdapter) {
-    simadapter::Options o;
+    sim::Options o;
     o.conversionMs = 0;
     o.temperatureC["9C000000B4A89828"] = 25.0625;
-    simadapter::Adapter sim(o);
+    sim::Adapter sim(o);
     ASSERT_TRUE(sim.start());
     const EndToEndRun run = runPasses(sim, 2);
 
@@ -211,9 +211,9 @@ TEST(CycleEndToEnd, PassesAgainstTheSimulatedAdapter) {
 }
 
 TEST(CycleEndToEnd, ConvertingSensorsAreReadAgainWithoutANewConversion) {
-    simadapter::Options o;
+    sim::Options o;
     o.conversionMs = 150;
-    simadapter::Adapter sim(o);
+    sim::Adapter sim(o);
     ASSERT_TRUE(sim.start());
     const EndToEndRun run = runPasses(sim, 1);
 
@@ -227,10 +227,10 @@ TEST(CycleEndToEnd, ConvertingSensorsAreReadAgainWithoutANewConversion) {
 }
 
 TEST(CycleEndToEnd, AnUnpluggedSensorCostsTheBoundAndReadsZeros) {
-    simadapter::Options o;
+    sim::Options o;
     o.conversionMs = 0;
     o.disconnected = {"B900000027CA8F28"};
-    simadapter::Adapter sim(o);
+    sim::Adapter sim(o);
     ASSERT_TRUE(sim.start());
     const EndToEndRun run = runPasses(sim, 2, CycleTiming{200});
     ASSERT_EQ(run.records.size(), 2u);

@@ -32,7 +32,7 @@ class SimAdapterScratchpad : public AdapterFixture {};
 TEST_F(SimAdapterScratchpad, EverySensorReads85CAfterPowerOn) {
     startWith(instant());
     const std::string id = lock();
-    for (const std::string& address : simadapter::rosterIds()) {
+    for (const std::string& address : sim::rosterIds()) {
         const std::string reply = readReply(address, id);
         EXPECT_EQ(reply, "BE50054B467FFF0C101C") << address;
         EXPECT_TRUE(accepted(reply)) << address;
@@ -43,7 +43,7 @@ TEST_F(SimAdapterScratchpad, ConvertedReadingsPassTheCrcAndDifferBetweenSensors)
     startWith(instant());
     const std::string id = lock();
     std::set<std::string> words;
-    for (const std::string& address : simadapter::rosterIds()) {
+    for (const std::string& address : sim::rosterIds()) {
         const std::string reply = convertAndRead(address, id);
         ASSERT_EQ(reply.size(), 20u) << address;
         EXPECT_TRUE(upperHex(reply)) << reply;
@@ -76,7 +76,7 @@ TEST_F(SimAdapterScratchpad, FixedTemperaturesGiveTheirTwelveBitWords) {
 }
 
 TEST_F(SimAdapterScratchpad, AddressIsMatchedWhateverItsCase) {
-    simadapter::Options o = instant();
+    sim::Options o = instant();
     o.temperatureC[sensor(0)] = 25.0625;
     startWith(o);
     const std::string id = lock();
@@ -87,7 +87,7 @@ TEST_F(SimAdapterScratchpad, AddressIsMatchedWhateverItsCase) {
 
 TEST_F(SimAdapterScratchpad, DriftStaysWithinAFewDegreesAndRepeatsWithTheSeed) {
     auto series = [this](std::uint64_t seed) {
-        simadapter::Options o = instant();
+        sim::Options o = instant();
         o.seed = seed;
         startWith(o);
         const std::string id = lock();
@@ -107,7 +107,7 @@ TEST_F(SimAdapterScratchpad, DriftStaysWithinAFewDegreesAndRepeatsWithTheSeed) {
 }
 
 TEST_F(SimAdapterScratchpad, ReadDuringConversionIsAllOnes) {
-    simadapter::Options o = instant();
+    sim::Options o = instant();
     o.conversionMsFor[sensor(1)] = 60000;
     startWith(o);
     const std::string id = lock();
@@ -118,7 +118,7 @@ TEST_F(SimAdapterScratchpad, ReadDuringConversionIsAllOnes) {
 }
 
 TEST_F(SimAdapterScratchpad, ReadingAppearsOnceTheConversionTimeHasPassed) {
-    simadapter::Options o;
+    sim::Options o;
     o.conversionMs = 100;
     o.temperatureC[sensor(0)] = 21.5;
     startWith(o);
@@ -135,7 +135,7 @@ TEST_F(SimAdapterScratchpad, ReadingAppearsOnceTheConversionTimeHasPassed) {
 }
 
 TEST_F(SimAdapterScratchpad, MissingAndDisconnectedSensorsAnswerAllOnes) {
-    simadapter::Options o = instant();
+    sim::Options o = instant();
     o.sensors = {sensor(0), sensor(1), sensor(2)};
     o.disconnected = {sensor(1)};
     startWith(o);

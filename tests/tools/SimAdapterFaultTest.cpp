@@ -6,9 +6,9 @@
 #include "SimTestSupport.h"
 
 namespace tarnwick::test {
-using simadapter::Fault;
-using simadapter::FaultRule;
-using simadapter::PageKind;
+using sim::Fault;
+using sim::FaultRule;
+using sim::PageKind;
 
 namespace {
 
@@ -16,8 +16,8 @@ bool accepted(const std::string& reply) {
     return CRCRoutines::AcceptReply(QString::fromStdString(reply));
 }
 
-simadapter::Options withRule(FaultRule rule) {
-    simadapter::Options o;
+sim::Options withRule(FaultRule rule) {
+    sim::Options o;
     o.conversionMs = 0;
     o.temperatureC[sensor(0)] = 25.0625;
     o.faults.push_back(std::move(rule));
@@ -75,7 +75,7 @@ TEST_F(SimAdapterFaults, SlowLockPage) {
 }
 
 TEST_F(SimAdapterFaults, CrcErrorsShortAndLongRepliesAndLowerCase) {
-    simadapter::Options o = instant();
+    sim::Options o = instant();
     o.temperatureC[sensor(0)] = 25.0625;
     startWith(o);
     const std::string id = lock();
@@ -104,7 +104,7 @@ TEST_F(SimAdapterFaults, CrcErrorsShortAndLongRepliesAndLowerCase) {
 
 TEST_F(SimAdapterFaults, CrcErrorRateHitsSomeReadsAndRepeatsWithTheSeed) {
     auto pattern = [this](std::uint64_t seed) {
-        simadapter::Options o = instant();
+        sim::Options o = instant();
         o.seed = seed;
         o.crcErrorRate = 0.5;
         startWith(o);
@@ -195,26 +195,26 @@ TEST_F(SimAdapterFaults, SetOptionsRestartsRuleCounts) {
 }
 
 TEST(SimAdapterFaultRules, ParseFromText) {
-    const auto missing = simadapter::parseFaultRule("read:missing-field:first=3,count=1");
+    const auto missing = sim::parseFaultRule("read:missing-field:first=3,count=1");
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing->kind, PageKind::Read);
     EXPECT_EQ(missing->fault, Fault::MissingField);
     EXPECT_EQ(missing->first, 3);
     EXPECT_EQ(missing->count, 1);
 
-    const auto slow = simadapter::parseFaultRule("lock:delay:ms=300");
+    const auto slow = sim::parseFaultRule("lock:delay:ms=300");
     ASSERT_TRUE(slow);
     EXPECT_EQ(slow->delayMs, 300);
     EXPECT_EQ(slow->count, -1);
 
-    const auto oneSensor = simadapter::parseFaultRule("read:all-ff:address=9c000000b4a89828");
+    const auto oneSensor = sim::parseFaultRule("read:all-ff:address=9c000000b4a89828");
     ASSERT_TRUE(oneSensor);
     EXPECT_EQ(oneSensor->address, "9C000000B4A89828");
 
     for (const char* bad : {"", "read", "read:", "nope:stall", "read:nope", "read:stall:first=0",
                             "read:stall:first", "read:stall:colour=1", "read:stall:count=x",
                             "read:all-ff:address=12", "lock:delay:ms=-5"})
-        EXPECT_FALSE(simadapter::parseFaultRule(bad)) << bad;
+        EXPECT_FALSE(sim::parseFaultRule(bad)) << bad;
 }
 
 }  // namespace tarnwick::test

@@ -71,7 +71,7 @@ TEST_F(SimAdapterLock, NewLockTakesTheBusFromAnAbandonedHolder) {
 }
 
 TEST_F(SimAdapterLock, WithALockWaitTheNextCallerGetsTheBusOnRelease) {
-    simadapter::Options o = instant();
+    sim::Options o = instant();
     o.lockWaitMs = 20000;
     startWith(o);
     const std::string first = lock();

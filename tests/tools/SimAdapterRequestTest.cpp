@@ -112,7 +112,7 @@ TEST_F(SimAdapterRequests, RecordsKeepTheRawTargetInArrivalOrder) {
 }
 
 TEST_F(SimAdapterRequests, RecordListKeepsTheMostRecentRequests) {
-    simadapter::Options o = instant();
+    sim::Options o = instant();
     o.recordLimit = 3;
     startWith(o);
     for (int i = 0; i < 5; ++i) get("/page" + std::to_string(i));
@@ -123,7 +123,7 @@ TEST_F(SimAdapterRequests, RecordListKeepsTheMostRecentRequests) {
 }
 
 TEST_F(SimAdapterRequests, ConnectionsBeyondTheLimitAreClosed) {
-    simadapter::Options o = instant();
+    sim::Options o = instant();
     o.maxConnections = 2;
     startWith(o);
     auto second = makeClient();
@@ -139,7 +139,7 @@ TEST_F(SimAdapterRequests, LogFileHasOneTimedLinePerRequest) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("simadapter-log-" + std::to_string(::getpid()) + ".txt");
     std::filesystem::remove(path);
-    simadapter::Options o = instant();
+    sim::Options o = instant();
     o.logFile = path.string();
     startWith(o);
     const std::string id = lock();
@@ -156,7 +156,7 @@ TEST_F(SimAdapterRequests, LogFileHasOneTimedLinePerRequest) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(lines[i], m, stamp)) << lines[i];
         EXPECT_EQ(m[1], records[i].target);
-        EXPECT_EQ(lines[i], simadapter::formatLogLine(records[i]));
+        EXPECT_EQ(lines[i], sim::formatLogLine(records[i]));
     }
     EXPECT_EQ(lines[1], lines[1].substr(0, 25) + "/1Wire/WriteBlock.html?Data=" + kReadData +
                             "&Address=" + sensor(0) + "&LockID=" + id);
@@ -165,10 +165,10 @@ TEST_F(SimAdapterRequests, LogFileHasOneTimedLinePerRequest) {
 }
 
 TEST_F(SimAdapterRequests, LogLineTimeIsUtcWithMilliseconds) {
-    simadapter::RequestRecord r;
+    sim::RequestRecord r;
     r.wall = std::chrono::system_clock::time_point(std::chrono::milliseconds(1700000000123));
     r.target = "/a?b\r\nc";
-    EXPECT_EQ(simadapter::formatLogLine(r), "2023-11-14T22:13:20.123Z /a?b  c");
+    EXPECT_EQ(sim::formatLogLine(r), "2023-11-14T22:13:20.123Z /a?b  c");
 }
 
 TEST_F(SimAdapterRequests, KeepAliveServesManyPagesOnOneConnection) {
@@ -181,7 +181,7 @@ TEST_F(SimAdapterRequests, KeepAliveServesManyPagesOnOneConnection) {
 }
 
 TEST_F(SimAdapterRequests, StopClosesIdleKeepAliveConnectionsAtOnce) {
-    simadapter::Options o = instant();
+    sim::Options o = instant();
     o.keepAliveSeconds = 600;
     startWith(o);
     lock();  // leaves the client's connection open and idle
@@ -192,7 +192,7 @@ TEST_F(SimAdapterRequests, StopClosesIdleKeepAliveConnectionsAtOnce) {
 }
 
 TEST_F(SimAdapterRequests, RestartKeepsTheBusAndServesAgain) {
-    simadapter::Options o = instant();
+    sim::Options o = instant();
     o.temperatureC[sensor(0)] = 20.0;
     startWith(o);
     convertAndRead(sensor(0), lock());
@@ -204,24 +204,24 @@ TEST_F(SimAdapterRequests, RestartKeepsTheBusAndServesAgain) {
 }
 
 TEST_F(SimAdapterRequests, StartRefusesAddressesOffThisMachine) {
-    simadapter::Adapter a;
+    sim::Adapter a;
     EXPECT_FALSE(a.start("0.0.0.0"));
     EXPECT_FALSE(a.start("192.168.1.10"));
     EXPECT_FALSE(a.start("example.com"));
     EXPECT_FALSE(a.start("128.0.0.1"));
     EXPECT_FALSE(a.running());
-    EXPECT_TRUE(simadapter::isLoopbackHost("127.1.2.3"));
-    EXPECT_TRUE(simadapter::isLoopbackHost("localhost"));
+    EXPECT_TRUE(sim::isLoopbackHost("127.1.2.3"));
+    EXPECT_TRUE(sim::isLoopbackHost("localhost"));
     ASSERT_TRUE(a.start("127.0.0.1", 0));
     EXPECT_FALSE(a.start("127.0.0.1", 0)) << "already running";
-    simadapter::Adapter b;
+    sim::Adapter b;
     EXPECT_FALSE(b.start("127.0.0.1", a.port())) << "port taken";
 }
 
 TEST_F(SimAdapterRequests, StartFailsWhenTheLogCannotBeOpened) {
-    simadapter::Options o;
+    sim::Options o;
     o.logFile = "/nonexistent-dir/simadapter.log";
-    simadapter::Adapter a(o);
+    sim::Adapter a(o);
     EXPECT_FALSE(a.start());
 }
 

@@ -39,8 +39,8 @@ struct Page {
 
 class AdapterFixture : public ::testing::Test {
   protected:
-    void startWith(simadapter::Options options) {
-        adapter = std::make_unique<simadapter::Adapter>(std::move(options));
+    void startWith(sim::Options options) {
+        adapter = std::make_unique<sim::Adapter>(std::move(options));
         ASSERT_TRUE(adapter->start());
         ASSERT_GT(adapter->port(), 0);
         client = makeClient();
@@ -96,16 +96,16 @@ class AdapterFixture : public ::testing::Test {
         return true;
     }
 
-    static simadapter::Options instant() {
-        simadapter::Options o;
+    static sim::Options instant() {
+        sim::Options o;
         o.conversionMs = 0;
         return o;
     }
 
-    std::unique_ptr<simadapter::Adapter> adapter;
+    std::unique_ptr<sim::Adapter> adapter;
     std::unique_ptr<httplib::Client> client;
 };
 
-inline const std::string& sensor(int slot) { return simadapter::rosterIds().at(slot); }
+inline const std::string& sensor(int slot) { return sim::rosterIds().at(slot); }
 
 }  // namespace tarnwick::test

@@ -48,21 +48,21 @@ struct RecordedMessageBoxes : tarnwick::MessageBoxes {
 };
 
 struct MainWindowRig {
-    simadapter::Adapter sim;
+    tarnwick::sim::Adapter sim;
     frmMain window;
     ScriptedFileDialogs dialogs;
     RecordedMessageBoxes boxes;
     MainServices services;
 
-    explicit MainWindowRig(simadapter::Options o = quickOptions()) : sim(o) {
+    explicit MainWindowRig(tarnwick::sim::Options o = quickOptions()) : sim(o) {
         EXPECT_TRUE(sim.start());
         services.adapterAddress = QStringLiteral("127.0.0.1:%1").arg(sim.port());
         services.fileDialogs = &dialogs;
         services.messageBoxes = &boxes;
     }
 
-    static simadapter::Options quickOptions() {
-        simadapter::Options o;
+    static tarnwick::sim::Options quickOptions() {
+        tarnwick::sim::Options o;
         o.conversionMs = 0;
         return o;
     }

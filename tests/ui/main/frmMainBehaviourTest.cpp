@@ -56,17 +56,17 @@ void expectNoMoreRequests(const MainWindowRig& rig) {
     EXPECT_EQ(rig.requestCount(), settled) << "a page was requested after the window was unloaded";
 }
 
-simadapter::Options steadyTemperatures() {
-    simadapter::Options o = MainWindowRig::quickOptions();
-    for (const std::string& id : simadapter::rosterIds()) o.temperatureC[id] = 25.0625;
+tarnwick::sim::Options steadyTemperatures() {
+    tarnwick::sim::Options o = MainWindowRig::quickOptions();
+    for (const std::string& id : tarnwick::sim::rosterIds()) o.temperatureC[id] = 25.0625;
     return o;
 }
 
 }  // namespace
 
 TEST(MainWindowCycle, HiddenUntilTheFirstLockPageHasLoaded) {
-    simadapter::Options o = MainWindowRig::quickOptions();
-    o.faults.push_back({simadapter::PageKind::Lock, simadapter::Fault::Delay, "", 1, 1, 300});
+    tarnwick::sim::Options o = MainWindowRig::quickOptions();
+    o.faults.push_back({tarnwick::sim::PageKind::Lock, tarnwick::sim::Fault::Delay, "", 1, 1, 300});
     MainWindowRig rig(o);
     bool sawHidden = false;
     QString addressWhileHidden;
@@ -128,7 +128,7 @@ TEST(MainWindowCycle, TheCloseBoxEndsTheCycle) {
 }
 
 TEST(MainWindowCycle, StartUpReturnsStatusZeroWhenTheWindowIsClosed) {
-    simadapter::Adapter sim(MainWindowRig::quickOptions());
+    tarnwick::sim::Adapter sim(MainWindowRig::quickOptions());
     ASSERT_TRUE(sim.start());
     MainServices services;
     services.adapterAddress = QStringLiteral("127.0.0.1:%1").arg(sim.port());
@@ -184,8 +184,8 @@ TEST(MainWindowCheckBox, AGrayedBoxCountsAsUnchecked) {
 }
 
 TEST(MainWindowCycle, UserInputIsHandledWhileAPageIsStalled) {
-    simadapter::Options o = MainWindowRig::quickOptions();
-    o.faults.push_back({simadapter::PageKind::Lock, simadapter::Fault::Stall, "", 2, 1});
+    tarnwick::sim::Options o = MainWindowRig::quickOptions();
+    o.faults.push_back({tarnwick::sim::PageKind::Lock, tarnwick::sim::Fault::Stall, "", 2, 1});
     MainWindowRig rig(o);
     bool clickedDuringStall = false;
     rig.run([&] {
@@ -394,10 +394,10 @@ TEST_F(MainWindowLogging, AtMidnightTheTimestampIsTheDateAlone) {
 }
 
 TEST_F(MainWindowLogging, ACountChangeDuringTheReadLoopWritesNoEmptyOrStaleWords) {
-    simadapter::Options o = MainWindowRig::quickOptions();
+    tarnwick::sim::Options o = MainWindowRig::quickOptions();
     // The sixth sensor's reads are slow enough to click during them.
     o.faults.push_back(
-        {simadapter::PageKind::Read, simadapter::Fault::Delay, "40000000B491CF28", 1, -1, 60});
+        {tarnwick::sim::PageKind::Read, tarnwick::sim::Fault::Delay, "40000000B491CF28", 1, -1, 60});
     MainWindowRig rig(o);
     rig.dialogs.answers = {path("flip.log")};
     int flips = 0;
