@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cmath>
 
+#include "HexDigit.h"
+
 namespace tarnwick::sim {
 
 namespace {
@@ -23,13 +25,6 @@ constexpr std::uint8_t kReadScratchpad = 0xBE;
 constexpr double kMinC = -55.0;
 constexpr double kMaxC = 125.0;
 constexpr double kDriftSpanC = 2.0;  // how far a sensor wanders from its base
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 }  // namespace
 
@@ -63,8 +58,8 @@ std::optional<std::vector<std::uint8_t>> fromHex(const std::string& text) {
     std::vector<std::uint8_t> bytes;
     bytes.reserve(text.size() / 2);
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int hi = hexValue(text[i]);
-        const int lo = hexValue(text[i + 1]);
+        const int hi = hexDigitValue(static_cast<unsigned char>(text[i]));
+        const int lo = hexDigitValue(static_cast<unsigned char>(text[i + 1]));
         if (hi < 0 || lo < 0) return std::nullopt;
         bytes.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
     }

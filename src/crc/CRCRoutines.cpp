@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "HexDigit.h"
+
 namespace tarnwick::CRCRoutines {
 
 std::array<std::int16_t, 256> CRCTable{};
@@ -34,14 +36,6 @@ constexpr std::int16_t kBlock3[64] = {
     116, 42,  200, 150, 21,  75,  169, 247, 182, 232, 10,  84,  215, 137, 107, 53,
 };
 
-int hexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9') return u - u'0';
-    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
-    return -1;
-}
-
 }  // namespace
 
 void FillCRCTable() {
@@ -60,7 +54,7 @@ std::int16_t HexStringCRC8(QStringView hex) {
         const qsizetype take = std::min<qsizetype>(2, n - i);
         int byte = 0;
         for (qsizetype k = 0; k < take; ++k) {
-            const int d = hexDigit(hex[i + k]);
+            const int d = hexDigitValue(hex[i + k].unicode());
             if (d < 0) {
                 throw ConversionError("not a hexadecimal number: '" +
                                       hex.mid(i, take).toString().toStdString() + "'");
