@@ -9,6 +9,7 @@ packages=(
   libgumbo-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core clang-format curl procps xvfb xauth ccache
+  desktop-file-utils appstream man-db dpkg-dev file
 )
 
 missing=()

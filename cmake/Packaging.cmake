@@ -1,0 +1,40 @@
+# The Debian package, built by scripts/package.sh with cpack. Its dependencies
+# come from dpkg-shlibdeps, plus what the programs load at run time without
+# linking it.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tarnwick)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The Tarnwick developers")
+set(CPACK_PACKAGE_CONTACT "The Tarnwick developers <maintainers@tarnwick.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "data logger for 1-Wire temperature sensors behind a network adapter")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tarnwick polls 12 or 16 1-Wire temperature sensors through the web pages of a
+network 1-Wire HTTP adapter, checks every scratchpad reply with the 1-Wire
+CRC-8, shows the raw temperature words and appends one line per pass to a
+log file of the user's choice.
+
+The package also holds tarnwick-report, which turns a log into a summary in
+degrees, a CSV table or a chart, and tarnwick-simadapter, a simulated adapter
+for trying the logger without hardware.")
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The windows need Qt's X11/Wayland platform plugins, which nothing links.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The About window's "System Info..." starts hardinfo where it is installed.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "hardinfo")
+
+# The system-information store is configuration the administrator may edit:
+# dpkg keeps local changes on upgrade.
+file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles
+     "${TARNWICK_SYSINFO_DIR}/SystemInformation.conf\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+include(CPack)
