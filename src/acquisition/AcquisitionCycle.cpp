@@ -44,6 +44,14 @@ void AcquisitionCycle::requestPage(const QString& url) {
     view_.showPage(browser_.pageSource());
 }
 
+void AcquisitionCycle::pause(qint64 ms) {
+    const qint64 until = clock_.monotonicMs() + ms;
+    for (qint64 left = ms; left > 0; left = until - clock_.monotonicMs()) {
+        pump_.waitForEvents(left);
+        if (stopped_) throw CycleStopped{};
+    }
+}
+
 void AcquisitionCycle::readSensor(int slot) {
     const QString url = readPageUrl(address_, ids_[slot], lockId_);
     qint64 firstAllOnes = -1;
@@ -59,6 +67,7 @@ void AcquisitionCycle::readSensor(int slot) {
         const qint64 now = clock_.monotonicMs();
         if (firstAllOnes < 0) firstAllOnes = now;
         if (now - firstAllOnes > timing_.ffffBoundMs) break;
+        pause(timing_.ffffPauseMs);
     }
     if (!CRCRoutines::AcceptReply(replies_[slot])) words_[slot] = kRejected;
     view_.showSensor(slot + 1, words_[slot]);

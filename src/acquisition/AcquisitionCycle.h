@@ -38,6 +38,10 @@ struct CycleStopped {};
 struct CycleTiming {
     // A sensor that keeps answering "FFFF" is read again only this long.
     qint64 ffffBoundMs = 2'000;
+    // ... after this pause, in which events are still handled: a sensor
+    // converts for up to 750 ms, and reading it as fast as the adapter answers
+    // only loads the adapter.
+    qint64 ffffPauseMs = 20;
 };
 
 class AcquisitionCycle {
@@ -71,6 +75,7 @@ class AcquisitionCycle {
   private:
     void requestPage(const QString& url);
     void readSensor(int slot);
+    void pause(qint64 ms);
 
     PageBrowser& browser_;
     EventPump& pump_;

@@ -4,6 +4,9 @@
 #include <QEventLoop>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
 
 #include "HtmlField.h"
 #include "PageUrl.h"
@@ -111,6 +114,15 @@ void QtEventPump::waitForEvents() {
     // Carry out deleteLater() calls made at this level, which processEvents()
     // alone leaves queued while no event loop runs.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void QtEventPump::waitForEvents(qint64 timeoutMs) {
+    // A timer event ends the sleep when nothing else does.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.start(std::chrono::milliseconds(std::max<qint64>(timeoutMs, 0)));
+    waitForEvents();
 }
 
 }  // namespace tarnwick

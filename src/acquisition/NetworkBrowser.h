@@ -52,6 +52,7 @@ class NetworkBrowser : public QObject, public PageBrowser {
 class QtEventPump : public EventPump {
   public:
     void waitForEvents() override;
+    void waitForEvents(qint64 timeoutMs) override;
 };
 
 class SteadyClock : public Clock {

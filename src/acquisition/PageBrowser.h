@@ -33,6 +33,8 @@ class EventPump {
   public:
     virtual ~EventPump() = default;
     virtual void waitForEvents() = 0;
+    // The same, but sleeps no longer than `timeoutMs` when no event comes.
+    virtual void waitForEvents(qint64 timeoutMs) = 0;
 };
 
 // Time as the cycle and the record writer see it.

@@ -141,9 +141,11 @@ TEST(CycleRead, AllOnesRepeatsTheReadOnlyUntilAnotherWordComes) {
     EXPECT_EQ(countOf(urls, firstRead), 4);
     EXPECT_EQ(countOf(urls, conversionPageUrl("10.0.0.9", "9C000000B4A89828", "1")), 1);
     EXPECT_EQ(urls.size(), 26 + 3);
-    // The repeats come back to back, right where the first read stood.
+    // The repeats come right where the first read stood, each after a 20 ms
+    // pause that handles events; no other step pauses.
     EXPECT_EQ(urls.indexOf(firstRead), 13);
     EXPECT_EQ(urls.lastIndexOf(firstRead), 16);
+    EXPECT_EQ(rig.pump.timedWaits, (std::vector<qint64>{20, 20, 20}));
     EXPECT_EQ(rig.view.records.at(0).at(0), "5B01");
 }
 
@@ -159,9 +161,9 @@ TEST(CycleRead, AllOnesIsBoundedSoAnUnpluggedSensorDoesNotStopThePass) {
     rig.pump.stepMs = 100;  // every page costs 100 ms of the fake clock
     rig.runPasses(2);
     const QString stuck = readPageUrl("10.0.0.9", "B900000027CA8F28", "1");
-    // First "FFFF" at t, the read that sees t + 2100 > bound ends it: 22 reads
-    // in each of the two passes.
-    EXPECT_EQ(countOf(rig.browser.urls, stuck), 2 * 22);
+    // First "FFFF" at t, then a read every 20 + 100 ms: the one that sees
+    // t + 2040 > bound ends it, 18 reads in each of the two passes.
+    EXPECT_EQ(countOf(rig.browser.urls, stuck), 2 * 18);
     ASSERT_EQ(rig.view.records.size(), 2u);
     EXPECT_EQ(rig.view.records[0][2], "0000") << "all ones fails the check";
     EXPECT_EQ(rig.view.records[0][3], "5005") << "the pass goes on";
@@ -181,7 +183,7 @@ TEST(CycleRead, BoundIsSettable) {
         return fake::inputPage("LockID_0", "1");
     };
     cycle.runPass();
-    EXPECT_EQ(browser.urls.size(), 1 + 12 + 12 * 5 + 1);
+    EXPECT_EQ(browser.urls.size(), 1 + 12 + 12 * 4 + 1);  // reads at 0, 120, 240, 360 ms
 }
 
 TEST(CycleRead, RejectedRepliesBecomeZeros) {
@@ -278,6 +280,21 @@ TEST(CycleStop, StoppingInsideAWaitUnwindsAtOnce) {
     EXPECT_EQ(rig.browser.stopCalls, 1) << "the page under way is abandoned";
     EXPECT_TRUE(rig.view.records.empty());
     EXPECT_THROW(rig.cycle.runPass(), CycleStopped);
+}
+
+TEST(CycleStop, StoppingInTheReReadPauseUnwindsAtOnce) {
+    Rig rig;
+    rig.browser.serve = [](const QString& url) -> QByteArray {
+        if (url.contains("Data=BE")) return fake::inputPage("ResultData_0", fake::kAllOnes);
+        return fake::inputPage("LockID_0", "1");
+    };
+    rig.pump.onWait = [&] {
+        if (!rig.pump.timedWaits.empty()) rig.cycle.stop();
+    };
+    rig.cycle.run();
+    EXPECT_EQ(rig.browser.urls.size(), 1 + 12 + 1) << "no read after the pause";
+    EXPECT_EQ(rig.pump.timedWaits.size(), 1u);
+    EXPECT_TRUE(rig.view.records.empty());
 }
 
 TEST(CycleStop, APageThatNeverCompletesStillLetsTheUserStop) {

@@ -78,8 +78,16 @@ class Pump : public tarnwick::EventPump, public tarnwick::Clock {
         if (onWait) onWait();
         if (!holdPages) browser_.complete();
     }
+    // A timed wait lasts its whole timeout: no page is under way then.
+    void waitForEvents(qint64 timeoutMs) override {
+        timedWaits.push_back(timeoutMs);
+        ++waits;
+        now += timeoutMs;
+        if (onWait) onWait();
+    }
     qint64 monotonicMs() const override { return now; }
 
+    std::vector<qint64> timedWaits;
     std::function<void()> onWait;
     bool holdPages = false;
     qint64 now = 0;
