@@ -1,0 +1,164 @@
+// What the logger costs its host: the real main window runs the cycle against
+// the simulated adapter (a separate process, so only the logger is counted),
+// logging off, and the CPU time of the whole process (all threads) is read
+// over a stretch of passes after a warm-up.
+//   bench_window [SECONDS] [DELAY_MS ...]
+// For each page delay (default: 15, a real adapter's pace, and 0, instant),
+// 12 and 16 sensors, window shown and minimised. Run it on the offscreen
+// platform and under Xvfb (xvfb-run -a bench_window) for the two figures.
+// Prints passes, requests per pass, CPU seconds per pass and per request, the
+// share of one core, and the TCP connections the run opened to the adapter.
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+#include "frmMain.h"
+
+namespace {
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+class Simulator {
+  public:
+    Simulator(int delayMs, const QString& log) {
+        proc_.setProgram(QStringLiteral(TARNWICK_SIMADAPTER_PATH));
+        proc_.setArguments({"--host", "127.0.0.1", "--port", "0", "--delay-ms",
+                            QString::number(delayMs), "--log", log});
+        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        proc_.start();
+        if (!proc_.waitForStarted(5000)) qFatal("cannot start the simulated adapter");
+        while (!proc_.canReadLine() && proc_.waitForReadyRead(5000)) {
+        }
+        const QString line = QString::fromUtf8(proc_.readLine()).trimmed();
+        address_ = line.section(QStringLiteral("http://"), 1);  // "listening on http://HOST:PORT"
+        if (address_.isEmpty()) qFatal("unexpected first line: %s", qPrintable(line));
+    }
+    ~Simulator() {
+        proc_.terminate();
+        proc_.waitForFinished(5000);
+    }
+    const QString& address() const { return address_; }
+    int port() const { return address_.section(u':', 1).toInt(); }
+
+  private:
+    QProcess proc_;
+    QString address_;
+};
+
+// Client ports of the TCP connections between this host and `port`, as the
+// kernel lists them (established, closing or in TIME_WAIT).
+void collectConnections(int port, QSet<int>& clientPorts) {
+    QFile f(QStringLiteral("/proc/net/tcp"));
+    if (!f.open(QIODevice::ReadOnly)) return;
+    f.readLine();
+    while (!f.atEnd()) {
+        const QList<QByteArray> cols = f.readLine().simplified().split(' ');
+        if (cols.size() < 3) continue;
+        const int local = cols[1].split(':').value(1).toInt(nullptr, 16);
+        const int remote = cols[2].split(':').value(1).toInt(nullptr, 16);
+        if (remote == port) clientPorts.insert(local);
+        if (local == port && remote != 0) clientPorts.insert(remote);
+    }
+}
+
+struct LogCounts {
+    qint64 requests = 0;
+    qint64 locks = 0;
+};
+
+LogCounts countLog(const QString& path) {
+    LogCounts c;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return c;
+    while (!f.atEnd()) {
+        const QByteArray line = f.readLine();
+        ++c.requests;
+        if (line.contains("GetLock")) ++c.locks;
+    }
+    return c;
+}
+
+struct NoBoxes : tarnwick::MessageBoxes {
+    void show(QWidget*, const QString&, const QString& text, Icon) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+};
+
+void run(double seconds, int delayMs, int sensors, bool minimised) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("requests.log"));
+    Simulator sim(delayMs, log);
+    NoBoxes boxes;
+    tarnwick::MainServices services;
+    services.adapterAddress = sim.address();
+    services.messageBoxes = &boxes;
+    tarnwick::frmMain window;
+    window.setServices(services);
+    window.ChkSixteenSensors->setChecked(sensors == 16);
+
+    QSet<int> connections;
+    double cpu0 = 0;
+    LogCounts log0;
+    QElapsedTimer wall;
+    const double warmUp = 3.0;
+    QTimer ticker;
+    ticker.setInterval(1000);
+    int ticks = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        collectConnections(sim.port(), connections);
+        if (minimised && !window.isMinimized()) window.showMinimized();
+        if (++ticks == warmUp) {
+            log0 = countLog(log);
+            cpu0 = cpuSeconds();
+            wall.start();
+        } else if (ticks > warmUp && wall.elapsed() >= seconds * 1000) {
+            const double cpu = cpuSeconds() - cpu0;
+            const double elapsed = wall.elapsed() / 1000.0;
+            const LogCounts log1 = countLog(log);
+            const double passes = log1.locks - log0.locks;
+            const double requests = log1.requests - log0.requests;
+            collectConnections(sim.port(), connections);
+            std::printf(
+                "%-9s delay %2d ms, %2d sensors, %-9s: %4.0f passes in %.1f s, %5.1f "
+                "requests/pass; CPU %6.3f s = %5.2f%% of a core, %7.2f ms/pass, %5.3f "
+                "ms/request; %lld TCP connections\n",
+                qPrintable(QGuiApplication::platformName()), delayMs, sensors,
+                minimised ? "minimised" : "shown", passes, elapsed, requests / passes, cpu,
+                100 * cpu / elapsed, 1000 * cpu / passes, 1000 * cpu / requests,
+                static_cast<long long>(connections.size()));
+            std::fflush(stdout);
+            window.btnStop->click();
+        }
+    });
+    ticker.start();
+    window.Show();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    const double seconds = args.value(0, QStringLiteral("20")).toDouble();
+    QList<int> delays;
+    for (const QString& d : args.mid(1)) delays << d.toInt();
+    if (delays.isEmpty()) delays = {15, 0};
+    for (int delay : delays)
+        for (int sensors : {12, 16})
+            for (bool minimised : {false, true}) run(seconds, delay, sensors, minimised);
+    return 0;
+}
