@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "NetworkBrowser.h"
 #include "SimAdapter.h"
 #include "frmMain.h"
 
@@ -37,6 +38,13 @@ struct NoBoxes : tarnwick::MessageBoxes {
     }
 };
 
+// The placement the window writes at its end is of no interest here, and must
+// not land in the user's settings.
+struct NoSettings : tarnwick::SettingsStore {
+    void saveSetting(const QString&, const QString&, const QString&, const QString&) override {}
+    std::optional<QString> flush() override { return std::nullopt; }
+};
+
 // Runs the window with logging to `path` until `done` says to stop; `onRecord`
 // hears each number shown in "Records Written".
 void runLogging(const QString& path, const std::function<bool(int)>& onRecord) {
@@ -44,14 +52,25 @@ void runLogging(const QString& path, const std::function<bool(int)>& onRecord) {
     o.conversionMs = 0;
     tarnwick::sim::Adapter sim(o);
     if (!sim.start()) qFatal("cannot start the simulated adapter");
+    tarnwick::NetworkBrowser browser;
+    tarnwick::QtEventPump pump;
+    tarnwick::SteadyClock clock;
     FixedFile dialogs(path);
+    tarnwick::QtPrinterDialogs printerDialogs;
     NoBoxes boxes;
-    tarnwick::MainServices services;
+    NoSettings settings;
+    tarnwick::QtProgramLauncher launcher;
+    tarnwick::MainServices services{.browser = browser,
+                                    .pump = pump,
+                                    .clock = clock,
+                                    .localNow = [] { return QDateTime::currentDateTime(); },
+                                    .fileDialogs = dialogs,
+                                    .printerDialogs = printerDialogs,
+                                    .messageBoxes = boxes,
+                                    .settingsStore = settings,
+                                    .programLauncher = launcher};
     services.adapterAddress = QStringLiteral("127.0.0.1:%1").arg(sim.port());
-    services.fileDialogs = &dialogs;
-    services.messageBoxes = &boxes;
-    tarnwick::frmMain window;
-    window.setServices(services);
+    tarnwick::frmMain window(services);
     QString lastShown;
     QTimer ticker;
     ticker.setInterval(0);

@@ -4,9 +4,8 @@
 
 namespace tarnwick {
 
-int MainForm(MainServices services) {
-    frmMain window;
-    window.setServices(std::move(services));
+int MainForm(const MainServices& services) {
+    frmMain window(services);
     window.Show();
     return 0;
 }

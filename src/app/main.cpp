@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "MainForm.h"
+#include "RealServices.h"
 
 int main(int argc, char** argv) {
     const tarnwick::CommandLine options = tarnwick::readCommandLine(argc, argv);
@@ -12,7 +13,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
     // The window is closed through its own handlers; the start-up ends the run.
     QApplication::setQuitOnLastWindowClosed(false);
-    tarnwick::MainServices services;
-    services.adapterAddress = options.adapterAddress;
-    return tarnwick::MainForm(std::move(services));
+    const std::unique_ptr<tarnwick::RealServices> real = tarnwick::makeRealServices();
+    real->services.adapterAddress = options.adapterAddress;
+    return tarnwick::MainForm(real->services);
 }

@@ -1,29 +1,35 @@
 // Everything the main window reaches outside itself: the adapter and its
-// sensors, the page browser, the event pump, the clocks, the dialogs. Left
-// empty, each one is the program's own; tests replace what they need.
+// sensors, the page browser, the event pump, the clocks, the dialogs, the
+// message boxes, the settings store and the program launcher. The program
+// composes the real ones once (makeRealServices() in src/app); tests hand in
+// fakes. The window keeps references: every service outlives it.
 #pragma once
 
 #include <QDateTime>
 #include <functional>
 
 #include "AcquisitionCycle.h"
+#include "PageBrowser.h"
 #include "Roster.h"
+#include "Seams.h"
 
 namespace tarnwick {
 
-class FileDialogs;
-class MessageBoxes;
-
 struct MainServices {
+    PageBrowser& browser;
+    EventPump& pump;
+    Clock& clock;
+    // The local date and time that log records carry.
+    std::function<QDateTime()> localNow;
+    FileDialogs& fileDialogs;
+    PrinterDialogs& printerDialogs;
+    MessageBoxes& messageBoxes;
+    SettingsStore& settingsStore;
+    ProgramLauncher& programLauncher;
+
     QString adapterAddress = compiledAdapterAddress();
     IdentifierTable roster = compiledRoster();
-    CycleTiming timing;
-    PageBrowser* browser = nullptr;
-    EventPump* pump = nullptr;
-    Clock* clock = nullptr;
-    std::function<QDateTime()> localNow;
-    FileDialogs* fileDialogs = nullptr;
-    MessageBoxes* messageBoxes = nullptr;
+    CycleTiming timing = {};
 };
 
 }  // namespace tarnwick

@@ -86,8 +86,11 @@ W* named(W* widget, const char* name) {
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent)
-    : QMainWindow(parent), twipsPerPixel_(tarnwick::twipsPerPixel(screen())) {
+frmMain::frmMain(const MainServices& services, QWidget* parent)
+    : QMainWindow(parent),
+      twipsPerPixel_(tarnwick::twipsPerPixel(screen())),
+      services_(services),
+      cycle_(services_.browser, services_.pump, services_.clock, *this, services_.timing) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Project1"));
 

@@ -36,8 +36,9 @@ class MenuShortcutGuard;
 class frmMain : public QMainWindow, private CycleView {
     Q_OBJECT
   public:
-    // Builds the whole window; does not show it.
-    explicit frmMain(QWidget* parent = nullptr);
+    // Builds the whole window around the services it is handed; does not show
+    // it. The services must outlive the window.
+    explicit frmMain(const MainServices& services, QWidget* parent = nullptr);
     ~frmMain() override;
 
     // Twips in one pixel, as used for the layout (15 at 96 dpi).
@@ -134,9 +135,6 @@ class frmMain : public QMainWindow, private CycleView {
 
     // Behaviour (frmMainBehaviour.cpp)
   public:
-    // Replaces the window's outside contacts (adapter, browser, clocks,
-    // dialogs); call before Show().
-    void setServices(MainServices services);
     // Start-up: runs the load handling, which polls the adapter pass after
     // pass and returns only once the window has been unloaded.
     void Show();
@@ -152,8 +150,8 @@ class frmMain : public QMainWindow, private CycleView {
     void Form_Unload();
 
     bool isUnloaded() const { return unloaded_; }
-    std::int16_t activeSensorCount() const;
-    AcquisitionCycle* cycle() const { return cycle_.get(); }
+    std::int16_t activeSensorCount() const { return cycle_.activeCount(); }
+    const AcquisitionCycle& cycle() const { return cycle_; }
     LogControl& logControl() { return log_; }
 
   protected:
@@ -168,12 +166,7 @@ class frmMain : public QMainWindow, private CycleView {
     void passCompleted(const QStringList& words) override;
 
     MainServices services_;
-    std::unique_ptr<PageBrowser> ownBrowser_;
-    std::unique_ptr<EventPump> ownPump_;
-    std::unique_ptr<Clock> ownClock_;
-    std::unique_ptr<FileDialogs> ownFileDialogs_;
-    std::unique_ptr<MessageBoxes> ownMessageBoxes_;
-    std::unique_ptr<AcquisitionCycle> cycle_;
+    AcquisitionCycle cycle_;
     LogControl log_;
     bool unloaded_ = false;
     bool logFailureShown_ = false;

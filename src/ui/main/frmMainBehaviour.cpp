@@ -9,7 +9,6 @@
 #include <QPushButton>
 
 #include "HtmlField.h"
-#include "NetworkBrowser.h"
 #include "Seams.h"
 #include "frmMain.h"
 
@@ -30,51 +29,20 @@ void frmMain::connectBehaviour() {
     connect(btnStop, &QPushButton::clicked, this, [this] { btnStop_Click(); });
 }
 
-void frmMain::setServices(MainServices services) { services_ = std::move(services); }
-
 void frmMain::Show() { Form_Load(); }
 
 void frmMain::Form_Load() {
-    if (!services_.browser) {
-        ownBrowser_ = std::make_unique<NetworkBrowser>();
-        services_.browser = ownBrowser_.get();
-    }
-    if (!services_.pump) {
-        ownPump_ = std::make_unique<QtEventPump>();
-        services_.pump = ownPump_.get();
-    }
-    if (!services_.clock) {
-        ownClock_ = std::make_unique<SteadyClock>();
-        services_.clock = ownClock_.get();
-    }
-    if (!services_.localNow) services_.localNow = [] { return QDateTime::currentDateTime(); };
-    if (!services_.fileDialogs) {
-        ownFileDialogs_ = std::make_unique<QtFileDialogs>();
-        services_.fileDialogs = ownFileDialogs_.get();
-    }
-    if (!services_.messageBoxes) {
-        ownMessageBoxes_ = std::make_unique<QtMessageBoxes>();
-        services_.messageBoxes = ownMessageBoxes_.get();
-    }
-
-    cycle_ =
-        std::make_unique<AcquisitionCycle>(*services_.browser, *services_.pump, *services_.clock,
-                                           static_cast<CycleView&>(*this), services_.timing);
-    cycle_->setAdapterAddress(services_.adapterAddress);
+    cycle_.setAdapterAddress(services_.adapterAddress);
     SetSensorCount();
-    cycle_->setIdentifiers(services_.roster);
-    if (!unloaded_) cycle_->run();
-}
-
-std::int16_t frmMain::activeSensorCount() const {
-    return cycle_ ? cycle_->activeCount() : std::int16_t{12};
+    cycle_.setIdentifiers(services_.roster);
+    if (!unloaded_) cycle_.run();
 }
 
 void frmMain::SetSensorCount() {
     // The box's value as 0 unchecked, 1 checked, 2 grayed.
     const Qt::CheckState state = ChkSixteenSensors->checkState();
     const int value = state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0;
-    if (cycle_) cycle_->setActiveCount(sensorCountForCheckValue(value));
+    cycle_.setActiveCount(sensorCountForCheckValue(value));
 }
 
 void frmMain::ChkSixteenSensors_Click() { SetSensorCount(); }
@@ -88,13 +56,13 @@ void frmMain::btnFileWrite_Click() {
     dlgCommonDialog.Filter = kLogFileFilter;
     // A cancel here always comes back as an empty name, whatever an earlier
     // command set CancelError to.
-    dlgCommonDialog.FileName = services_.fileDialogs->getOpenFileName(
+    dlgCommonDialog.FileName = services_.fileDialogs.getOpenFileName(
         this, dlgCommonDialog.DialogTitle, dlgCommonDialog.Filter, true);
     const QString name = dlgCommonDialog.FileName;
     if (name.isEmpty() || unloaded_) return;
     if (std::optional<QString> failure = log_.start(name)) {
         // Logging stays off; the cycle goes on polling once the box is closed.
-        services_.messageBoxes->show(this, kAppTitle, *failure, MessageBoxes::Icon::Critical);
+        services_.messageBoxes.show(this, kAppTitle, *failure, MessageBoxes::Icon::Critical);
         return;
     }
     txtFileName->setText(name);
@@ -113,7 +81,7 @@ void frmMain::Form_Unload() {
     unloaded_ = true;
     // Whatever the route out, the log file is closed with every record whole.
     if (log_.isLogging()) log_.stop();
-    if (cycle_) cycle_->stop();
+    cycle_.stop();
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

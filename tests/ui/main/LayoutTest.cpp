@@ -55,7 +55,8 @@ QString textOf(const QWidget* w) {
 
 class LayoutTest : public ::testing::Test {
   protected:
-    std::unique_ptr<frmMain> window = std::make_unique<frmMain>();
+    FakeDesktop desktop;
+    std::unique_ptr<frmMain> window = std::make_unique<frmMain>(desktop.services());
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include "FakeDesktop.h"
 #include "Twips.h"
 #include "frmMain.h"
 

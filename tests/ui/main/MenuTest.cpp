@@ -82,7 +82,8 @@ const std::vector<MenuDesign> kMenus = {
 
 class MenuTest : public ::testing::Test {
   protected:
-    std::unique_ptr<frmMain> window = std::make_unique<frmMain>();
+    FakeDesktop desktop;
+    std::unique_ptr<frmMain> window = std::make_unique<frmMain>(desktop.services());
 };
 
 // Chooses `item` of the open menu `menu` with the mouse.

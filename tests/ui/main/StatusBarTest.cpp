@@ -23,7 +23,8 @@ class StatusBarTest : public ::testing::Test {
         bar()->setClock([this] { return now; });
     }
 
-    std::unique_ptr<frmMain> window = std::make_unique<frmMain>();
+    FakeDesktop desktop;
+    std::unique_ptr<frmMain> window = std::make_unique<frmMain>(desktop.services());
     QDateTime now;
 };
 

@@ -29,7 +29,8 @@ class ToolbarTest : public ::testing::Test {
         return window->tbToolBar->widgetForAction(Button(key));
     }
 
-    std::unique_ptr<frmMain> window = std::make_unique<frmMain>();
+    FakeDesktop desktop;
+    std::unique_ptr<frmMain> window = std::make_unique<frmMain>(desktop.services());
 };
 
 }  // namespace

@@ -123,15 +123,15 @@ TEST(MainWindowCycle, TheCloseBoxEndsTheCycle) {
     MainWindowRig rig;
     rig.run([&] { return rig.requestCount() >= 30; });
     EXPECT_TRUE(rig.window.isUnloaded());
-    EXPECT_TRUE(rig.window.cycle()->stopped());
+    EXPECT_TRUE(rig.window.cycle().stopped());
     expectNoMoreRequests(rig);
 }
 
 TEST(MainWindowCycle, StartUpReturnsStatusZeroWhenTheWindowIsClosed) {
     tarnwick::sim::Adapter sim(MainWindowRig::quickOptions());
     ASSERT_TRUE(sim.start());
-    MainServices services;
-    services.adapterAddress = QStringLiteral("127.0.0.1:%1").arg(sim.port());
+    FakeDesktop desktop;
+    const MainServices services = desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port()));
     QTimer closer;
     closer.setInterval(5);
     QObject::connect(&closer, &QTimer::timeout, [&] {
@@ -239,7 +239,7 @@ class MainWindowLogging : public ::testing::Test {
 
 TEST_F(MainWindowLogging, RecordsArriveWithTheCounterAndStopWithStopLogging) {
     MainWindowRig rig(steadyTemperatures());
-    rig.services.localNow = [] { return QDateTime(QDate(2026, 12, 7), QTime(7, 12, 49)); };
+    rig.desktop.fixedNow = QDateTime(QDate(2026, 12, 7), QTime(7, 12, 49));
     rig.dialogs.answers = {path("run.log")};
     bool stopped = false;
     rig.run([&] {
@@ -383,7 +383,7 @@ TEST_F(MainWindowLogging, TheCounterStopsAt32767) {
 
 TEST_F(MainWindowLogging, AtMidnightTheTimestampIsTheDateAlone) {
     MainWindowRig rig(steadyTemperatures());
-    rig.services.localNow = [] { return QDateTime(QDate(2026, 12, 8), QTime(0, 0, 0)); };
+    rig.desktop.fixedNow = QDateTime(QDate(2026, 12, 8), QTime(0, 0, 0));
     rig.dialogs.answers = {path("midnight.log")};
     rig.run([&] {
         if (rig.dialogs.shown == 0) QTest::mouseClick(rig.window.btnFileWrite, Qt::LeftButton);

@@ -1,0 +1,35 @@
+// The program's real services, built once at start-up and handed to the main
+// window.
+#pragma once
+
+#include <memory>
+
+#include "MainServices.h"
+#include "NetworkBrowser.h"
+#include "Seams.h"
+
+namespace tarnwick {
+
+// Owns every real service; `services` refers to them.
+struct RealServices {
+    NetworkBrowser browser;
+    QtEventPump pump;
+    SteadyClock clock;
+    QtFileDialogs fileDialogs;
+    QtPrinterDialogs printerDialogs;
+    QtMessageBoxes messageBoxes;
+    QtSettingsStore settingsStore;
+    QtProgramLauncher programLauncher;
+    MainServices services;
+
+    RealServices();
+    RealServices(const RealServices&) = delete;
+    RealServices& operator=(const RealServices&) = delete;
+};
+
+// The adapter page browser, the event pump, the clocks, the file and printer
+// dialogs, the message boxes, the settings store and the program launcher of
+// the running program.
+std::unique_ptr<RealServices> makeRealServices();
+
+}  // namespace tarnwick

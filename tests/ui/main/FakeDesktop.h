@@ -1,0 +1,121 @@
+// The main window's services for tests: the real page browser, pump and
+// clocks (the cycle runs against the simulated adapter), and recording fakes
+// for everything that would reach the desktop.
+#pragma once
+
+#include <QDateTime>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "MainServices.h"
+#include "NetworkBrowser.h"
+#include "Seams.h"
+
+namespace tarnwick::test {
+
+// Answers each Open dialog with the next queued name; a cancel (empty name)
+// when none is left.
+struct FakeFileDialogs : FileDialogs {
+    QString getOpenFileName(QWidget*, const QString& title, const QString& filter,
+                            bool acceptNewName) override {
+        ++shown;
+        lastTitle = title;
+        lastFilter = filter;
+        lastAcceptNew = acceptNewName;
+        if (answers.empty()) return QString();
+        QString a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::deque<QString> answers;
+    int shown = 0;
+    QString lastTitle, lastFilter;
+    bool lastAcceptNew = false;
+};
+
+struct RecordingPrinterDialogs : PrinterDialogs {
+    bool showPageSetup(QWidget*, const QString& title) override {
+        titles.push_back(title);
+        if (whileOpen) whileOpen();
+        return false;
+    }
+    std::vector<QString> titles;
+    std::function<void()> whileOpen;
+};
+
+struct RecordingMessageBoxes : MessageBoxes {
+    void show(QWidget* parent, const QString& caption, const QString& text, Icon icon) override {
+        shown.push_back({parent, caption, text, icon});
+        if (whileOpen) whileOpen();
+    }
+    struct Box {
+        QWidget* parent;
+        QString caption, text;
+        Icon icon;
+    };
+    std::vector<Box> shown;
+    std::function<void()> whileOpen;
+};
+
+struct RecordingSettingsStore : SettingsStore {
+    void saveSetting(const QString& application, const QString& section, const QString& key,
+                     const QString& value) override {
+        saved.push_back({application, section, key, value});
+    }
+    std::optional<QString> flush() override {
+        ++flushes;
+        return failure;
+    }
+    struct Setting {
+        QString application, section, key, value;
+    };
+    std::vector<Setting> saved;
+    int flushes = 0;
+    std::optional<QString> failure;
+};
+
+struct RecordingProgramLauncher : ProgramLauncher {
+    std::optional<QString> startDetached(const QString& program,
+                                         const QStringList& arguments) override {
+        started.push_back({program, arguments});
+        return failure;
+    }
+    struct Start {
+        QString program;
+        QStringList arguments;
+    };
+    std::vector<Start> started;
+    std::optional<QString> failure;
+};
+
+struct FakeDesktop {
+    NetworkBrowser browser;
+    QtEventPump pump;
+    SteadyClock clock;
+    FakeFileDialogs fileDialogs;
+    RecordingPrinterDialogs printerDialogs;
+    RecordingMessageBoxes messageBoxes;
+    RecordingSettingsStore settingsStore;
+    RecordingProgramLauncher programLauncher;
+    // The local time log records carry: the real one until a test fixes it.
+    QDateTime fixedNow;
+
+    MainServices services(const QString& adapterAddress = compiledAdapterAddress()) {
+        MainServices s{
+            .browser = browser,
+            .pump = pump,
+            .clock = clock,
+            .localNow =
+                [this] { return fixedNow.isValid() ? fixedNow : QDateTime::currentDateTime(); },
+            .fileDialogs = fileDialogs,
+            .printerDialogs = printerDialogs,
+            .messageBoxes = messageBoxes,
+            .settingsStore = settingsStore,
+            .programLauncher = programLauncher};
+        s.adapterAddress = adapterAddress;
+        return s;
+    }
+};
+
+}  // namespace tarnwick::test
