@@ -105,12 +105,6 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     arrangeTabOrder();
     sizeToClientArea();
 
-    // Triggering a checkable item has already flipped its check mark.
-    connect(mnuViewToolbar, &QAction::triggered, this,
-            [this] { tbToolBar->setVisible(mnuViewToolbar->isChecked()); });
-    connect(mnuViewStatusBar, &QAction::triggered, this,
-            [this] { sbStatusBar->setVisible(mnuViewStatusBar->isChecked()); });
-
     shortcutGuard_ = new MenuShortcutGuard(menuBar(), this);
     shortcutGuard_->guard(client_);
 
@@ -206,13 +200,8 @@ void frmMain::createToolbar() {
     tbAlignGroup->setObjectName(QStringLiteral("tbAlignGroup"));
     tbAlignGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
 
-    // An empty key is a separator.
-    static const char* const kKeys[] = {"New",    "Open",       "Save",      "",      "Print",
-                                        "",       "Cut",        "Copy",      "Paste", "",
-                                        "Bold",   "Italic",     "Underline", "",      "Align Left",
-                                        "Center", "Align Right"};
-    for (const char* k : kKeys) {
-        const QString key = QString::fromLatin1(k);
+    for (const ToolbarEntry& entry : toolbarTable()) {
+        const QString key = QString::fromLatin1(entry.key);
         if (key.isEmpty()) {
             tbToolBar->addSeparator();
             continue;
@@ -221,8 +210,7 @@ void frmMain::createToolbar() {
         button->setObjectName(key);
         button->setData(key);
         button->setToolTip(key);
-        if (key == QLatin1String("Align Left") || key == QLatin1String("Center") ||
-            key == QLatin1String("Align Right")) {
+        if (entry.grouped) {
             button->setCheckable(true);
             tbAlignGroup->addAction(button);
         }
@@ -231,84 +219,44 @@ void frmMain::createToolbar() {
         widget->setFixedSize(kButtonSize);
         widget->setFocusPolicy(Qt::NoFocus);
     }
+    connect(tbToolBar, &QToolBar::actionTriggered, this,
+            [this](QAction* button) { tbToolBar_ButtonClick(button); });
 }
 
 void frmMain::createMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("menuBar"));
 
-    auto menu = [bar](const char* name, const char* caption) {
-        QMenu* m = bar->addMenu(QString::fromLatin1(caption));
-        m->setObjectName(QString::fromLatin1(name));
-        m->menuAction()->setObjectName(QString::fromLatin1(name));
-        return m;
-    };
-    auto item = [](QMenu* m, const char* name, const char* caption,
-                   const QKeySequence& shortcut = {}) {
-        QAction* a = m->addAction(QString::fromLatin1(caption));
-        a->setObjectName(QString::fromLatin1(name));
-        a->setShortcut(shortcut);
-        a->setShortcutContext(Qt::WindowShortcut);
-        return a;
-    };
-    auto bar_ = [](QMenu* m, const char* name) {
-        QAction* a = m->addSeparator();
-        a->setObjectName(QString::fromLatin1(name));
-        return a;
-    };
-
-    mnuFile = menu("mnuFile", "&File");
-    mnuFileNew = item(mnuFile, "mnuFileNew", "&New", QKeySequence(Qt::CTRL | Qt::Key_N));
-    mnuFileOpen = item(mnuFile, "mnuFileOpen", "&Open...");
-    mnuFileClose = item(mnuFile, "mnuFileClose", "&Close");
-    mnuFileBar0 = bar_(mnuFile, "mnuFileBar0");
-    mnuFileSave = item(mnuFile, "mnuFileSave", "&Save");
-    mnuFileSaveAs = item(mnuFile, "mnuFileSaveAs", "Save &As...");
-    mnuFileSaveAll = item(mnuFile, "mnuFileSaveAll", "Save A&ll");
-    mnuFileBar1 = bar_(mnuFile, "mnuFileBar1");
-    mnuFileProperties = item(mnuFile, "mnuFileProperties", "Propert&ies");
-    mnuFileBar2 = bar_(mnuFile, "mnuFileBar2");
-    mnuFilePageSetup = item(mnuFile, "mnuFilePageSetup", "Page Set&up...");
-    mnuFilePrintPreview = item(mnuFile, "mnuFilePrintPreview", "Print Pre&view");
-    mnuFilePrint = item(mnuFile, "mnuFilePrint", "&Print...");
-    mnuFileBar3 = bar_(mnuFile, "mnuFileBar3");
-    mnuFileSend = item(mnuFile, "mnuFileSend", "Sen&d...");
-    mnuFileBar4 = bar_(mnuFile, "mnuFileBar4");
-    for (std::size_t i = 0; i < mnuFileMRU.size(); ++i) {
-        QAction* mru = mnuFile->addAction(QString());
-        mru->setObjectName(QStringLiteral("mnuFileMRU%1").arg(i + 1));
-        mru->setVisible(false);
-        mnuFileMRU[i] = mru;
+    QMenu* current = nullptr;
+    std::size_t mru = 0;
+    for (const MenuEntry& entry : menuTable()) {
+        const QString name = QString::fromLatin1(entry.name);
+        if (entry.kind == MenuEntry::Kind::Menu) {
+            current = bar->addMenu(QString::fromLatin1(entry.caption));
+            current->setObjectName(name);
+            current->menuAction()->setObjectName(name);
+            this->*entry.menu = current;
+            continue;
+        }
+        QAction* action = entry.kind == MenuEntry::Kind::Separator
+                              ? current->addSeparator()
+                              : current->addAction(QString::fromLatin1(entry.caption));
+        action->setObjectName(name);
+        if (entry.kind == MenuEntry::Kind::Item) {
+            action->setShortcut(
+                QKeySequence(QString::fromLatin1(entry.shortcut), QKeySequence::PortableText));
+            action->setShortcutContext(Qt::WindowShortcut);
+            action->setCheckable(entry.checkable);
+            action->setChecked(entry.checkable);
+            connect(action, &QAction::triggered, this, [this, &entry] { runMenuCommand(entry); });
+        }
+        action->setVisible(entry.visible);
+        if (entry.action != nullptr) {
+            this->*entry.action = action;
+        } else {
+            mnuFileMRU.at(mru++) = action;
+        }
     }
-    mnuFileBar5 = bar_(mnuFile, "mnuFileBar5");
-    mnuFileBar5->setVisible(false);
-    mnuFileExit = item(mnuFile, "mnuFileExit", "E&xit");
-
-    mnuEdit = menu("mnuEdit", "&Edit");
-    mnuEditUndo = item(mnuEdit, "mnuEditUndo", "&Undo");
-    mnuEditBar0 = bar_(mnuEdit, "mnuEditBar0");
-    mnuEditCut = item(mnuEdit, "mnuEditCut", "Cu&t", QKeySequence(Qt::CTRL | Qt::Key_X));
-    mnuEditCopy = item(mnuEdit, "mnuEditCopy", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C));
-    mnuEditPaste = item(mnuEdit, "mnuEditPaste", "&Paste", QKeySequence(Qt::CTRL | Qt::Key_V));
-    mnuEditPasteSpecial = item(mnuEdit, "mnuEditPasteSpecial", "Paste &Special...");
-
-    mnuView = menu("mnuView", "&View");
-    mnuViewToolbar = item(mnuView, "mnuViewToolbar", "&Toolbar");
-    mnuViewStatusBar = item(mnuView, "mnuViewStatusBar", "Status &Bar");
-    for (QAction* toggle : {mnuViewToolbar, mnuViewStatusBar}) {
-        toggle->setCheckable(true);
-        toggle->setChecked(true);
-    }
-    mnuViewBar0 = bar_(mnuView, "mnuViewBar0");
-    mnuViewRefresh = item(mnuView, "mnuViewRefresh", "&Refresh");
-    mnuViewOptions = item(mnuView, "mnuViewOptions", "&Options...");
-    mnuViewWebBrowser = item(mnuView, "mnuViewWebBrowser", "&Web Browser");
-
-    mnuHelp = menu("mnuHelp", "&Help");
-    mnuHelpContents = item(mnuHelp, "mnuHelpContents", "&Contents");
-    mnuHelpSearchForHelpOn = item(mnuHelp, "mnuHelpSearchForHelpOn", "&Search For Help On...");
-    mnuHelpBar0 = bar_(mnuHelp, "mnuHelpBar0");
-    mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", "&About ");
 }
 
 void frmMain::arrangeTabOrder() {
@@ -336,9 +284,5 @@ void frmMain::sizeToClientArea() {
     resize(client.width(), client.height() + menuHeight);
     client_->resize(client);
 }
-
-void frmMain::mnuViewToolbar_Click() { mnuViewToolbar->trigger(); }
-
-void frmMain::mnuViewStatusBar_Click() { mnuViewStatusBar->trigger(); }
 
 }  // namespace tarnwick

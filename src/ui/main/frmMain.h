@@ -8,9 +8,11 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <span>
 
 #include "CaptionCheckBox.h"
 #include "ClockStatusBar.h"
+#include "CommandTable.h"
 #include "CommonDialog.h"
 #include "ImageList.h"
 #include "LogControl.h"
@@ -115,13 +117,25 @@ class frmMain : public QMainWindow, private CycleView {
     QAction* mnuHelpBar0 = nullptr;
     QAction* mnuHelpAbout = nullptr;
 
+    // The command table (CommandTable.cpp): the menus and the toolbar are
+    // built from it, and their commands run through it.
+    static std::span<const MenuEntry> menuTable();
+    static std::span<const ToolbarEntry> toolbarTable();
+
+    // Commands (frmMainCommands.cpp).
     // View > Toolbar and View > Status Bar: flip the item's check mark, then
     // show the bar exactly when the item is checked. Choosing the menu item
     // does the same.
     void mnuViewToolbar_Click();
     void mnuViewStatusBar_Click();
+    // The one handler of every toolbar button: dispatches on the button's key.
+    void tbToolBar_ButtonClick(QAction* button);
 
   private:
+    void runMenuCommand(const MenuEntry& entry);
+    void showToolbarAsChecked();
+    void showStatusBarAsChecked();
+
     QRect fromTwips(int left, int top, int width, int height) const;
     void createControls();
     void createToolbar();

@@ -18,68 +18,6 @@ namespace tarnwick::test {
 
 namespace {
 
-struct MenuRow {
-    const char* name;
-    const char* caption;  // "-" for a separator
-    const char* shortcut;
-    bool visible;
-    bool checked;
-};
-
-struct MenuDesign {
-    const char* name;
-    const char* caption;
-    std::vector<MenuRow> items;
-};
-
-const std::vector<MenuDesign> kMenus = {
-    {"mnuFile",
-     "&File",
-     {{"mnuFileNew", "&New", "Ctrl+N", true, false},
-      {"mnuFileOpen", "&Open...", "", true, false},
-      {"mnuFileClose", "&Close", "", true, false},
-      {"mnuFileBar0", "-", "", true, false},
-      {"mnuFileSave", "&Save", "", true, false},
-      {"mnuFileSaveAs", "Save &As...", "", true, false},
-      {"mnuFileSaveAll", "Save A&ll", "", true, false},
-      {"mnuFileBar1", "-", "", true, false},
-      {"mnuFileProperties", "Propert&ies", "", true, false},
-      {"mnuFileBar2", "-", "", true, false},
-      {"mnuFilePageSetup", "Page Set&up...", "", true, false},
-      {"mnuFilePrintPreview", "Print Pre&view", "", true, false},
-      {"mnuFilePrint", "&Print...", "", true, false},
-      {"mnuFileBar3", "-", "", true, false},
-      {"mnuFileSend", "Sen&d...", "", true, false},
-      {"mnuFileBar4", "-", "", true, false},
-      {"mnuFileMRU1", "", "", false, false},
-      {"mnuFileMRU2", "", "", false, false},
-      {"mnuFileMRU3", "", "", false, false},
-      {"mnuFileBar5", "-", "", false, false},
-      {"mnuFileExit", "E&xit", "", true, false}}},
-    {"mnuEdit",
-     "&Edit",
-     {{"mnuEditUndo", "&Undo", "", true, false},
-      {"mnuEditBar0", "-", "", true, false},
-      {"mnuEditCut", "Cu&t", "Ctrl+X", true, false},
-      {"mnuEditCopy", "&Copy", "Ctrl+C", true, false},
-      {"mnuEditPaste", "&Paste", "Ctrl+V", true, false},
-      {"mnuEditPasteSpecial", "Paste &Special...", "", true, false}}},
-    {"mnuView",
-     "&View",
-     {{"mnuViewToolbar", "&Toolbar", "", true, true},
-      {"mnuViewStatusBar", "Status &Bar", "", true, true},
-      {"mnuViewBar0", "-", "", true, false},
-      {"mnuViewRefresh", "&Refresh", "", true, false},
-      {"mnuViewOptions", "&Options...", "", true, false},
-      {"mnuViewWebBrowser", "&Web Browser", "", true, false}}},
-    {"mnuHelp",
-     "&Help",
-     {{"mnuHelpContents", "&Contents", "", true, false},
-      {"mnuHelpSearchForHelpOn", "&Search For Help On...", "", true, false},
-      {"mnuHelpBar0", "-", "", true, false},
-      {"mnuHelpAbout", "&About ", "", true, false}}},
-};
-
 class MenuTest : public ::testing::Test {
   protected:
     FakeDesktop desktop;
@@ -95,53 +33,64 @@ void clickMenuItem(QMenu* menu, QAction* item, QWidget* window) {
 
 }  // namespace
 
-TEST_F(MenuTest, MenuBarHoldsTheFourMenusInOrder) {
+TEST_F(MenuTest, MenusAndItemsAreWhatTheCommandTableSays) {
     const QList<QAction*> top = window->menuBar()->actions();
-    ASSERT_EQ(top.size(), static_cast<qsizetype>(kMenus.size()));
-    for (std::size_t i = 0; i < kMenus.size(); ++i) {
-        SCOPED_TRACE(kMenus[i].name);
-        QMenu* menu = top[static_cast<qsizetype>(i)]->menu();
-        ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(menu->objectName(), kMenus[i].name);
-        EXPECT_EQ(menu->title(), kMenus[i].caption);
-        EXPECT_EQ(window->findChild<QMenu*>(QString::fromLatin1(kMenus[i].name)), menu);
-        EXPECT_TRUE(menu->menuAction()->isVisible());
-        EXPECT_TRUE(menu->menuAction()->isEnabled());
+    qsizetype menus = 0;
+    QList<QAction*> items;
+    qsizetype next = 0;
+    for (const MenuEntry& entry : frmMain::menuTable()) {
+        SCOPED_TRACE(entry.name);
+        if (entry.kind == MenuEntry::Kind::Menu) {
+            if (menus > 0) EXPECT_EQ(next, items.size()) << "items left over in the menu before";
+            ASSERT_LT(menus, top.size());
+            QMenu* menu = top[menus++]->menu();
+            ASSERT_NE(menu, nullptr);
+            EXPECT_EQ(menu->objectName(), entry.name);
+            EXPECT_EQ(menu->title(), entry.caption);
+            EXPECT_EQ(window.get()->*entry.menu, menu);
+            EXPECT_EQ(window->findChild<QMenu*>(QString::fromLatin1(entry.name)), menu);
+            EXPECT_TRUE(menu->menuAction()->isVisible());
+            EXPECT_TRUE(menu->menuAction()->isEnabled());
+            items = menu->actions();
+            next = 0;
+            continue;
+        }
+        ASSERT_LT(next, items.size());
+        QAction* action = items[next++];
+        EXPECT_EQ(action->objectName(), entry.name);
+        EXPECT_EQ(window->findChild<QAction*>(QString::fromLatin1(entry.name)), action);
+        if (entry.action != nullptr) EXPECT_EQ(window.get()->*entry.action, action);
+        EXPECT_EQ(action->isSeparator(), entry.kind == MenuEntry::Kind::Separator);
+        if (!action->isSeparator()) EXPECT_EQ(action->text(), entry.caption);
+        EXPECT_EQ(action->shortcut(),
+                  QKeySequence(QString::fromLatin1(entry.shortcut), QKeySequence::PortableText));
+        EXPECT_EQ(action->isVisible(), entry.visible);
+        EXPECT_EQ(action->isCheckable(), entry.checkable);
+        EXPECT_EQ(action->isChecked(), entry.checkable);
+        // A hidden item is also disabled, so that its shortcut (if any) cannot fire.
+        EXPECT_EQ(action->isEnabled(), entry.visible);
+        EXPECT_EQ(action->menu(), nullptr);  // no deeper submenus
     }
-    EXPECT_EQ(window->mnuFile, top[0]->menu());
-    EXPECT_EQ(window->mnuEdit, top[1]->menu());
-    EXPECT_EQ(window->mnuView, top[2]->menu());
-    EXPECT_EQ(window->mnuHelp, top[3]->menu());
+    EXPECT_EQ(next, items.size());
+    EXPECT_EQ(menus, top.size());
+    EXPECT_EQ(menus, 4);
 }
 
-TEST_F(MenuTest, ItemsMatchTheMenuTable) {
-    for (const MenuDesign& menuDesign : kMenus) {
-        auto* menu = window->findChild<QMenu*>(QString::fromLatin1(menuDesign.name));
-        ASSERT_NE(menu, nullptr);
-        const QList<QAction*> actions = menu->actions();
-        ASSERT_EQ(actions.size(), static_cast<qsizetype>(menuDesign.items.size()))
-            << menuDesign.name;
-        for (std::size_t i = 0; i < menuDesign.items.size(); ++i) {
-            const MenuRow& row = menuDesign.items[i];
-            QAction* action = actions[static_cast<qsizetype>(i)];
-            SCOPED_TRACE(row.name);
-            EXPECT_EQ(action->objectName(), row.name);
-            EXPECT_EQ(window->findChild<QAction*>(QString::fromLatin1(row.name)), action);
-            const bool separator = QLatin1String(row.caption) == QLatin1String("-");
-            EXPECT_EQ(action->isSeparator(), separator);
-            if (!separator) {
-                EXPECT_EQ(action->text(), QString::fromLatin1(row.caption));
-            }
-            EXPECT_EQ(action->shortcut(),
-                      QKeySequence(QString::fromLatin1(row.shortcut), QKeySequence::PortableText));
-            EXPECT_EQ(action->isVisible(), row.visible);
-            EXPECT_EQ(action->isChecked(), row.checked);
-            EXPECT_EQ(action->isCheckable(), row.checked);
-            // A hidden item is also disabled, so that its shortcut (if any) cannot fire.
-            EXPECT_EQ(action->isEnabled(), row.visible);
-            EXPECT_EQ(action->menu(), nullptr);  // no deeper submenus
-        }
+TEST_F(MenuTest, EveryShownItemIsReachableThroughItsMenu) {
+    ASSERT_TRUE(showActive(*window));
+    QMenu* menu = nullptr;
+    int reached = 0;
+    for (const MenuEntry& entry : frmMain::menuTable()) {
+        if (entry.kind == MenuEntry::Kind::Menu) menu = window.get()->*entry.menu;
+        if (entry.kind != MenuEntry::Kind::Item || !entry.visible) continue;
+        SCOPED_TRACE(entry.name);
+        QAction* item = window.get()->*entry.action;
+        QSignalSpy chosen(item, &QAction::triggered);
+        clickMenuItem(menu, item, window.get());
+        EXPECT_EQ(chosen.count(), 1);
+        ++reached;
     }
+    EXPECT_EQ(reached, 25);
 }
 
 TEST_F(MenuTest, MembersAreTheNamedItems) {

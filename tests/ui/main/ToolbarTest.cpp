@@ -12,11 +12,6 @@ namespace tarnwick::test {
 
 namespace {
 
-// The buttons left to right; an empty key is a separator.
-const char* const kButtons[] = {"New",       "Open", "Save",       "",       "Print",      "",
-                                "Cut",       "Copy", "Paste",      "",       "Bold",       "Italic",
-                                "Underline", "",     "Align Left", "Center", "Align Right"};
-
 class ToolbarTest : public ::testing::Test {
   protected:
     QAction* Button(const char* key) const {
@@ -38,9 +33,10 @@ class ToolbarTest : public ::testing::Test {
 TEST_F(ToolbarTest, ButtonsCarryTheirKeysTooltipsAndPictures) {
     const QList<QAction*> actions = window->tbToolBar->actions();
     ASSERT_EQ(actions.size(), 17);
+    ASSERT_EQ(frmMain::toolbarTable().size(), 17u);
     int separators = 0;
     for (qsizetype i = 0; i < actions.size(); ++i) {
-        const QString key = QString::fromLatin1(kButtons[i]);
+        const QString key = QString::fromLatin1(frmMain::toolbarTable()[std::size_t(i)].key);
         QAction* action = actions[i];
         SCOPED_TRACE(i);
         if (key.isEmpty()) {
@@ -67,7 +63,8 @@ TEST_F(ToolbarTest, ButtonsAreIconsOnlyOfTheDesignedSize) {
     EXPECT_EQ(window->tbToolBar->iconSize(), QSize(16, 16));
     EXPECT_EQ(window->tbToolBar->toolButtonStyle(), Qt::ToolButtonIconOnly);
     EXPECT_FALSE(window->tbToolBar->isMovable());
-    for (const char* key : kButtons) {
+    for (const ToolbarEntry& entry : frmMain::toolbarTable()) {
+        const char* key = entry.key;
         if (*key == '\0') continue;
         auto* button = qobject_cast<QToolButton*>(Widget(key));
         ASSERT_NE(button, nullptr) << key;
