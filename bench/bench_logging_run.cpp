@@ -18,7 +18,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "NetworkBrowser.h"
+#include "BenchDesktop.h"
 #include "SimAdapter.h"
 #include "frmMain.h"
 
@@ -32,19 +32,6 @@ struct FixedFile : tarnwick::FileDialogs {
     QString path;
 };
 
-struct NoBoxes : tarnwick::MessageBoxes {
-    void show(QWidget*, const QString&, const QString& text, Icon) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-};
-
-// The placement the window writes at its end is of no interest here, and must
-// not land in the user's settings.
-struct NoSettings : tarnwick::SettingsStore {
-    void saveSetting(const QString&, const QString&, const QString&, const QString&) override {}
-    std::optional<QString> flush() override { return std::nullopt; }
-};
-
 // Runs the window with logging to `path` until `done` says to stop; `onRecord`
 // hears each number shown in "Records Written".
 void runLogging(const QString& path, const std::function<bool(int)>& onRecord) {
@@ -52,25 +39,10 @@ void runLogging(const QString& path, const std::function<bool(int)>& onRecord) {
     o.conversionMs = 0;
     tarnwick::sim::Adapter sim(o);
     if (!sim.start()) qFatal("cannot start the simulated adapter");
-    tarnwick::NetworkBrowser browser;
-    tarnwick::QtEventPump pump;
-    tarnwick::SteadyClock clock;
     FixedFile dialogs(path);
-    tarnwick::QtPrinterDialogs printerDialogs;
-    NoBoxes boxes;
-    NoSettings settings;
-    tarnwick::QtProgramLauncher launcher;
-    tarnwick::MainServices services{.browser = browser,
-                                    .pump = pump,
-                                    .clock = clock,
-                                    .localNow = [] { return QDateTime::currentDateTime(); },
-                                    .fileDialogs = dialogs,
-                                    .printerDialogs = printerDialogs,
-                                    .messageBoxes = boxes,
-                                    .settingsStore = settings,
-                                    .programLauncher = launcher};
-    services.adapterAddress = QStringLiteral("127.0.0.1:%1").arg(sim.port());
-    tarnwick::frmMain window(services);
+    tarnwick::bench::BenchDesktop desktop;
+    tarnwick::frmMain window(
+        desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port()), &dialogs));
     QString lastShown;
     QTimer ticker;
     ticker.setInterval(0);

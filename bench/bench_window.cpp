@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "BenchDesktop.h"
 #include "frmMain.h"
 
 namespace {
@@ -92,22 +93,12 @@ LogCounts countLog(const QString& path) {
     return c;
 }
 
-struct NoBoxes : tarnwick::MessageBoxes {
-    void show(QWidget*, const QString&, const QString& text, Icon) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-};
-
 void run(double seconds, int delayMs, int sensors, bool minimised) {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("requests.log"));
     Simulator sim(delayMs, log);
-    NoBoxes boxes;
-    tarnwick::MainServices services;
-    services.adapterAddress = sim.address();
-    services.messageBoxes = &boxes;
-    tarnwick::frmMain window;
-    window.setServices(services);
+    tarnwick::bench::BenchDesktop desktop;
+    tarnwick::frmMain window(desktop.services(sim.address()));
     window.ChkSixteenSensors->setChecked(sensors == 16);
 
     QSet<int> connections;

@@ -1,0 +1,52 @@
+// The main window's services for the benchmarks: the real page browser, pump,
+// clocks and desktop dialogs, with message boxes printed to standard error
+// instead of shown and a settings store that keeps nothing (a benchmark's
+// window placement must not land in the user's settings).
+#pragma once
+
+#include <cstdio>
+
+#include "MainServices.h"
+#include "NetworkBrowser.h"
+#include "Seams.h"
+
+namespace tarnwick::bench {
+
+struct PrintedBoxes : MessageBoxes {
+    void show(QWidget*, const QString&, const QString& text, Icon) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+};
+
+struct DiscardedSettings : SettingsStore {
+    void saveSetting(const QString&, const QString&, const QString&, const QString&) override {}
+    std::optional<QString> flush() override { return std::nullopt; }
+};
+
+struct BenchDesktop {
+    NetworkBrowser browser;
+    QtEventPump pump;
+    SteadyClock clock;
+    QtFileDialogs fileDialogs;
+    QtPrinterDialogs printerDialogs;
+    PrintedBoxes messageBoxes;
+    DiscardedSettings settingsStore;
+    QtProgramLauncher programLauncher;
+
+    // `dialogs` answers the Open dialogs; the real one when null.
+    MainServices services(const QString& adapterAddress, FileDialogs* dialogs = nullptr) {
+        MainServices s{.browser = browser,
+                       .pump = pump,
+                       .clock = clock,
+                       .localNow = [] { return QDateTime::currentDateTime(); },
+                       .fileDialogs = dialogs != nullptr ? *dialogs : fileDialogs,
+                       .printerDialogs = printerDialogs,
+                       .messageBoxes = messageBoxes,
+                       .settingsStore = settingsStore,
+                       .programLauncher = programLauncher};
+        s.adapterAddress = adapterAddress;
+        return s;
+    }
+};
+
+}  // namespace tarnwick::bench
