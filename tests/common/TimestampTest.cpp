@@ -94,5 +94,37 @@ TEST(GeneralFormats, HoldForEveryKnownLocale) {
     }
 }
 
+// What generalDateTime writes, GeneralDateTimeParser reads back to the second,
+// in every locale Qt knows (its own digits, day periods, month names); the
+// date alone is midnight.
+TEST(GeneralDateTimeParser, ReadsBackWhatIsWrittenInEveryKnownLocale) {
+    const QDateTime times[] = {at(7, 12, 49),
+                               at(19, 5, 3),
+                               at(0, 0, 0),
+                               at(0, 0, 1),
+                               at(12, 0, 0),
+                               at(23, 59, 59),
+                               QDateTime(QDate(2027, 2, 28), QTime(12, 30, 9))};
+    const QList<QLocale> all =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    for (const QLocale& locale : all) {
+        GeneralDateTimeParser parser(locale);
+        for (const QDateTime& t : times) {
+            const QString text = generalDateTime(t, locale);
+            SCOPED_TRACE(locale.name().toStdString() + " \"" + text.toStdString() + "\"");
+            const std::optional<QDateTime> read = parser.parse(text);
+            ASSERT_TRUE(read.has_value());
+            EXPECT_EQ(*read, t);
+        }
+    }
+    GeneralDateTimeParser us(QLocale("en_US"));
+    EXPECT_FALSE(us.parse(u"12/7/2026 7:12:49").has_value());      // no AM/PM
+    EXPECT_FALSE(us.parse(u"12/7/2026  7:12:49 AM").has_value());  // two blanks
+    EXPECT_FALSE(us.parse(u"2/30/2026 7:12:49 AM").has_value());   // no such day
+    EXPECT_FALSE(us.parse(u"12/7/2026 13:12:49 PM").has_value());
+    EXPECT_FALSE(us.parse(u"12/7/2026 7:12:49 AM x").has_value());
+    EXPECT_FALSE(us.parse(u"12/7/26 7:12:49 AM").has_value());  // two-digit year
+}
+
 }  // namespace
 }  // namespace tarnwick::test
