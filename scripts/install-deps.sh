@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
+  qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   libgumbo-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core clang-format curl procps xvfb xauth ccache

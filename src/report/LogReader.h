@@ -1,0 +1,99 @@
+// Reading log files record by record, and several files as one series in
+// time order. Memory stays flat whatever the files' length: a reader holds one
+// buffer of a fixed size.
+#pragma once
+
+#include <QFile>
+#include <QLocale>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "LogRecord.h"
+
+namespace tarnwick {
+
+// A line that is not a record: where it is and why.
+struct BadLine {
+    QString file;
+    qint64 lineNumber = 0;
+    LineError error = LineError::None;
+};
+
+using BadLineHandler = std::function<void(const BadLine&)>;
+
+// Splits a byte stream into lines. A line ends with LF, CR LF or the end of
+// the stream; the line end is not part of the line. A line longer than the
+// buffer is reported whole as one overlong line.
+class LineSplitter {
+  public:
+    explicit LineSplitter(QIODevice& device, qsizetype bufferBytes = 1 << 20);
+
+    // The next line, or nullopt at the end of the stream or on a read error
+    // (see error()). `tooLong` is set for a line that did not fit; its text
+    // is then cut.
+    std::optional<std::string_view> next(bool& tooLong);
+    QString error() const { return error_; }
+
+  private:
+    bool refill();
+
+    QIODevice& device_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    bool eof_ = false;
+    QString error_;
+};
+
+// The records of one file, in file order. Lines that are not records go to
+// the bad-line handler and are skipped.
+class LogReader {
+  public:
+    LogReader(const QString& path, const QLocale& locale, BadLineHandler onBadLine);
+
+    // The reason when the file cannot be opened.
+    std::optional<QString> open();
+    // The next record, or nullptr at the end. The record stays valid until
+    // the next call.
+    const LogRecord* next();
+    QString path() const { return path_; }
+    QString error() const { return splitter_ ? splitter_->error() : QString(); }
+    qint64 lines() const { return lineNumber_; }
+
+  private:
+    QString path_;
+    QFile file_;
+    std::unique_ptr<LineSplitter> splitter_;
+    GeneralDateTimeParser timestamps_;
+    BadLineHandler onBadLine_;
+    LogRecord record_;
+    qint64 lineNumber_ = 0;
+};
+
+// Several logs read as one series: records come out in time order; records
+// with equal times keep the order of the files as given, and each file's own
+// order is kept (a clock set back does not reorder a file).
+class MergedLogs {
+  public:
+    MergedLogs(const QStringList& paths, const QLocale& locale, BadLineHandler onBadLine);
+
+    // The reason when a file cannot be opened (the first such file).
+    std::optional<QString> open();
+    const LogRecord* next();
+    // Read errors met so far, one text per file that had one.
+    QStringList errors() const;
+    qint64 lines() const;
+
+  private:
+    std::vector<std::unique_ptr<LogReader>> readers_;
+    std::vector<const LogRecord*> heads_;
+    std::vector<int> heap_;  // reader indices, the earliest head first
+    int current_ = -1;       // the reader whose record was handed out last
+    bool started_ = false;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,254 @@
+#include "ReportChart.h"
+
+#include <QCategoryAxis>
+#include <QDateTime>
+#include <QGraphicsScene>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <QTimeZone>
+#include <QValueAxis>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "Roster.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr double kMsPerSecond = 1000.0;
+constexpr qint64 kMinute = 60;
+constexpr qint64 kHour = 3600;
+constexpr qint64 kDay = kSecondsPerDay;
+
+// Sixteen colours that stay apart from each other on white.
+const QColor kColours[kMaxSensors] = {
+    QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e), QColor(0x2c, 0xa0, 0x2c),
+    QColor(0xd6, 0x27, 0x28), QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
+    QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f), QColor(0xbc, 0xbd, 0x22),
+    QColor(0x17, 0xbe, 0xcf), QColor(0x00, 0x00, 0x80), QColor(0x80, 0x80, 0x00),
+    QColor(0x00, 0x80, 0x80), QColor(0xff, 0x00, 0xff), QColor(0x80, 0x00, 0x00),
+    QColor(0x00, 0x00, 0x00),
+};
+
+QDateTime wallTime(double ms) {
+    // Wall-clock seconds are laid out like UTC, which has no daylight saving jumps.
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::floor(ms)), QTimeZone::utc());
+}
+
+// The time axis: labels at whole times, recomputed whenever the range changes.
+void relabel(QCategoryAxis* axis, double min, double max) {
+    const QStringList old = axis->categoriesLabels();
+    for (const QString& label : old) axis->remove(label);
+    axis->setStartValue(min);
+    for (const auto& [at, label] : timeTicks(min, max, 10)) axis->append(label, at);
+}
+
+}  // namespace
+
+std::vector<std::pair<double, QString>> timeTicks(double minMs, double maxMs, int maxTicks) {
+    std::vector<std::pair<double, QString>> ticks;
+    if (!(maxMs > minMs)) return ticks;
+    const qint64 from = static_cast<qint64>(std::ceil(minMs / kMsPerSecond));
+    const qint64 to = static_cast<qint64>(std::floor(maxMs / kMsPerSecond));
+    const qint64 span = std::max<qint64>(to - from, 1);
+
+    // Fixed steps, aligned to whole multiples since midnight (and Mondays for weeks).
+    const qint64 steps[] = {
+        1,        2,           5,           10,           15,           30,
+        kMinute,  2 * kMinute, 5 * kMinute, 10 * kMinute, 15 * kMinute, 30 * kMinute,
+        kHour,    2 * kHour,   3 * kHour,   6 * kHour,    12 * kHour,   kDay,
+        2 * kDay, 7 * kDay};
+    for (const qint64 step : steps) {
+        if (span / step + 1 > maxTicks) continue;
+        // 1970-01-01 was a Thursday: Mondays are 4 days after a multiple of 7.
+        const qint64 offset = step == 7 * kDay ? 4 * kDay : 0;
+        qint64 t = from - offset;
+        t = (t >= 0 ? (t + step - 1) / step : -((-t) / step)) * step + offset;
+        const QString format = step < kMinute ? QStringLiteral("HH:mm:ss")
+                               : step < kDay  ? QStringLiteral("MM-dd HH:mm")
+                                              : QStringLiteral("yyyy-MM-dd");
+        for (; t <= to; t += step)
+            ticks.emplace_back(t * kMsPerSecond, wallTime(t * kMsPerSecond).toString(format));
+        return ticks;
+    }
+    // Months and years: at the first of a month.
+    const QDate first = wallTime(minMs).date();
+    const int months = static_cast<int>(span / (30 * kDay)) + 1;
+    int stepMonths = 1;
+    for (const int m : {1, 2, 3, 6, 12, 24, 60, 120, 240, 600, 1200}) {
+        stepMonths = m;
+        if (months / m + 1 <= maxTicks) break;
+    }
+    QDate d(first.year(), 1, 1);
+    while (d.addMonths(stepMonths) <= first) d = d.addMonths(stepMonths);
+    const QString format = stepMonths < 12 ? QStringLiteral("yyyy-MM") : QStringLiteral("yyyy");
+    for (; ticks.size() < 1000; d = d.addMonths(stepMonths)) {
+        const double at = static_cast<double>(toWallSeconds(d, QTime(0, 0))) * kMsPerSecond;
+        if (at > maxMs) break;
+        if (at >= minMs) ticks.emplace_back(at, d.toString(format));
+    }
+    return ticks;
+}
+
+QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const QString& title) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->legend()->setAlignment(Qt::AlignRight);
+    auto* x = new QCategoryAxis;
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    x->setTitleText(QStringLiteral("Local time"));
+    x->setLabelsAngle(-30);
+    auto* y = new QValueAxis;
+    y->setTitleText(QStringLiteral("Temperature (%1)").arg(QString::fromUtf8(unitSymbol(unit))));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+
+    const IdentifierTable roster = compiledRoster();
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    bool any = false;
+    for (const PlotLine& line : lines) {
+        QPen pen(kColours[line.slot % kMaxSensors]);
+        pen.setWidthF(1.5);
+        bool first = true;
+        for (const std::vector<PlotPoint>& segment : line.segments) {
+            auto* series = new QLineSeries;
+            series->setPen(pen);
+            series->setName(QStringLiteral("%1  %2").arg(line.slot + 1).arg(roster[line.slot]));
+            QList<QPointF> points;
+            points.reserve(static_cast<qsizetype>(segment.size()));
+            for (const PlotPoint& p : segment) {
+                const double px = static_cast<double>(p.time) * kMsPerSecond;
+                const double py = degrees(p.sixteenths, unit);
+                points.append(QPointF(px, py));
+                if (!any) {
+                    minX = maxX = px;
+                    minY = maxY = py;
+                    any = true;
+                }
+                minX = std::min(minX, px);
+                maxX = std::max(maxX, px);
+                minY = std::min(minY, py);
+                maxY = std::max(maxY, py);
+            }
+            series->replace(points);
+            // A reading alone between two gaps would draw nothing as a line.
+            if (segment.size() == 1) {
+                series->setPointsVisible(true);
+                series->setMarkerSize(4);
+            }
+            chart->addSeries(series);
+            series->attachAxis(x);
+            series->attachAxis(y);
+            // One legend entry per sensor, however many pieces its line has.
+            if (!first) {
+                for (QLegendMarker* marker : chart->legend()->markers(series))
+                    marker->setVisible(false);
+            }
+            first = false;
+        }
+    }
+    if (!any) {
+        minX = 0;
+        maxX = kDay * kMsPerSecond;
+        minY = 0;
+        maxY = 1;
+    }
+    if (maxX - minX < 60 * kMsPerSecond) {
+        minX -= 30 * kMsPerSecond;
+        maxX += 30 * kMsPerSecond;
+    }
+    if (maxY - minY < 0.5) {
+        minY -= 0.25;
+        maxY += 0.25;
+    }
+    QObject::connect(x, &QValueAxis::rangeChanged, x,
+                     [x](qreal min, qreal max) { relabel(x, min, max); });
+    x->setRange(minX, maxX);
+    relabel(x, minX, maxX);
+    y->setRange(minY, maxY);
+    y->applyNiceNumbers();
+    return chart;
+}
+
+std::optional<QString> saveChart(QChart* chart, const QString& path, bool svg, int width,
+                                 int height) {
+    QGraphicsScene scene;
+    scene.addItem(chart);
+    chart->setGeometry(0, 0, width, height);
+    const QRectF area(0, 0, width, height);
+    std::optional<QString> failure;
+    if (svg) {
+        QSvgGenerator generator;
+        generator.setFileName(path);
+        generator.setSize(QSize(width, height));
+        generator.setViewBox(area);
+        generator.setTitle(chart->title());
+        QPainter painter;
+        if (!painter.begin(&generator)) {
+            failure = QStringLiteral("cannot write %1").arg(path);
+        } else {
+            scene.render(&painter, area, area);
+            painter.end();
+        }
+    } else {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        scene.render(&painter, area, area);
+        painter.end();
+        if (!image.save(path, "PNG")) failure = QStringLiteral("cannot write %1").arg(path);
+    }
+    scene.removeItem(chart);
+    return failure;
+}
+
+ZoomableChartView::ZoomableChartView(QChart* chart) : QChartView(chart) {
+    setRubberBand(QChartView::RectangleRubberBand);
+    setRenderHint(QPainter::Antialiasing);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void ZoomableChartView::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    if (delta != 0) chart()->zoom(delta > 0 ? 1.25 : 0.8);
+    event->accept();
+}
+
+void ZoomableChartView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Plus:
+            chart()->zoomIn();
+            break;
+        case Qt::Key_Minus:
+            chart()->zoomOut();
+            break;
+        case Qt::Key_0:
+            chart()->zoomReset();
+            break;
+        case Qt::Key_Left:
+            chart()->scroll(-width() / 10.0, 0);
+            break;
+        case Qt::Key_Right:
+            chart()->scroll(width() / 10.0, 0);
+            break;
+        case Qt::Key_Up:
+            chart()->scroll(0, height() / 10.0);
+            break;
+        case Qt::Key_Down:
+            chart()->scroll(0, -height() / 10.0);
+            break;
+        default:
+            QChartView::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+}
+
+}  // namespace tarnwick

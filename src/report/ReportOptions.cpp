@@ -1,0 +1,184 @@
+#include "ReportOptions.h"
+
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QFileInfo>
+
+namespace tarnwick {
+
+namespace {
+
+const char* const kDescription =
+    "Reads Tarnwick log files and turns their raw temperature words into degrees:\n"
+    "a per-sensor summary (the default), a CSV table and a chart.\n"
+    "\n"
+    "Several logs (a rotated series) are read as one, in time order.\n"
+    "A word \"0000\" is the logger's mark for a reading that failed its check; it is\n"
+    "counted as missing, never as 0 degrees (so a sensor at exactly 0 C cannot be\n"
+    "told from a failed reading in this log format). A word \"5005\" (85 C) is what\n"
+    "a sensor reports after a power-on reset; it is counted as a power-on reading\n"
+    "and left out of the figures, the CSV and the chart unless --keep-power-on.\n"
+    "Lines that are not records are counted and reported with their line numbers.\n"
+    "\n"
+    "Exit status: 0 done, 1 a log could not be read or an output not written,\n"
+    "2 a mistake on the command line.";
+
+std::optional<WallSeconds> parseIsoTime(const QString& text, bool endOfDay) {
+    const QString trimmed = text.trimmed();
+    const QDate date = QDate::fromString(trimmed, Qt::ISODate);
+    if (date.isValid() && trimmed.size() == 10) {
+        return toWallSeconds(date, endOfDay ? QTime(23, 59, 59) : QTime(0, 0));
+    }
+    QDateTime time = QDateTime::fromString(trimmed, Qt::ISODate);
+    if (!time.isValid()) return std::nullopt;
+    if (time.timeSpec() != Qt::LocalTime) time = time.toLocalTime();
+    return toWallSeconds(time);
+}
+
+}  // namespace
+
+ParsedArguments parseArguments(const QStringList& arguments, const QString& version) {
+    ParsedArguments result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(kDescription));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
+    const QCommandLineOption versionOption({"v", "version"}, "Show the version and exit.");
+    const QCommandLineOption unit("unit",
+                                  "Degrees Celsius or Fahrenheit. Default: F where the "
+                                  "locale measures in US units, C elsewhere.",
+                                  "C|F");
+    const QCommandLineOption from("from",
+                                  "Leave out records before TIME (ISO 8601 local time, "
+                                  "2026-12-08 or 2026-12-08T09:57:33).",
+                                  "TIME");
+    const QCommandLineOption to("to",
+                                "Leave out records after TIME (a date alone: after the "
+                                "end of that day).",
+                                "TIME");
+    const QCommandLineOption sensors("sensors", "Only these sensors (numbers 1-16, as 1,3,5).",
+                                     "LIST");
+    const QCommandLineOption keepPowerOn("keep-power-on",
+                                         "Count \"5005\" power-on readings as 85 C temperatures.");
+    const QCommandLineOption locale(
+        "locale", "The locale the logs were written under (as de_DE). Default: this system's.",
+        "NAME");
+    const QCommandLineOption csv("csv",
+                                 "Write a CSV table to FILE (- for standard output; "
+                                 "the summary is then not printed).",
+                                 "FILE");
+    const QCommandLineOption plot("plot", "Write a chart to FILE, PNG or SVG by its extension.",
+                                  "FILE");
+    const QCommandLineOption show("show",
+                                  "Show the chart in a window (drag to zoom, wheel to "
+                                  "zoom, right click or 0 to zoom out).");
+    parser.addOptions(
+        {help, versionOption, unit, from, to, sensors, keepPowerOn, locale, csv, plot, show});
+    parser.addPositionalArgument("LOG", "Log files written by Tarnwick.", "LOG...");
+
+    const auto fail = [&](const QString& message) {
+        result.outcome = ParsedArguments::Error;
+        result.text = message;
+        return result;
+    };
+    if (!parser.parse(arguments)) return fail(parser.errorText());
+    if (parser.isSet(help)) {
+        result.outcome = ParsedArguments::Help;
+        result.text = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(versionOption)) {
+        result.outcome = ParsedArguments::Version;
+        result.text = QStringLiteral("tarnwick-report %1\n").arg(version);
+        return result;
+    }
+
+    ReportOptions& o = result.options;
+    o.logs = parser.positionalArguments();
+    if (o.logs.isEmpty()) return fail(QStringLiteral("no log file given"));
+
+    o.unit = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? Unit::Fahrenheit
+                                                                                : Unit::Celsius;
+    if (parser.isSet(unit)) {
+        const QString u = parser.value(unit).toUpper();
+        if (u == u"C")
+            o.unit = Unit::Celsius;
+        else if (u == u"F")
+            o.unit = Unit::Fahrenheit;
+        else
+            return fail(
+                QStringLiteral("--unit must be C or F, not \"%1\"").arg(parser.value(unit)));
+    }
+
+    for (const auto& [option, endOfDay] : {std::pair{&from, false}, std::pair{&to, true}}) {
+        if (!parser.isSet(*option)) continue;
+        const std::optional<WallSeconds> t = parseIsoTime(parser.value(*option), endOfDay);
+        if (!t) {
+            return fail(QStringLiteral("--%1 must be an ISO 8601 date or date and time "
+                                       "(2026-12-08 or 2026-12-08T09:57:33), not \"%2\"")
+                            .arg(option->names().front(), parser.value(*option)));
+        }
+        (endOfDay ? o.selection.to : o.selection.from) = *t;
+    }
+    if (o.selection.from && o.selection.to && *o.selection.from > *o.selection.to)
+        return fail(QStringLiteral("--from is later than --to"));
+
+    if (parser.isSet(sensors)) {
+        o.sensorsGiven = true;
+        std::array<bool, kMaxSensors> chosen{};
+        for (const QString& item : parser.value(sensors).split(u',')) {
+            bool ok = false;
+            const int n = item.trimmed().toInt(&ok);
+            if (!ok || n < 1 || n > kMaxSensors) {
+                return fail(QStringLiteral("--sensors takes sensor numbers 1-16 separated by "
+                                           "commas, not \"%1\"")
+                                .arg(parser.value(sensors)));
+            }
+            chosen[n - 1] = true;
+        }
+        for (int slot = 0; slot < kMaxSensors; ++slot)
+            if (chosen[slot]) o.selection.sensorSlots.push_back(slot);
+    } else {
+        for (int slot = 0; slot < kMaxSensors; ++slot) o.selection.sensorSlots.push_back(slot);
+    }
+    o.selection.keepPowerOn = parser.isSet(keepPowerOn);
+
+    o.locale = QLocale();
+    if (parser.isSet(locale)) {
+        const QString name = parser.value(locale);
+        const QLocale l(name);
+        if (l.language() == QLocale::C && name != u"C" && name != u"POSIX")
+            return fail(QStringLiteral("--locale: unknown locale \"%1\"").arg(name));
+        o.locale = l;
+    }
+
+    o.csvPath = parser.value(csv);
+    if (parser.isSet(csv) && o.csvPath.isEmpty())
+        return fail(QStringLiteral("--csv needs a file name or -"));
+    o.plotPath = parser.value(plot);
+    if (parser.isSet(plot)) {
+        const QString suffix = QFileInfo(o.plotPath).suffix().toLower();
+        if (suffix != u"png" && suffix != u"svg")
+            return fail(QStringLiteral("--plot: the file name must end in .png or .svg, not \"%1\"")
+                            .arg(o.plotPath));
+        o.plotSvg = suffix == u"svg";
+    }
+    o.show = parser.isSet(show);
+
+    // An output must never overwrite one of the logs it is made from.
+    for (const QString& output : {o.csvPath, o.plotPath}) {
+        if (output.isEmpty() || output == u"-") continue;
+        const QFileInfo out(output);
+        for (const QString& log : o.logs) {
+            if (out.exists() && QFileInfo(log).exists() &&
+                out.canonicalFilePath() == QFileInfo(log).canonicalFilePath())
+                return fail(QStringLiteral("\"%1\" is one of the logs; it would be overwritten")
+                                .arg(output));
+        }
+    }
+
+    result.outcome = ParsedArguments::Run;
+    return result;
+}
+
+}  // namespace tarnwick

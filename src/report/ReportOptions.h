@@ -1,0 +1,41 @@
+// The command line of tarnwick-report.
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include "Degrees.h"
+#include "Selection.h"
+
+namespace tarnwick {
+
+// Exit statuses: a finished run, a failure while running (a log that cannot
+// be read, an output that cannot be written), a command line in error.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct ReportOptions {
+    QStringList logs;
+    Unit unit = Unit::Celsius;
+    Selection selection;  // all sixteen sensors unless --sensors
+    bool sensorsGiven = false;
+    QLocale locale;    // the locale the logs were written under
+    QString csvPath;   // empty: no CSV; "-": standard output
+    QString plotPath;  // empty: no plot file
+    bool plotSvg = false;
+    bool show = false;
+};
+
+struct ParsedArguments {
+    enum Outcome { Run, Help, Version, Error };
+    Outcome outcome = Error;
+    ReportOptions options;
+    QString text;  // help or version text, or the error message
+};
+
+// `arguments` includes the program name first, as QCoreApplication gives it.
+ParsedArguments parseArguments(const QStringList& arguments, const QString& version);
+
+}  // namespace tarnwick

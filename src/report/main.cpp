@@ -1,0 +1,84 @@
+// tarnwick-report: degrees, CSV and charts from Tarnwick's log files.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <cstdio>
+#include <memory>
+
+#include "Report.h"
+#include "ReportChart.h"
+#include "ReportOptions.h"
+
+#ifndef TARNWICK_VERSION
+#error "TARNWICK_VERSION must be defined by the build"
+#endif
+
+namespace {
+
+constexpr int kPlotWidth = 1600;
+constexpr int kPlotHeight = 900;
+// Columns of min/max data: about one per pixel of the plot area, and some
+// to spare for zooming in the window.
+constexpr int kPlotColumns = 1600;
+
+QString chartTitle(const tarnwick::ReportOptions& options) {
+    QStringList names;
+    for (const QString& log : options.logs) names << QFileInfo(log).fileName();
+    if (names.size() > 3) names = QStringList{names.front(), QStringLiteral("..."), names.back()};
+    return names.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace tarnwick;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+
+    const ParsedArguments parsed = parseArguments(arguments, QStringLiteral(TARNWICK_VERSION));
+    switch (parsed.outcome) {
+        case ParsedArguments::Help:
+        case ParsedArguments::Version:
+            std::fputs(parsed.text.toLocal8Bit().constData(), stdout);
+            return kExitOk;
+        case ParsedArguments::Error:
+            std::fprintf(stderr, "tarnwick-report: %s\nTry 'tarnwick-report --help'.\n",
+                         parsed.text.toLocal8Bit().constData());
+            return kExitUsage;
+        case ParsedArguments::Run:
+            break;
+    }
+    const ReportOptions& options = parsed.options;
+    const bool chart = options.show || !options.plotPath.isEmpty();
+
+    // A chart file needs no display: draw it offscreen, so that the tool
+    // also runs from cron or over ssh.
+    if (chart && !options.show && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app;
+    if (chart)
+        app = std::make_unique<QApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+
+    ReportResult result = runReport(options, stdout, stderr, kPlotColumns);
+    if (!chart || result.exitStatus == kExitFailure) return result.exitStatus;
+
+    const QString title = chartTitle(options);
+    if (!options.plotPath.isEmpty()) {
+        std::unique_ptr<QChart> picture(buildChart(result.plot, options.unit, title));
+        if (const std::optional<QString> failure = saveChart(
+                picture.get(), options.plotPath, options.plotSvg, kPlotWidth, kPlotHeight)) {
+            std::fprintf(stderr, "tarnwick-report: %s\n", failure->toLocal8Bit().constData());
+            return kExitFailure;
+        }
+    }
+    if (options.show) {
+        ZoomableChartView view(buildChart(result.plot, options.unit, title));
+        view.setWindowTitle(QStringLiteral("%1 - tarnwick-report").arg(title));
+        view.resize(1200, 700);
+        view.show();
+        app->exec();
+    }
+    return result.exitStatus;
+}

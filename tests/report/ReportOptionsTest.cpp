@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "ReportOptions.h"
+
+namespace tarnwick::test {
+namespace {
+
+ParsedArguments parse(const QStringList& arguments) {
+    return parseArguments(QStringList{"tarnwick-report"} + arguments, "1.0.0");
+}
+
+TEST(ReportOptions, EveryBadArgumentIsAnError) {
+    const struct {
+        QStringList arguments;
+        const char* message;
+    } rows[] = {
+        {{}, "no log file"},
+        {{"--unit", "K", "a.log"}, "--unit must be C or F"},
+        {{"--from", "yesterday", "a.log"}, "--from must be an ISO 8601"},
+        {{"--to", "2026-13-01", "a.log"}, "--to must be an ISO 8601"},
+        {{"--from", "2026-12-08", "--to", "2026-12-07", "a.log"}, "later than --to"},
+        {{"--sensors", "0,3", "a.log"}, "--sensors takes"},
+        {{"--sensors", "17", "a.log"}, "--sensors takes"},
+        {{"--sensors", "1,,2", "a.log"}, "--sensors takes"},
+        {{"--locale", "xx_YY", "a.log"}, "unknown locale"},
+        {{"--plot", "chart.jpg", "a.log"}, ".png or .svg"},
+        {{"--csv", "", "a.log"}, "--csv needs"},
+        {{"--bogus", "a.log"}, "Unknown option"},
+        {{"--unit"}, "Missing value"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        const ParsedArguments parsed = parse(row.arguments);
+        EXPECT_EQ(parsed.outcome, ParsedArguments::Error);
+        EXPECT_TRUE(parsed.text.contains(QString::fromUtf8(row.message)))
+            << parsed.text.toStdString();
+    }
+}
+
+TEST(ReportOptions, GoodArguments) {
+    const ParsedArguments p =
+        parse({"--unit", "f", "--from", "2026-12-07", "--to", "2026-12-07", "--sensors", "5,1,5",
+               "--locale", "de_DE", "--plot", "x.SVG", "--keep-power-on", "a.log", "b.log"});
+    ASSERT_EQ(p.outcome, ParsedArguments::Run) << p.text.toStdString();
+    EXPECT_EQ(p.options.unit, Unit::Fahrenheit);
+    EXPECT_EQ(p.options.selection.sensorSlots, (std::vector<int>{0, 4}));
+    const WallSeconds day = toWallSeconds(QDate(2026, 12, 7), QTime(0, 0));
+    EXPECT_EQ(p.options.selection.from, day);
+    EXPECT_EQ(p.options.selection.to, day + kSecondsPerDay - 1);  // the whole day
+    EXPECT_EQ(p.options.locale.name(), "de_DE");
+    EXPECT_TRUE(p.options.plotSvg);
+    EXPECT_TRUE(p.options.selection.keepPowerOn);
+    EXPECT_EQ(p.options.logs, (QStringList{"a.log", "b.log"}));
+}
+
+// The program itself: exit statuses, messages, the version, and an output
+// that would overwrite a log.
+TEST(ReportProgram, ExitStatusesAndMessages) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("a.log");
+    {
+        QFile file(log);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            "12/7/2026 7:00:00 AM, 9001 , 9001 , 9001 , 9001 , 9001 , 9001 , 9001 , "
+            "9001 , 9001 , 9001 , 9001 , 9001\r\n");
+    }
+    const auto runProgram = [](const QStringList& arguments, QByteArray* out, QByteArray* err) {
+        QProcess p;
+        p.start(QStringLiteral(TARNWICK_REPORT_PATH), arguments);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        *out = p.readAllStandardOutput();
+        *err = p.readAllStandardError();
+        return p.exitCode();
+    };
+    QByteArray out, err;
+    EXPECT_EQ(runProgram({"--unit", "K", log}, &out, &err), 2);
+    EXPECT_TRUE(err.contains("--unit must be C or F")) << err.toStdString();
+    EXPECT_EQ(runProgram({"--csv", log, log}, &out, &err), 2);
+    EXPECT_TRUE(err.contains("would be overwritten")) << err.toStdString();
+    EXPECT_EQ(runProgram({"--version"}, &out, &err), 0);
+    EXPECT_EQ(out, "tarnwick-report 1.0.0\n");
+    EXPECT_EQ(runProgram({"--help"}, &out, &err), 0);
+    EXPECT_TRUE(out.contains("\"0000\"") && out.contains("missing")) << out.toStdString();
+    EXPECT_EQ(runProgram({dir.filePath("none.log")}, &out, &err), 1);
+    EXPECT_EQ(runProgram({"--locale", "en_US", "--unit", "C", log}, &out, &err), 0);
+    EXPECT_TRUE(out.contains("25.0000")) << out.toStdString();
+    const QString png = dir.filePath("chart.png");
+    EXPECT_EQ(runProgram({"--locale", "en_US", "--plot", png, log}, &out, &err), 0)
+        << err.toStdString();
+    QFile chart(png);
+    ASSERT_TRUE(chart.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(chart.read(8).startsWith("\x89PNG"));
+}
+
+}  // namespace
+}  // namespace tarnwick::test

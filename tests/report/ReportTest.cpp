@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <string>
+
+#include "RecordFormat.h"
+#include "Report.h"
+#include "Timestamp.h"
+
+namespace tarnwick::test {
+namespace {
+
+QByteArray loggerRecord(int hour, int minute, int second, const QStringList& words) {
+    const QDateTime t(QDate(2026, 12, 7), QTime(hour, minute, second));
+    return formatRecord(generalDateTime(t, QLocale("en_US")), words);
+}
+
+QStringList words(std::initializer_list<const char*> first, int count) {
+    QStringList list;
+    for (const char* w : first) list << QString::fromLatin1(w);
+    while (list.size() < count) list << QStringLiteral("9001");
+    return list;
+}
+
+bool write(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+std::string readBack(std::FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string text;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    return text;
+}
+
+std::string readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+struct Output {
+    ReportResult result;
+    std::string out;
+    std::string err;
+};
+
+Output run(const QStringList& arguments) {
+    const ParsedArguments parsed = parseArguments(QStringList{"tarnwick-report"} + arguments, "0");
+    EXPECT_EQ(parsed.outcome, ParsedArguments::Run) << parsed.text.toStdString();
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Output o;
+    o.result = runReport(parsed.options, out, err, 100);
+    o.out = readBack(out);
+    o.err = readBack(err);
+    std::fclose(out);
+    std::fclose(err);
+    return o;
+}
+
+// Two logs of one series, read as one in time order: a 12-word and a 16-word
+// record, a failed reading, power-on values and a line that is not a record.
+class SmallLogs : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        a_ = dir_.filePath("a.log");
+        b_ = dir_.filePath("b.log");
+        ASSERT_TRUE(write(a_, loggerRecord(7, 0, 0, words({"4B01", "0000", "5005"}, 12)) +
+                                  "12/7/2026 7:00:05 AM, 4B01 , 90\r\n" +
+                                  loggerRecord(7, 0, 20, words({"5EFF", "0000", "4B01"}, 12))));
+        ASSERT_TRUE(write(b_, loggerRecord(7, 0, 10,
+                                           words({"FFFF", "9001", "5005"}, 12) +
+                                               QStringList{"0100", "9001", "9001", "9001"})));
+    }
+    QTemporaryDir dir_;
+    QString a_, b_;
+};
+
+TEST_F(SmallLogs, SummaryAndCsvInTimeOrder) {
+    const QString csv = dir_.filePath("out.csv");
+    const Output o =
+        run({"--unit", "C", "--locale", "en_US", "--sensors", "13,1,2,3", "--csv", csv, a_, b_});
+    EXPECT_EQ(o.result.exitStatus, kExitOk);
+    EXPECT_EQ(o.result.records, 3);
+    EXPECT_EQ(o.result.badLines, 1);
+    EXPECT_EQ(o.out,
+              "Records: 3, 2026-12-07T07:00:00 to 2026-12-07T07:00:20\n"
+              "Sensor  ROM identifier     Readings  Missing  Power-on     Min °C     Max °C    "
+              "Mean °C  First                Last\n"
+              "     1  9C000000B4A89828          3        0         0   -10.1250    20.6875     "
+              "3.5000  2026-12-07T07:00:00  2026-12-07T07:00:20\n"
+              "     2  06000000A4EC7428          1        2         0    25.0000    25.0000    "
+              "25.0000  2026-12-07T07:00:00  2026-12-07T07:00:20\n"
+              "     3  B900000027CA8F28          1        0         2    20.6875    20.6875    "
+              "20.6875  2026-12-07T07:00:00  2026-12-07T07:00:20\n"
+              "    13  84000000B4D33B28          1        0         0     0.0625     0.0625     "
+              "0.0625  2026-12-07T07:00:10  2026-12-07T07:00:10\n"
+              "Lines that are not records: 1\n");
+    EXPECT_EQ(readFile(csv),
+              "time,9C000000B4A89828,06000000A4EC7428,B900000027CA8F28,84000000B4D33B28\r\n"
+              "2026-12-07T07:00:00,20.6875,,,\r\n"
+              "2026-12-07T07:00:10,-0.0625,25.0000,,0.0625\r\n"
+              "2026-12-07T07:00:20,-10.1250,,20.6875,\r\n");
+    EXPECT_NE(o.err.find(a_.toStdString() + ":2: not a record"), std::string::npos) << o.err;
+}
+
+TEST_F(SmallLogs, FahrenheitTimeRangePowerOnKeptAndColumnsOfTheWidestRecord) {
+    const Output o = run({"--unit", "F", "--locale", "en_US", "--keep-power-on", "--from",
+                          "2026-12-07T07:00:05", "--to", "2026-12-07", "--csv", "-", b_, a_});
+    EXPECT_EQ(o.result.exitStatus, kExitOk);
+    EXPECT_EQ(o.result.records, 2);
+    const std::string header = o.out.substr(0, o.out.find("\r\n"));
+    EXPECT_EQ(std::count(header.begin(), header.end(), ','), 16) << header;
+    EXPECT_EQ(o.out.substr(o.out.find("\r\n") + 2, 60),
+              "2026-12-07T07:00:10,31.8875,77.0000,185.0000,77.0000,77.0000");
+    EXPECT_NE(o.out.find("\r\n2026-12-07T07:00:20,13.7750,,69.2375,77.0000"), std::string::npos);
+    EXPECT_EQ(o.out.find("Records"), std::string::npos);  // the CSV alone on standard output
+}
+
+TEST(BadLines, ReportedWithTheirNumbersTheFirstFewOnly) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("bad.log");
+    QByteArray data;
+    for (int i = 1; i <= 9; ++i) {
+        data += i == 4 ? loggerRecord(7, 0, 0, words({}, 12))
+                       : QByteArray("line ") + QByteArray::number(i) + "\r\n";
+    }
+    ASSERT_TRUE(write(log, data));
+    const Output o = run({"--locale", "en_US", log});
+    EXPECT_EQ(o.result.exitStatus, kExitOk);
+    EXPECT_EQ(o.result.records, 1);
+    EXPECT_EQ(o.result.badLines, 8);
+    for (const int n : {1, 2, 3, 5, 6}) {
+        EXPECT_NE(o.err.find(QStringLiteral("%1:%2: not a record").arg(log).arg(n).toStdString()),
+                  std::string::npos)
+            << n;
+    }
+    EXPECT_EQ(o.err.find(":7: not a record"), std::string::npos);
+    EXPECT_NE(o.err.find("8 of 9 lines were not records"), std::string::npos) << o.err;
+
+    // A log that cannot be read ends the run with a failure.
+    const Output missing = run({dir.filePath("none.log")});
+    EXPECT_EQ(missing.result.exitStatus, kExitFailure);
+    EXPECT_NE(missing.err.find("none.log"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarnwick::test
