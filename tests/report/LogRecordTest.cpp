@@ -87,7 +87,9 @@ TEST(RecordLine, RoundTripWithTheLoggersWriterInTwoLocales) {
                 EXPECT_EQ(record.sensorCount, count);
                 EXPECT_EQ(record.readings[count - 1].sixteenths,
                           static_cast<std::int16_t>(0xA100 | (count - 1)));
-                if (count == 12) EXPECT_EQ(record.readings[12].kind, ReadingKind::Absent);
+                if (count == 12) {
+                    EXPECT_EQ(record.readings[12].kind, ReadingKind::Absent);
+                }
             }
         }
     }
