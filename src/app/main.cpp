@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
+    // Lets the desktop match the window to the installed tarnwick.desktop.
+    QApplication::setDesktopFileName(QStringLiteral("tarnwick"));
     // The window is closed through its own handlers; the start-up ends the run.
     QApplication::setQuitOnLastWindowClosed(false);
     const std::unique_ptr<tarnwick::RealServices> real = tarnwick::makeRealServices();
