@@ -32,10 +32,13 @@ QString chartTitle(const tarnwick::ReportOptions& options) {
 
 int main(int argc, char** argv) {
     using namespace tarnwick;
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-
-    const ParsedArguments parsed = parseArguments(arguments, QStringLiteral(TARNWICK_VERSION));
+    ParsedArguments parsed;
+    {
+        // A core application only, which needs no display: it names the
+        // program on the help text's usage line.
+        const QCoreApplication probe(argc, argv);
+        parsed = parseArguments(QCoreApplication::arguments(), QStringLiteral(TARNWICK_VERSION));
+    }
     switch (parsed.outcome) {
         case ParsedArguments::Help:
         case ParsedArguments::Version:
