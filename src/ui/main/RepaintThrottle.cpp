@@ -33,6 +33,10 @@ void RepaintThrottle::release() {
     QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
 }
 
+void RepaintThrottle::runBeforePaint() {
+    if (beforePaint_) beforePaint_();
+}
+
 bool RepaintThrottle::eventFilter(QObject* watched, QEvent* event) {
     if (watched != window_) return false;
     switch (event->type()) {
@@ -42,6 +46,7 @@ bool RepaintThrottle::eventFilter(QObject* watched, QEvent* event) {
             if (canBeSeen() && elapsed >= interval_) {
                 pending_ = false;
                 sinceLastPaint_.restart();
+                runBeforePaint();
                 return false;
             }
             pending_ = true;
@@ -52,6 +57,7 @@ bool RepaintThrottle::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::WindowStateChange:
         case QEvent::Show:
             // Seen again: what was held back is painted now.
+            if (!window_->isMinimized()) runBeforePaint();
             if (pending_) timer_.start(0);
             return false;
         default:

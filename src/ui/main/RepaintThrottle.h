@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 
 class QWidget;
 
@@ -23,6 +24,12 @@ class RepaintThrottle : public QObject {
                              std::chrono::milliseconds interval = std::chrono::milliseconds(100));
 
     void setInterval(std::chrono::milliseconds interval);
+    // Runs before each paint that the throttle lets through, and when the
+    // window is shown or restored: work that only the painting needs (text
+    // layout) is done here, once for all the changes since the last paint.
+    void setBeforePaint(std::function<void()> beforePaint) {
+        beforePaint_ = std::move(beforePaint);
+    }
     // Repaints held back so far; tests and benchmarks read it.
     int heldBack() const { return heldBack_; }
 
@@ -33,7 +40,10 @@ class RepaintThrottle : public QObject {
     bool canBeSeen() const;
     void release();
 
+    void runBeforePaint();
+
     QWidget* window_;
+    std::function<void()> beforePaint_;
     std::chrono::milliseconds interval_;
     QElapsedTimer sinceLastPaint_;
     QTimer timer_;

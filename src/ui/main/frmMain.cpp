@@ -20,6 +20,7 @@
 #include "CaptionCheckBox.h"
 #include "ClientArea.h"
 #include "MenuShortcutGuard.h"
+#include "RepaintThrottle.h"
 #include "ToolbarIcons.h"
 #include "Twips.h"
 
@@ -109,6 +110,10 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     shortcutGuard_->guard(client_);
 
     connectBehaviour();
+    // The cycle changes the window after every page; it is painted at most
+    // ten times a second, and not at all while it cannot be seen.
+    auto* throttle = new RepaintThrottle(this);
+    throttle->setBeforePaint([this] { layOutPage(); });
 }
 
 frmMain::~frmMain() = default;

@@ -175,6 +175,9 @@ class frmMain : public QMainWindow, private CycleView {
     void connectBehaviour();
     void showAddress(const QString& url) override;
     void showPage(const QByteArray& html) override;
+    // Lays out a page that showPage() gave the page view since the last paint.
+    void layOutPage();
+    bool pageLayoutDue_ = false;
     void makeVisible() override;
     void showSensor(int number, const QString& word) override;
     void passCompleted(const QStringList& words) override;

@@ -1,5 +1,6 @@
 // What frmMain does: start-up and the acquisition cycle it runs, the sensor
 // count check box, logging on and off, Stop Program and unloading.
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -7,6 +8,9 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include "HtmlField.h"
 #include "Seams.h"
@@ -91,9 +95,38 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 // --- What the acquisition cycle shows in the window.
 
-void frmMain::showAddress(const QString& url) { cboAddress->setEditText(url); }
+// A control is given a text only when it differs from the one it holds: the
+// same text again costs a new layout and a repaint and shows nothing new.
+void frmMain::showAddress(const QString& url) {
+    if (cboAddress->currentText() != url) cboAddress->setEditText(url);
+}
 
-void frmMain::showPage(const QByteArray& html) { brwWebBrowser->setPlainText(decodePage(html)); }
+void frmMain::showPage(const QByteArray& html) {
+    const QString text = decodePage(html);
+    if (brwWebBrowser->toPlainText() == text) return;
+    // The view holds the new page at once; laying it out for the screen waits
+    // for the next paint (the window's RepaintThrottle), so pages that come and
+    // go between two paints, or while nobody can see the window, cost no
+    // layout at all.
+    QTextDocument* page = brwWebBrowser->document();
+    const QSignalBlocker quiet(page->documentLayout());
+    page->setUndoRedoEnabled(false);  // a viewer: nothing to undo, nothing to keep
+    QTextCursor edit(page);
+    edit.beginEditBlock();  // no layout while the text is replaced
+    edit.setPosition(page->characterCount() - 1, QTextCursor::KeepAnchor);
+    edit.insertText(text);
+    edit.endEditBlock();
+    pageLayoutDue_ = true;
+}
+
+void frmMain::layOutPage() {
+    if (!pageLayoutDue_) return;
+    pageLayoutDue_ = false;
+    QAbstractTextDocumentLayout* layout = brwWebBrowser->document()->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
+    brwWebBrowser->setTextCursor(QTextCursor(brwWebBrowser->document()));  // at the top
+    brwWebBrowser->viewport()->update();
+}
 
 void frmMain::makeVisible() {
     // A window the user has minimised, moved or put behind others is visible
@@ -102,8 +135,9 @@ void frmMain::makeVisible() {
 }
 
 void frmMain::showSensor(int number, const QString& word) {
-    txtSensorNum->setText(QString::number(number));
-    txtTemperature->setText(word);
+    const QString shownNumber = QString::number(number);
+    if (txtSensorNum->text() != shownNumber) txtSensorNum->setText(shownNumber);
+    if (txtTemperature->text() != word) txtTemperature->setText(word);
 }
 
 void frmMain::passCompleted(const QStringList& words) {
