@@ -3,6 +3,7 @@
 #include <gumbo.h>
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -105,8 +106,158 @@ const GumboNode* findByName(const GumboNode* root, const char* name) {
     return nullptr;
 }
 
+// What an adapter page can look like at most. The tree builder spends time
+// that grows with the square of the nesting depth and of the attributes on
+// one tag (20,000 nested elements take seconds), so a page beyond these
+// bounds is not handed to it: it cannot be an adapter page, and it is
+// treated as a page without fields. An adapter's pages hold a few dozen tags.
+constexpr int kMaxTags = 1000;
+constexpr int kMaxAttributesPerTag = 32;
+constexpr int kMaxAttributes = 4000;
+constexpr qsizetype kMaxTagBytes = 8 * 1024;
+
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isTagSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+struct TagScan {
+    int attributes = 0;
+    qsizetype end = 0;  // just past the '>' (or where the scan stopped)
+    bool tooLong = false;
+};
+
+// The tag whose name starts at `at`, read the way the HTML tokenizer reads it
+// (quoted values may hold '>' and blanks): its attributes and where it ends.
+// Gives up past kMaxTagBytes or kMaxAttributesPerTag attributes.
+TagScan scanTag(const QByteArray& html, qsizetype at) {
+    const qsizetype n = html.size();
+    const qsizetype limit = std::min(n, at + kMaxTagBytes);
+    TagScan tag;
+    qsizetype i = at;
+    while (i < limit && !isTagSpace(html[i]) && html[i] != '/' && html[i] != '>') ++i;
+    while (i < limit) {
+        const char c = html[i];
+        if (c == '>') {
+            tag.end = i + 1;
+            return tag;
+        }
+        if (isTagSpace(c) || c == '/') {
+            ++i;
+            continue;
+        }
+        // An attribute name (a stray '=' or quote starts one too).
+        if (++tag.attributes > kMaxAttributesPerTag) break;
+        ++i;
+        while (i < limit && !isTagSpace(html[i]) && html[i] != '/' && html[i] != '>' &&
+               html[i] != '=')
+            ++i;
+        while (i < limit && isTagSpace(html[i])) ++i;
+        if (i >= limit || html[i] != '=') continue;
+        ++i;
+        while (i < limit && isTagSpace(html[i])) ++i;
+        if (i < limit && (html[i] == '"' || html[i] == '\'')) {
+            const char quote = html[i++];
+            while (i < limit && html[i] != quote) ++i;
+            ++i;
+        } else {
+            while (i < limit && !isTagSpace(html[i]) && html[i] != '>') ++i;
+        }
+    }
+    tag.end = std::min(i, n);
+    // A tag cut off by the end of the page is fine; one cut off by a limit is not.
+    tag.tooLong = tag.attributes > kMaxAttributesPerTag || limit < n;
+    return tag;
+}
+
+// True when the page stays within the bounds above. Every '<' followed by a
+// letter, or "</" followed by a letter, counts as a tag wherever it stands
+// (in comments and scripts too), so the count never falls short of what the
+// tree builder will see.
+bool withinAdapterPageBounds(const QByteArray& html) {
+    int tags = 0;
+    int attributes = 0;
+    const qsizetype n = html.size();
+    for (qsizetype i = 0; i + 1 < n; ++i) {
+        if (html[i] != '<') continue;
+        qsizetype name = i + 1;
+        if (html[name] == '/') ++name;
+        if (name >= n || !isAsciiLetter(html[name])) continue;
+        if (++tags > kMaxTags) return false;
+        const TagScan tag = scanTag(html, name);
+        if (tag.tooLong) return false;
+        if ((attributes += tag.attributes) > kMaxAttributes) return false;
+    }
+    return true;
+}
+
+// Text is handed to the tree builder one character at a time, so a page of
+// a megabyte of text costs tens of milliseconds to parse. No field of an
+// adapter page lies in a long text, so each run of text between two pieces
+// of markup keeps only its first kMaxTextRun bytes; tags, comments and the
+// like are copied whole.
+constexpr qsizetype kMaxTextRun = 1024;
+
+qsizetype indexAfter(const QByteArray& html, qsizetype from, const char* what) {
+    const qsizetype at = html.indexOf(what, from);
+    return at < 0 ? html.size() : at + static_cast<qsizetype>(std::strlen(what));
+}
+
+// Where the markup starting with the '<' at `at` ends, or -1 when that '<'
+// starts no markup and is text.
+qsizetype markupEnd(const QByteArray& html, qsizetype at) {
+    const qsizetype n = html.size();
+    if (at + 1 >= n) return -1;
+    const char next = html[at + 1];
+    if (isAsciiLetter(next)) return scanTag(html, at + 1).end;
+    if (next == '/') {
+        if (at + 2 < n && isAsciiLetter(html[at + 2])) return scanTag(html, at + 2).end;
+        return indexAfter(html, at, ">");  // "</>" and bogus comments
+    }
+    if (next == '?') return indexAfter(html, at, ">");
+    if (next != '!') return -1;
+    if (!html.mid(at, 4).startsWith("<!--")) return indexAfter(html, at, ">");
+    if (html.mid(at + 4, 1) == ">") return at + 5;      // "<!-->"
+    if (html.mid(at + 4, 2) == "->") return at + 6;     // "<!--->"
+    return std::min(indexAfter(html, at + 4, "-->"), indexAfter(html, at + 4, "--!>"));
+}
+
+void appendTextRun(QByteArray& out, const char* text, qsizetype size) {
+    if (size > kMaxTextRun) {
+        size = kMaxTextRun;
+        // Not in the middle of a UTF-8 sequence.
+        while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+    }
+    out.append(text, size);
+}
+
+QByteArray shortenTextRuns(const QByteArray& html) {
+    QByteArray out;
+    out.reserve(std::min<qsizetype>(html.size(), 256 * 1024));
+    const qsizetype n = html.size();
+    qsizetype text = 0;
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype end = html[i] == '<' ? markupEnd(html, i) : -1;
+        if (end < 0) {
+            ++i;
+            continue;
+        }
+        appendTextRun(out, html.constData() + text, i - text);
+        out.append(html.constData() + i, end - i);
+        i = text = end;
+    }
+    appendTextRun(out, html.constData() + text, n - text);
+    return out;
+}
+
+// Parse errors are not wanted, and recording them costs more than the parse.
+GumboOptions parseOptions() {
+    GumboOptions options = kGumboDefaultOptions;
+    options.max_errors = 0;
+    return options;
+}
+const GumboOptions kParseOptions = parseOptions();
+
 struct OutputDeleter {
-    void operator()(GumboOutput* o) const { gumbo_destroy_output(&kGumboDefaultOptions, o); }
+    void operator()(GumboOutput* o) const { gumbo_destroy_output(&kParseOptions, o); }
 };
 
 }  // namespace
@@ -119,10 +270,12 @@ QString decodePage(const QByteArray& body) {
 }
 
 std::optional<QString> findFieldValue(const QByteArray& html, const QString& name) {
-    const QByteArray utf8 = decodePage(html).toUtf8();
+    const QByteArray page = decodePage(html).toUtf8();
+    if (!withinAdapterPageBounds(page)) return std::nullopt;
+    const QByteArray utf8 = shortenTextRuns(page);
     const QByteArray wanted = name.toUtf8();
     std::unique_ptr<GumboOutput, OutputDeleter> doc(gumbo_parse_with_options(
-        &kGumboDefaultOptions, utf8.constData(), static_cast<size_t>(utf8.size())));
+        &kParseOptions, utf8.constData(), static_cast<size_t>(utf8.size())));
     if (!doc) return std::nullopt;
     const GumboNode* hit = findByName(doc->root, wanted.constData());
     if (!hit) return std::nullopt;

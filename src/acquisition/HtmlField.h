@@ -15,7 +15,12 @@ QString decodePage(const QByteArray& body);
 // The value of the first element in document order whose name attribute is
 // `name`: an input's or button's value attribute (empty when absent), a
 // textarea's text, a select's selected option value. Any other kind of
-// element, or none at all, gives nullopt: the field cannot be read.
+// element, or none at all, gives nullopt: the field cannot be read. So does
+// a page that cannot be an adapter page because it holds more than 1000 tags
+// or 4000 attributes, or a tag longer than 8 KiB or with more than 32
+// attributes: such pages are not parsed. Runs of text longer than 1 KiB are
+// cut to their first 1 KiB before parsing. Both keep the cost of any page
+// within the size cap small.
 std::optional<QString> findFieldValue(const QByteArray& html, const QString& name);
 
 }  // namespace tarnwick

@@ -53,9 +53,40 @@ TEST(HtmlFieldLookup, SurvivesBrokenAndHostilePages) {
     EXPECT_EQ(findFieldValue("<<<>>><input name=F value=ok", "F"), std::nullopt);
     EXPECT_EQ(findFieldValue(QByteArray("\0\0", 2) + "<input name=F value=z>", "F"), QString("z"));
     QByteArray deep;
-    for (int i = 0; i < 3000; ++i) deep += "<div>";
+    for (int i = 0; i < 900; ++i) deep += "<div>";
     deep += "<input name=F value=deep>";
     EXPECT_EQ(findFieldValue(deep, "F"), QString("deep"));
+}
+
+// Pages whose markup no adapter sends are not parsed (parsing them costs time
+// that grows with the square of their nesting or attributes): no field.
+TEST(HtmlFieldLookup, PagesBeyondAnAdapterPagesBoundsHaveNoFields) {
+    const QByteArray field = "<input name=F value=v>";
+    // The field's tag with `n` attributes in all.
+    auto withAttributes = [](int n) {
+        QByteArray tag = "<input name=F value=v";
+        for (int i = 2; i < n; ++i) tag += " a" + QByteArray::number(i);
+        return tag + ">";
+    };
+    QByteArray nested, quoted = "<a x=\">\"";
+    for (int i = 0; i < 20000; ++i) nested += "<div>";
+    for (int i = 0; i < 33; ++i) quoted += " a" + QByteArray::number(i);
+    struct Case {
+        QByteArray page;
+        std::optional<QString> value;
+    } cases[] = {
+        {nested + field, std::nullopt},
+        {withAttributes(33), std::nullopt},
+        {withAttributes(32), QString("v")},
+        {"<div a=\"" + QByteArray(9000, 'x') + "\">" + field, std::nullopt},
+        // A '>' inside a quoted value does not end the tag.
+        {quoted + ">" + field, std::nullopt},
+        // A large page with few tags, such as a padded status page, is read;
+        // a long text keeps its first 1 KiB.
+        {"<pre>" + QByteArray(1000000, 'x') + "</pre>" + field, QString("v")},
+        {"<textarea name=F>" + QByteArray(5000, 'y') + "</textarea>", QString(1024, 'y')},
+    };
+    for (const Case& c : cases) EXPECT_EQ(findFieldValue(c.page, "F"), c.value) << c.page.left(40).toStdString();
 }
 
 }  // namespace tarnwick::test
