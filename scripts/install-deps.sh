@@ -9,6 +9,7 @@ packages=(
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   libgumbo-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev
+  clang-14 libclang-rt-14-dev
   fonts-dejavu-core clang-format curl procps xvfb xauth ccache
   desktop-file-utils appstream man-db dpkg-dev file
 )
