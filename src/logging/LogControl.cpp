@@ -1,5 +1,8 @@
 #include "LogControl.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+#include <chrono>
 #include <utility>
 
 #include "RecordFormat.h"
@@ -7,12 +10,48 @@
 
 namespace tarnwick {
 
+LogControl::LogControl()
+    : clock_([] {
+          using namespace std::chrono;
+          return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+      }) {}
+
+LogControl::~LogControl() = default;
+
+void LogControl::syncNow() {
+    if (syncTimer_) syncTimer_->stop();
+    if (!unsynced_) return;
+    // A failed sync is not reported: the records are in the file, and the
+    // next write shows whether the file is still usable.
+    file_.syncData();
+    unsynced_ = false;
+    lastSyncMs_ = clock_();
+    ++syncs_;
+}
+
+void LogControl::syncNowOrLater() {
+    const qint64 now = clock_();
+    if (!lastSyncMs_ || now - *lastSyncMs_ >= kSyncIntervalMs) {
+        syncNow();
+        return;
+    }
+    if (!QCoreApplication::instance()) return;
+    if (!syncTimer_) {
+        syncTimer_ = std::make_unique<QTimer>();
+        syncTimer_->setSingleShot(true);
+        QObject::connect(syncTimer_.get(), &QTimer::timeout, [this] { syncNow(); });
+    }
+    if (!syncTimer_->isActive())
+        syncTimer_->start(static_cast<int>(*lastSyncMs_ + kSyncIntervalMs - now));
+}
+
 std::optional<QString> LogControl::start(const QString& path) {
     LogFile opened;
     if (const std::optional<QString> reason = opened.open(path)) {
         return QStringLiteral("Cannot open the log file \"%1\" for appending: %2.")
             .arg(path, *reason);
     }
+    syncNow();                  // what went to the file before
     file_ = std::move(opened);  // closes a file that was open before
     fileName_ = path;
     flag_ = kLoggingOn;
@@ -20,6 +59,7 @@ std::optional<QString> LogControl::start(const QString& path) {
 }
 
 void LogControl::stop() {
+    syncNow();
     file_.close();
     flag_ = kLoggingOff;
 }
@@ -36,6 +76,8 @@ LogControl::RecordResult LogControl::writeRecord(const QStringList& words, const
         return result;
     }
     result.written = true;
+    unsynced_ = true;
+    syncNowOrLater();
     result.shownNumber = counter_;
     if (counter_ < kCounterMax) ++counter_;
     return result;

@@ -5,9 +5,13 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 
 #include "LogFile.h"
+
+class QTimer;
 
 namespace tarnwick {
 
@@ -19,6 +23,16 @@ class LogControl {
     static constexpr std::int16_t kLoggingOn = -1;
     static constexpr std::int16_t kCounterStart = 1;
     static constexpr std::int16_t kCounterMax = 32767;
+    // Written records reach the storage device at most this long after they
+    // were written, and the file is synced no more often than this: a power
+    // cut loses at most the last 10 s of counted records, and a fast logger
+    // does not wear out flash memory with a sync per record.
+    static constexpr qint64 kSyncIntervalMs = 10'000;
+
+    LogControl();
+    ~LogControl();
+    LogControl(const LogControl&) = delete;
+    LogControl& operator=(const LogControl&) = delete;
 
     struct RecordResult {
         bool attempted = false;        // logging was on, so a record was tried
@@ -33,15 +47,21 @@ class LogControl {
     // moves to the new file on success and keeps the current one on failure.
     std::optional<QString> start(const QString& path);
 
-    // Closes the log file, if one is open, and switches logging off.
+    // Syncs and closes the log file, if one is open, and switches logging off.
     void stop();
 
     // While logging is on, writes one record (timestamp of `now` in the
     // general date format of `locale`, then the words) in one write. A written
     // record takes the counter's value as its number and advances the counter,
     // which stops at 32767. A record that could not be written is not counted;
-    // logging stays on and the next call tries again. While logging is off,
-    // does nothing.
+    // logging stays on and the next call tries again (after a full disk has
+    // room again, logging goes on by itself). A log file renamed or deleted
+    // meanwhile is reopened at its path. While logging is off, does nothing.
+    //
+    // Syncing: a record written 10 s or more after the last sync is synced at
+    // once; an earlier one is synced when those 10 s are over, by a timer
+    // that runs while the program handles events (without an application
+    // object, by the next record).
     RecordResult writeRecord(const QStringList& words, const QDateTime& now, const QLocale& locale);
 
     bool isLogging() const { return flag_ == kLoggingOn; }
@@ -53,12 +73,24 @@ class LogControl {
 
     // For tests: lets a run begin near the counter's limit.
     void setRecordCounter(std::int16_t value) { counter_ = value; }
+    // For tests: the monotonic time in milliseconds that sync decisions use,
+    // and how many syncs were made.
+    void setMonotonicClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
+    int syncCount() const { return syncs_; }
 
   private:
+    void syncNowOrLater();
+    void syncNow();
+
     std::int16_t flag_ = kLoggingOff;
     std::int16_t counter_ = kCounterStart;
     LogFile file_;
     QString fileName_;
+    std::function<qint64()> clock_;
+    std::optional<qint64> lastSyncMs_;
+    bool unsynced_ = false;
+    int syncs_ = 0;
+    std::unique_ptr<QTimer> syncTimer_;
 };
 
 }  // namespace tarnwick

@@ -22,6 +22,7 @@ LogFile::~LogFile() { close(); }
 LogFile::LogFile(LogFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       regular_(std::exchange(other.regular_, false)),
+      reopenPending_(std::exchange(other.reopenPending_, false)),
       path_(std::move(other.path_)) {}
 
 LogFile& LogFile::operator=(LogFile&& other) noexcept {
@@ -29,6 +30,7 @@ LogFile& LogFile::operator=(LogFile&& other) noexcept {
         close();
         fd_ = std::exchange(other.fd_, -1);
         regular_ = std::exchange(other.regular_, false);
+        reopenPending_ = std::exchange(other.reopenPending_, false);
         path_ = std::move(other.path_);
     }
     return *this;
@@ -37,6 +39,7 @@ LogFile& LogFile::operator=(LogFile&& other) noexcept {
 std::optional<QString> LogFile::open(const QString& path) {
     close();
     path_.clear();
+    reopenPending_ = false;
 
     const QByteArray name = QFile::encodeName(path);
     if (name.isEmpty()) return reasonFor(ENOENT);
@@ -78,8 +81,31 @@ std::optional<QString> LogFile::open(const QString& path) {
     return std::nullopt;
 }
 
+std::optional<QString> LogFile::reopenIfMoved() {
+    struct stat open {}, named {};
+    if (::fstat(fd_, &open) != 0) return reasonFor(errno);
+    const QByteArray name = QFile::encodeName(path_);
+    if (::stat(name.constData(), &named) == 0 && named.st_dev == open.st_dev &&
+        named.st_ino == open.st_ino)
+        return std::nullopt;
+    // Renamed away or deleted: the path is where the records belong.
+    return reopen();
+}
+
+std::optional<QString> LogFile::reopen() {
+    const QString path = path_;
+    if (std::optional<QString> reason = open(path)) {
+        // Tried again with the next record.
+        path_ = path;
+        reopenPending_ = true;
+        return reason;
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> LogFile::append(const QByteArray& record) {
-    if (fd_ < 0) return reasonFor(EBADF);
+    if (fd_ < 0 && !reopenPending_) return reasonFor(EBADF);
+    if (std::optional<QString> reason = fd_ < 0 ? reopen() : reopenIfMoved()) return reason;
 
     const char* data = record.constData();
     std::size_t left = static_cast<std::size_t>(record.size());
@@ -115,7 +141,19 @@ std::optional<QString> LogFile::append(const QByteArray& record) {
     return std::nullopt;
 }
 
+std::optional<QString> LogFile::syncData() {
+    if (fd_ < 0) return std::nullopt;
+    int result;
+    do {
+        result = ::fdatasync(fd_);
+    } while (result != 0 && errno == EINTR);
+    // Devices and pipes cannot be synced; there is nothing to lose on them.
+    if (result != 0 && errno != EINVAL && errno != EROFS) return reasonFor(errno);
+    return std::nullopt;
+}
+
 std::optional<QString> LogFile::close() {
+    reopenPending_ = false;
     if (fd_ < 0) return std::nullopt;
     const int fd = std::exchange(fd_, -1);
     regular_ = false;

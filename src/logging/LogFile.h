@@ -29,8 +29,14 @@ class LogFile {
     // failure, in which case the file is closed.
     std::optional<QString> open(const QString& path);
 
-    // Appends `record` whole. Returns the reason on failure.
+    // Appends `record` whole. Returns the reason on failure. When the path
+    // no longer names the open file (it was renamed or deleted, as log
+    // rotation does), the file at the path is opened first, created if
+    // missing: a record never goes to a file that has lost its name.
     std::optional<QString> append(const QByteArray& record);
+
+    // Hands the data written so far to the storage device (fdatasync).
+    std::optional<QString> syncData();
 
     // Closes the file if it is open. Returns the reason if the system reports
     // an error on closing (the file is closed all the same).
@@ -40,8 +46,12 @@ class LogFile {
     QString path() const { return path_; }
 
   private:
+    std::optional<QString> reopenIfMoved();
+    std::optional<QString> reopen();
+
     int fd_ = -1;
     bool regular_ = false;
+    bool reopenPending_ = false;  // the path lost its file and could not be reopened yet
     QString path_;
 };
 

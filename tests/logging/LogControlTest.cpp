@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
@@ -219,8 +221,9 @@ TEST_F(LogControlTest, FailedWriteIsNotCountedAndLoggingStaysOn) {
     EXPECT_EQ(readAll(path), kTwelveLine);
 }
 
-// A write cut short by the file size limit leaves no half record; the limit
-// and the ignored signal are confined to a child process.
+// A write cut short by the file size limit (a disk that fills up) leaves no
+// half record and is not counted; once there is room again, logging goes on
+// by itself. The limit and the ignored signal are confined to a child process.
 TEST_F(LogControlTest, PartialRecordIsRemovedAndNotCounted) {
     const QString path = pathOf("limited.log");
     ASSERT_TRUE(writeAll(path, kTwelveLine));
@@ -229,7 +232,7 @@ TEST_F(LogControlTest, PartialRecordIsRemovedAndNotCounted) {
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlim_t size = static_cast<rlim_t>(kTwelveLine.size() * 2 + 30);
-        const rlimit limit{size, size};
+        const rlimit limit{size, RLIM_INFINITY};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(10);
         LogControl log;
         if (log.start(path)) ::_exit(11);
@@ -238,13 +241,70 @@ TEST_F(LogControlTest, PartialRecordIsRemovedAndNotCounted) {
         const LogControl::RecordResult cut = log.writeRecord(kTwelve, now_, us_);
         if (cut.written || cut.error != QStringLiteral("File too large")) ::_exit(13);
         if (log.recordCounter() != 2 || !log.isLogging()) ::_exit(14);
+        const rlimit room{RLIM_INFINITY, RLIM_INFINITY};
+        if (::setrlimit(RLIMIT_FSIZE, &room) != 0) ::_exit(15);
+        const LogControl::RecordResult again = log.writeRecord(kTwelve, now_, us_);
+        if (!again.written || again.shownNumber != 2) ::_exit(16);
         ::_exit(0);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(readAll(path), kTwelveLine + kTwelveLine);
+    EXPECT_EQ(readAll(path), kTwelveLine + kTwelveLine + kTwelveLine);
+}
+
+// Log rotation: the file renamed away, then deleted, then its folder gone for
+// a while. Each record goes to the path the user chose, never to a file that
+// has lost its name; a record that cannot go there is not counted.
+TEST_F(LogControlTest, RecordsFollowThePathWhenTheFileIsRenamedOrDeleted) {
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("logs"));
+    const QString path = pathOf("logs/run.log");
+    ASSERT_EQ(log_.start(path), std::nullopt);
+    EXPECT_EQ(write().shownNumber, 1);
+    ASSERT_TRUE(QFile::rename(path, pathOf("logs/run.log.1")));
+    EXPECT_EQ(write().shownNumber, 2);
+    EXPECT_EQ(readAll(pathOf("logs/run.log.1")), kTwelveLine);
+    EXPECT_EQ(readAll(path), kTwelveLine);
+
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_EQ(write().shownNumber, 3);
+    EXPECT_EQ(readAll(path), kTwelveLine);
+
+    ASSERT_TRUE(QDir(pathOf("logs")).removeRecursively());
+    const LogControl::RecordResult lost = write();
+    EXPECT_FALSE(lost.written);
+    EXPECT_EQ(lost.error, QStringLiteral("No such file or directory"));
+    EXPECT_TRUE(log_.isLogging());
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("logs"));
+    EXPECT_EQ(write().shownNumber, 4);
+    EXPECT_EQ(readAll(path), kTwelveLine);
+}
+
+// The file is synced at the first record, then at most once every 10 s: a
+// record written sooner is synced by a timer when the 10 s are over.
+TEST_F(LogControlTest, SyncsAtMostEveryTenSecondsAndNeverLeavesARecordLonger) {
+    qint64 now = 0;
+    log_.setMonotonicClock([&] { return now; });
+    ASSERT_EQ(log_.start(pathOf("synced.log")), std::nullopt);
+    write();
+    EXPECT_EQ(log_.syncCount(), 1);
+    for (now = 100; now < 9'000; now += 100) write();  // 89 records in 9 s
+    EXPECT_EQ(log_.syncCount(), 1);
+    now = 10'000;
+    write();
+    EXPECT_EQ(log_.syncCount(), 2);
+
+    now = 19'990;  // a record, then nothing: the timer syncs it 10 ms later
+    write();
+    EXPECT_EQ(log_.syncCount(), 2);
+    QElapsedTimer waited;
+    waited.start();
+    while (log_.syncCount() == 2 && waited.elapsed() < 2'000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(log_.syncCount(), 3);
+    log_.stop();
+    EXPECT_EQ(log_.syncCount(), 3) << "nothing new to sync on closing";
 }
 
 TEST_F(LogControlTest, StopWhileNotLoggingIsHarmless) {
