@@ -5,22 +5,41 @@
 //                          keep-alive in one invocation, for the ratio
 //   idle                   CPU time spent while the adapter stalls a page 10 s
 //   memory [requests]      resident set size after 1,000 and after N requests
-// With no mode given, all three run.
+//   outage                 the adapter gone for 10 s (every connection refused),
+//                          logging on: records and CPU seconds in those 10 s,
+//                          seconds from its return to the next good record
+//   soak [requests] [seed] at least that many page requests (100,000 by default)
+//                          against an in-process simulated adapter with faults
+//                          mixed in at random, logging on; checks the log line
+//                          by line, the counter, every reading against what the
+//                          adapter sent in that pass, memory and descriptors
+// With no mode given, throughput, idle and memory run.
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocale>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
+#include <QUrlQuery>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <random>
+#include <set>
 
 #include "AcquisitionCycle.h"
+#include "LogControl.h"
 #include "NetworkBrowser.h"
 #include "PageUrl.h"
+#include "SimAdapter.h"
 
 using namespace tarnwick;
 
@@ -28,9 +47,10 @@ namespace {
 
 class Simulator {
   public:
-    explicit Simulator(const QStringList& extra) {
+    explicit Simulator(const QStringList& extra, int port = 0) {
         proc_.setProgram(QStringLiteral(TARNWICK_SIMADAPTER_PATH));
-        proc_.setArguments(QStringList{"--host", "127.0.0.1", "--port", "0"} + extra);
+        proc_.setArguments(QStringList{"--host", "127.0.0.1", "--port", QString::number(port)} +
+                           extra);
         proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         proc_.start();
         if (!proc_.waitForStarted(5000)) qFatal("cannot start the simulated adapter");
@@ -58,14 +78,23 @@ struct CountingView : CycleView {
     void showPage(const QByteArray&) override {}
     void makeVisible() override {}
     void showSensor(int, const QString&) override {}
-    void passCompleted(const QStringList&) override {
+    void passCompleted(const QStringList& w) override {
         ++passes;
+        words = w;
         if (onPass) onPass();
     }
+    void showAdapterFailure(const std::optional<QString>& reason) override { failure = reason; }
     std::uint64_t requests = 0;
     std::uint64_t passes = 0;
+    QStringList words;
+    std::optional<QString> failure;
     std::function<void()> onPass;
 };
+
+int openDescriptors() {
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size());
+}
 
 double cpuSeconds() {
     rusage u{};
@@ -82,11 +111,12 @@ double rssMiB() {
 
 // Runs passes until `done` says so; returns the elapsed seconds.
 double runCycle(const QString& address, int sensors, CountingView& view,
-                const std::function<bool()>& done, BrowserLimits limits = {}) {
+                const std::function<bool()>& done, BrowserLimits limits = {},
+                CycleTiming timing = {}) {
     NetworkBrowser browser(limits);
     QtEventPump pump;
     SteadyClock clock;
-    AcquisitionCycle cycle(browser, pump, clock, view);
+    AcquisitionCycle cycle(browser, pump, clock, view, timing);
     cycle.setAdapterAddress(address);
     cycle.setIdentifiers(compiledRoster());
     cycle.setActiveCount(static_cast<std::int16_t>(sensors));
@@ -181,6 +211,202 @@ void memory(std::uint64_t total) {
         atStart, at1000, atEnd, static_cast<unsigned long long>(view.requests), atEnd - at1000);
 }
 
+// Logging on, the adapter answers; after 5 s it goes away for 10 s (the
+// simulator process ends, so every connection is refused), then it comes back
+// on the same port.
+void outage() {
+    auto sim = std::make_unique<Simulator>(QStringList{"--conversion-ms", "0"});
+    const QString address = sim->address();
+    const int port = address.section(u':', 1).toInt();
+    QTemporaryDir dir;
+    LogControl log;
+    if (log.start(dir.filePath(QStringLiteral("outage.log")))) qFatal("cannot open the log");
+
+    enum { Before, Out, Back } phase = Before;
+    qint64 outAt = 0, backAt = 0, goodAt = -1;
+    double cpuAtOut = 0, cpuOut = 0;
+    int recordsOut = 0;
+    QString reason;
+    QElapsedTimer clock;
+    clock.start();
+    // The adapter leaves 5 s after the start and returns 10 s later, whatever
+    // the cycle is doing then.
+    QTimer::singleShot(5'000, [&] {
+        sim.reset();
+        phase = Out;
+        outAt = clock.elapsed();
+        cpuAtOut = cpuSeconds();
+    });
+    QTimer::singleShot(15'000, [&] {
+        cpuOut = cpuSeconds() - cpuAtOut;
+        sim = std::make_unique<Simulator>(QStringList{"--conversion-ms", "0"}, port);
+        phase = Back;
+        backAt = clock.elapsed();
+    });
+    CountingView view;
+    runCycle(address, 12, view, [&] {
+        const bool good = !view.words.isEmpty() && view.words.count("0000") < view.words.size();
+        log.writeRecord(view.words, QDateTime::currentDateTime(), QLocale());
+        if (phase == Out) ++recordsOut;
+        if (phase == Out && view.failure) reason = *view.failure;
+        if (phase == Back && good && goodAt < 0) goodAt = clock.elapsed();
+        return phase == Back && goodAt >= 0;
+    });
+    std::printf(
+        "outage: adapter gone for %.1f s: %d records written and %.3f s of CPU in that time "
+        "(the logger alone; the adapter runs as another process); reason shown: %s; adapter back "
+        "-> next good record after %.2f s\n",
+        (backAt - outAt) / 1000.0, recordsOut, cpuOut,
+        qPrintable(reason), (goodAt - backAt) / 1000.0);
+}
+
+struct SoakFigures {
+    std::uint64_t requests = 0, passes = 0, failedPasses = 0, restarts = 0, faultsSet = 0;
+    std::uint64_t readings = 0, zeros = 0, foreign = 0;
+};
+
+// The fault soak. The adapter runs in this process so that what it sent in a
+// pass can be compared with what the logger made of it; timing is scaled down
+// (transfer timeout 300 ms, "FFFF" bound 100 ms, back-off 20-200 ms) so that
+// stalls, restarts and all-ones sensors cost little time.
+int soak(std::uint64_t wantedRequests, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    auto chance = [&](double p) { return std::uniform_real_distribution<>(0, 1)(random) < p; };
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<std::uint64_t>(n)); };
+
+    sim::Options o;
+    o.conversionMs = 0;
+    o.seed = seed;
+    o.oversizeBytes = 1'200'000;
+    o.recordLimit = 1'000'000;
+    sim::Adapter sim(o);
+    if (!sim.start()) qFatal("cannot start the simulated adapter");
+    const int port = sim.port();
+    const IdentifierTable ids = compiledRoster();
+
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath(QStringLiteral("soak.log"));
+    LogControl log;
+    if (log.start(logPath)) qFatal("cannot open the log");
+
+    SoakFigures f;
+    std::vector<double> rss;
+    std::vector<int> fds;
+    CountingView view;
+    bool failed = false;
+    auto check = [&](bool ok, const char* what) {
+        if (!ok && !failed) std::printf("soak: FAILED: %s (pass %llu)\n", what,
+                                        static_cast<unsigned long long>(f.passes));
+        failed = failed || !ok;
+    };
+
+    const auto done = [&] {
+        ++f.passes;
+        if (view.failure) ++f.failedPasses;
+        log.writeRecord(view.words, QDateTime::currentDateTime(), QLocale());
+
+        // Every reading is "0000" or a temperature word the adapter sent for
+        // that sensor in this pass.
+        std::map<QString, std::set<QString>> sent;
+        const std::vector<sim::RequestRecord> requests = sim.requests();
+        sim.clearRequests();
+        f.requests += requests.size();
+        for (const sim::RequestRecord& r : requests) {
+            if (r.result.empty()) continue;
+            const QUrlQuery query(QUrl(QString::fromStdString(r.target)).query());
+            sent[query.queryItemValue("Address").toUpper()].insert(
+                QString::fromStdString(r.result).mid(2, 4));
+        }
+        for (int i = 0; i < view.words.size(); ++i) {
+            ++f.readings;
+            if (view.words[i] == "0000") {
+                ++f.zeros;
+                continue;
+            }
+            if (!sent[ids[i]].count(view.words[i])) ++f.foreign;
+        }
+        rss.push_back(rssMiB());
+        fds.push_back(openDescriptors());
+
+        // Faults for the next pass, at random.
+        sim.clearFaults();
+        sim.setRates(0, 0, 0);
+        sim.setLowerCaseHex(false);
+        using K = sim::PageKind;
+        using F = sim::Fault;
+        const K kinds[] = {K::Lock, K::Convert, K::Read, K::Release, K::Any};
+        const F pageFaults[] = {F::Stall, F::Drop, F::Oversize, F::MissingField, F::BadCrc,
+                                F::ShortReply, F::LongReply, F::LowerCase};
+        if (chance(0.5)) {
+            for (int n = 1 + pick(3); n > 0; --n, ++f.faultsSet)
+                sim.addFault({kinds[pick(5)], pageFaults[pick(8)], "", 1 + pick(12), 1 + pick(3)});
+        }
+        if (chance(0.1)) sim.setRates(0.05, 0.05, 0.05);
+        if (chance(0.05)) sim.setLowerCaseHex(true);
+        if (chance(0.05)) sim.addFault({K::Read, F::AllFF, ids[pick(12)].toStdString()});
+        if (chance(0.02) && sim.running()) {
+            // Unplugged for a moment: every connection refused until it is back.
+            sim.stop();
+            ++f.restarts;
+            QTimer::singleShot(50 + pick(400), [&sim, port] {
+                if (!sim.start("127.0.0.1", port)) qFatal("cannot restart the simulated adapter");
+            });
+        }
+        if (f.passes % 500 == 0)
+            std::fprintf(stderr, "soak: %llu requests, %llu passes\n",
+                         static_cast<unsigned long long>(f.requests),
+                         static_cast<unsigned long long>(f.passes));
+        return f.requests >= wantedRequests;
+    };
+    QElapsedTimer t;
+    t.start();
+    const double elapsed =
+        runCycle(QStringLiteral("127.0.0.1:%1").arg(port), 12, view, done, BrowserLimits{300, 1 << 20},
+                 CycleTiming{100, 20, 20, 200});
+    const std::int16_t counter = log.recordCounter();
+    log.stop();
+
+    // The log, line by line.
+    QFile file(logPath);
+    if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read the log");
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QRegularExpression record(QStringLiteral(
+        "^[^,]+, [0-9A-Fa-f]{4}( , [0-9A-Fa-f]{4}){11}\r$"));
+    qsizetype good = 0;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+        good += record.match(QString::fromUtf8(lines[i])).hasMatch();
+    check(lines.last().isEmpty(), "the log ends with a whole line");
+    check(good == lines.size() - 1, "every line of the log is a whole record");
+    check(good == counter - 1, "records in the log = the counter");
+    check(f.foreign == 0, "no reading the adapter did not send in that pass");
+
+    const std::size_t tenth = std::max<std::size_t>(1, rss.size() / 10);
+    auto mean = [&](const auto& v, std::size_t from, std::size_t n) {
+        double sum = 0;
+        for (std::size_t i = from; i < from + n; ++i) sum += v[i];
+        return sum / static_cast<double>(n);
+    };
+    const double rssFirst = mean(rss, 0, tenth), rssLast = mean(rss, rss.size() - tenth, tenth);
+    const double fdFirst = mean(fds, 0, tenth), fdLast = mean(fds, fds.size() - tenth, tenth);
+    check(rssLast - rssFirst < 8.0, "resident memory flat (< 8 MiB growth)");
+    check(fdLast - fdFirst < 4.0, "open descriptors flat");
+    std::printf(
+        "soak: seed %llu, %llu page requests in %llu passes, %.0f s; %llu failed passes, %llu "
+        "restarts, %llu page faults set; %lld records in the log = counter %d - 1, all lines "
+        "well-formed: %s; %llu readings, %llu of them 0000, %llu not sent by the adapter in that "
+        "pass; RSS %.1f -> %.1f MiB, descriptors %.1f -> %.1f (mean of the first and last "
+        "10%% of passes)\n",
+        static_cast<unsigned long long>(seed), static_cast<unsigned long long>(f.requests),
+        static_cast<unsigned long long>(f.passes), elapsed,
+        static_cast<unsigned long long>(f.failedPasses),
+        static_cast<unsigned long long>(f.restarts), static_cast<unsigned long long>(f.faultsSet),
+        static_cast<long long>(good), counter, good == lines.size() - 1 ? "yes" : "no",
+        static_cast<unsigned long long>(f.readings), static_cast<unsigned long long>(f.zeros),
+        static_cast<unsigned long long>(f.foreign), rssFirst, rssLast, fdFirst, fdLast);
+    std::printf("soak: %s\n", failed ? "FAILED" : "all checks passed");
+    return failed ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -190,5 +416,8 @@ int main(int argc, char** argv) {
     if (mode.isEmpty() || mode == "throughput") throughput(args.value(1, "30").toDouble());
     if (mode.isEmpty() || mode == "idle") idle();
     if (mode.isEmpty() || mode == "memory") memory(args.value(1, "100000").toULongLong());
+    if (mode == "outage") outage();
+    if (mode == "soak")
+        return soak(args.value(1, "100000").toULongLong(), args.value(2, "1").toULongLong());
     return 0;
 }

@@ -479,6 +479,14 @@ void Adapter::Impl::serve(const httplib::Request& req, httplib::Response& res, P
                     result += "FF";
                 }
                 if (faults.count(Fault::LowerCase) || options.lowerCaseHex) result = lower(result);
+                if (!dropField) {
+                    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+                        if (it->remotePort == req.remote_port && it->target == req.target) {
+                            it->result = result;
+                            break;
+                        }
+                    }
+                }
                 lock.unlock();
                 body = pages::writeBlockPage(address, dataText, lockParam,
                                              dropField ? std::nullopt : std::optional(result));

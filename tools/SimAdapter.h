@@ -120,6 +120,9 @@ struct RequestRecord {
     std::chrono::system_clock::time_point wall;
     std::string target;   // path and query exactly as received
     int remotePort = -1;  // tells keep-alive connections apart
+    // The ResultData_0 value the page carried (empty for pages without one),
+    // whether or not the page then reached the client whole.
+    std::string result;
 };
 
 // True for "localhost" and dotted IPv4 addresses in 127.0.0.0/8.

@@ -32,7 +32,7 @@ void AcquisitionCycle::stop() {
     browser_.stop();
 }
 
-void AcquisitionCycle::requestPage(const QString& url) {
+bool AcquisitionCycle::requestPage(const QString& url) {
     if (stopped_) throw CycleStopped{};
     currentUrl_ = url;
     view_.showAddress(url);
@@ -42,6 +42,36 @@ void AcquisitionCycle::requestPage(const QString& url) {
         if (stopped_) throw CycleStopped{};
     }
     view_.showPage(browser_.pageSource());
+    if (const std::optional<QString> reason = browser_.failureReason()) {
+        if (passFailure_.isEmpty()) passFailure_ = *reason;
+        return false;
+    }
+    return true;
+}
+
+std::optional<QString> AcquisitionCycle::takeField(bool loaded, const QString& field,
+                                                   const char* page) {
+    std::optional<QString> value = loaded ? browser_.fieldValue(field) : std::nullopt;
+    if (!value) {
+        if (loaded && passFailure_.isEmpty())
+            passFailure_ = QStringLiteral("the %1 page has no %2").arg(page, field);
+        return value;
+    }
+    goodPageThisPass_ = true;
+    backOffMs_ = 0;
+    if (adapterFailure_) {
+        adapterFailure_.reset();
+        view_.showAdapterFailure(std::nullopt);
+    }
+    return value;
+}
+
+void AcquisitionCycle::waitBeforePass() {
+    if (backOffMs_ <= 0) return;
+    // Events are handled while waiting, as in a page wait: the window
+    // answers, and Stop Program or closing the window ends the cycle at once.
+    if (stopped_) throw CycleStopped{};
+    pause(backOffMs_);
 }
 
 void AcquisitionCycle::pause(qint64 ms) {
@@ -54,14 +84,18 @@ void AcquisitionCycle::pause(qint64 ms) {
 
 void AcquisitionCycle::readSensor(int slot) {
     const QString url = readPageUrl(address_, ids_[slot], lockId_);
+    // Only a reply of this pass counts; without one the word is "0000".
+    replies_[slot].clear();
     qint64 firstAllOnes = -1;
     for (;;) {
-        requestPage(url);
+        const bool loaded = requestPage(url);
         view_.makeVisible();
-        if (std::optional<QString> reply = browser_.fieldValue(kResultField))
-            replies_[slot] = *reply;
+        const std::optional<QString> reply = takeField(loaded, kResultField, "read");
+        if (reply) replies_[slot] = *reply;
         words_[slot] = replies_[slot].mid(2, 4);
-        if (words_[slot] != kAllOnes) break;
+        // A read that brought nothing ends the re-reads: the last reply of
+        // this pass stands, and the adapter is not asked again at once.
+        if (!reply || words_[slot] != kAllOnes) break;
         // A converting sensor answers all ones; read it again, without a new
         // conversion, but not for ever: an unplugged sensor answers nothing else.
         const qint64 now = clock_.monotonicMs();
@@ -74,9 +108,13 @@ void AcquisitionCycle::readSensor(int slot) {
 }
 
 void AcquisitionCycle::runPass() {
-    requestPage(lockPageUrl(address_));
+    waitBeforePass();
+    goodPageThisPass_ = false;
+    passFailure_.clear();
+
+    const bool locked = requestPage(lockPageUrl(address_));
     view_.makeVisible();
-    if (std::optional<QString> lock = browser_.fieldValue(kLockField)) lockId_ = *lock;
+    if (std::optional<QString> lock = takeField(locked, kLockField, "lock")) lockId_ = *lock;
 
     const int converting = slotsFor(activeCount_);
     for (int i = 0; i < converting; ++i) {
@@ -99,6 +137,11 @@ void AcquisitionCycle::runPass() {
     words.reserve(reading);
     for (int i = 0; i < reading; ++i) words << words_[i];
     ++passes_;
+    if (!goodPageThisPass_) {
+        backOffMs_ = std::clamp(backOffMs_ * 2, timing_.firstBackOffMs, timing_.maxBackOffMs);
+        adapterFailure_ = passFailure_;
+        view_.showAdapterFailure(adapterFailure_);
+    }
     view_.passCompleted(words);
 }
 

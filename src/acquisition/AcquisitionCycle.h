@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 
 #include "PageBrowser.h"
 #include "Roster.h"
@@ -29,6 +30,11 @@ class CycleView {
     virtual void showSensor(int number, const QString& word) = 0;
     // End of a pass: the words of the sensors this pass read, slot order.
     virtual void passCompleted(const QStringList& words) = 0;
+    // The adapter has stopped answering (`reason` says how the first page of
+    // the failed pass went wrong), or answers again (nullopt). Called after
+    // each failed pass, before passCompleted(), and at the first good page
+    // after a failed pass.
+    virtual void showAdapterFailure(const std::optional<QString>& reason) = 0;
 };
 
 // Thrown out of a page wait once the main window has been unloaded, so the
@@ -42,6 +48,10 @@ struct CycleTiming {
     // converts for up to 750 ms, and reading it as fast as the adapter answers
     // only loads the adapter.
     qint64 ffffPauseMs = 20;
+    // After a failed pass the next one waits this long first, twice as long
+    // after each further failed pass, at most maxBackOffMs.
+    qint64 firstBackOffMs = 1'000;
+    qint64 maxBackOffMs = 10'000;
 };
 
 class AcquisitionCycle {
@@ -59,7 +69,14 @@ class AcquisitionCycle {
 
     // Runs passes until stop(); returns normally then.
     void run();
-    // One pass. Throws CycleStopped if stop() comes during it.
+    // One pass, after the back-off wait that a failed pass before it calls
+    // for. Throws CycleStopped if stop() comes during it.
+    //
+    // A pass in which no page brought the field it was requested for (every
+    // request failed, or the lock and read pages came without LockID_0 and
+    // ResultData_0, as when another client holds the lock) is a failed pass.
+    // A sensor whose read brought no ResultData_0 in this pass gets "0000":
+    // a reply from an earlier pass is never used again.
     void runPass();
     // Ends the cycle: the page wait under way (if any) returns and no further
     // step is taken.
@@ -71,11 +88,19 @@ class AcquisitionCycle {
     const SlotTexts& words() const { return words_; }
     const QString& currentUrl() const { return currentUrl_; }
     std::uint64_t passCount() const { return passes_; }
+    // Why the adapter is not answering, while passes fail; nullopt otherwise.
+    const std::optional<QString>& adapterFailure() const { return adapterFailure_; }
+    // The wait before the next pass: 0 after a good pass.
+    qint64 backOffMs() const { return backOffMs_; }
 
   private:
-    void requestPage(const QString& url);
+    // Loads the page; false when the load failed (the reason is kept).
+    bool requestPage(const QString& url);
+    // The field of the page just loaded; notes a good page or a failure.
+    std::optional<QString> takeField(bool loaded, const QString& field, const char* page);
     void readSensor(int slot);
     void pause(qint64 ms);
+    void waitBeforePass();
 
     PageBrowser& browser_;
     EventPump& pump_;
@@ -92,6 +117,10 @@ class AcquisitionCycle {
     std::int16_t activeCount_ = 12;
     bool stopped_ = false;
     std::uint64_t passes_ = 0;
+    bool goodPageThisPass_ = false;
+    QString passFailure_;  // the first failure of this pass
+    std::optional<QString> adapterFailure_;
+    qint64 backOffMs_ = 0;
 };
 
 }  // namespace tarnwick

@@ -13,6 +13,30 @@
 
 namespace tarnwick {
 
+namespace {
+
+// A short reason for the status bar; Qt's own text where there is no better one.
+QString reasonFor(QNetworkReply::NetworkError error, const QString& qtText) {
+    switch (error) {
+        case QNetworkReply::ConnectionRefusedError:
+            return QStringLiteral("connection refused");
+        case QNetworkReply::RemoteHostClosedError:
+            return QStringLiteral("connection closed by the adapter");
+        case QNetworkReply::HostNotFoundError:
+            return QStringLiteral("host not found");
+        case QNetworkReply::TimeoutError:
+        case QNetworkReply::OperationCanceledError:  // the transfer timeout
+            return QStringLiteral("timed out");
+        case QNetworkReply::NetworkSessionFailedError:
+        case QNetworkReply::TemporaryNetworkFailureError:
+            return QStringLiteral("network down");
+        default:
+            return qtText;
+    }
+}
+
+}  // namespace
+
 NetworkBrowser::NetworkBrowser(BrowserLimits limits, QObject* parent)
     : QObject(parent), limits_(limits) {
     // One adapter, one page at a time: nothing to cache, nothing to remember.
@@ -37,12 +61,12 @@ void NetworkBrowser::dropReply() {
 void NetworkBrowser::navigate(const QString& url) {
     dropReply();
     body_.clear();
-    error_.clear();
+    failure_.reset();
     readyState_ = 1;
 
     const QUrl wire = toRequestUrl(url);
     if (!wire.isValid() || wire.scheme() != QLatin1String("http") || wire.host().isEmpty()) {
-        fail(QStringLiteral("Invalid address: %1").arg(url));
+        fail(QStringLiteral("invalid address %1").arg(url));
         return;
     }
     QNetworkRequest request(wire);
@@ -62,12 +86,17 @@ void NetworkBrowser::onReadyRead() {
     if (!reply_) return;
     const qint64 declared = reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     if (declared > limits_.maxBodyBytes) {
-        fail(QStringLiteral("Page larger than %1 bytes").arg(limits_.maxBodyBytes));
+        failOversize();
         return;
     }
+    // Checked as the body streams in: a page that never ends is cut here,
+    // not at its end.
     body_ += reply_->readAll();
-    if (body_.size() > limits_.maxBodyBytes)
-        fail(QStringLiteral("Page larger than %1 bytes").arg(limits_.maxBodyBytes));
+    if (body_.size() > limits_.maxBodyBytes) failOversize();
+}
+
+void NetworkBrowser::failOversize() {
+    fail(QStringLiteral("page larger than %1 bytes").arg(limits_.maxBodyBytes));
 }
 
 void NetworkBrowser::onFinished() {
@@ -78,19 +107,19 @@ void NetworkBrowser::onFinished() {
     const bool httpStatusError =
         err >= QNetworkReply::ContentAccessDenied && err <= QNetworkReply::UnknownContentError;
     if (err != QNetworkReply::NoError && !httpStatusError) {
-        fail(reply_->errorString());
+        fail(reasonFor(err, reply_->errorString()));
         return;
     }
     body_ += reply_->readAll();
     if (body_.size() > limits_.maxBodyBytes) {
-        fail(QStringLiteral("Page larger than %1 bytes").arg(limits_.maxBodyBytes));
+        failOversize();
         return;
     }
     readyState_ = kComplete;
 }
 
 void NetworkBrowser::fail(const QString& why) {
-    error_ = why;
+    failure_ = why;
     body_.clear();
     body_.squeeze();
     readyState_ = kComplete;
@@ -101,7 +130,7 @@ void NetworkBrowser::fail(const QString& why) {
 }
 
 void NetworkBrowser::stop() {
-    if (readyState_ != kComplete && reply_) fail(QStringLiteral("Stopped"));
+    if (readyState_ != kComplete && reply_) fail(QStringLiteral("stopped"));
 }
 
 std::optional<QString> NetworkBrowser::fieldValue(const QString& name) const {

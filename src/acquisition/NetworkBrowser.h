@@ -30,21 +30,20 @@ class NetworkBrowser : public QObject, public PageBrowser {
     std::optional<QString> fieldValue(const QString& name) const override;
     QByteArray pageSource() const override { return body_; }
     void stop() override;
-
-    // Why the last load failed, empty when it did not.
-    QString lastError() const { return error_; }
+    std::optional<QString> failureReason() const override { return failure_; }
 
   private:
     void onReadyRead();
     void onFinished();
     void fail(const QString& why);
+    void failOversize();
     void dropReply();
 
     BrowserLimits limits_;
     QNetworkAccessManager manager_;
     QNetworkReply* reply_ = nullptr;
     QByteArray body_;
-    QString error_;
+    std::optional<QString> failure_;
     int readyState_ = 0;
 };
 

@@ -23,6 +23,10 @@ class PageBrowser {
     virtual std::optional<QString> fieldValue(const QString& name) const = 0;
     // The page loaded last, as received (empty after a failed load).
     virtual QByteArray pageSource() const = 0;
+    // Why the last load failed ("connection refused", "timed out", ...);
+    // nullopt while loading and after a page arrived (an error page from the
+    // adapter, such as a 404, is a page that arrived).
+    virtual std::optional<QString> failureReason() const = 0;
     // Abandons a load under way.
     virtual void stop() = 0;
 };

@@ -102,7 +102,7 @@ TEST(CycleLock, MissingLockFieldKeepsThePreviousIdentifier) {
     EXPECT_EQ(rig.browser.urls.mid(52, 26), expectedPass(12, 12, "L2"));
 }
 
-TEST(CycleRead, MissingResultFieldKeepsThePreviousReply) {
+TEST(CycleRead, MissingResultFieldGivesZerosNotAnEarlierReply) {
     Rig rig;
     int passes = 0;
     rig.view.onPass = [&] { ++passes; };
@@ -119,9 +119,66 @@ TEST(CycleRead, MissingResultFieldKeepsThePreviousReply) {
     rig.cycle.runPass();
     rig.cycle.runPass();
     ASSERT_EQ(rig.view.records.size(), 2u);
-    EXPECT_EQ(rig.view.records[1], rig.view.records[0]);
-    EXPECT_EQ(rig.view.records[1][1], "5B01");
-    EXPECT_EQ(rig.cycle.replies()[1], fake::kGood2);
+    EXPECT_EQ(rig.view.records[0][1], "5B01");
+    EXPECT_EQ(rig.view.records[1], QStringList(12, "0000"));
+    EXPECT_EQ(rig.cycle.replies()[1], "");
+    // The lock page answered: the adapter is there, no back-off.
+    EXPECT_EQ(rig.cycle.backOffMs(), 0);
+    EXPECT_FALSE(rig.view.failure);
+}
+
+// The adapter unplugged for a while, then back: every failed pass still
+// writes its record, all "0000"; the passes back off 1 s, 2 s, 4 s, 8 s, then
+// 10 s; the view is told why, and told again at the first good page.
+TEST(CycleOutage, FailedPassesBackOffAndTheFirstGoodPageEndsIt) {
+    Rig rig;
+    bool unplugged = false;
+    rig.browser.failure = [&](const QString&) {
+        return unplugged ? std::optional<QString>("connection refused") : std::nullopt;
+    };
+    int passes = 0;
+    rig.view.onPass = [&] {
+        ++passes;
+        unplugged = passes >= 1 && passes < 7;
+        if (passes == 8) rig.cycle.stop();
+    };
+    rig.cycle.run();
+
+    ASSERT_EQ(rig.view.records.size(), 8u);
+    for (int pass = 1; pass < 7; ++pass)
+        EXPECT_EQ(rig.view.records[pass], QStringList(12, "0000")) << pass;
+    EXPECT_EQ(rig.view.records[7][0], "5005");
+    EXPECT_EQ(rig.pump.timedWaits, (std::vector<qint64>{1000, 2000, 4000, 8000, 10000, 10000}));
+    // Each failed pass asked every page once, no more: nothing is retried.
+    EXPECT_EQ(rig.browser.urls.size(), 8u * 26u);
+    EXPECT_EQ(rig.events.log.count("failing connection refused"), 6);
+    const qsizetype answering = rig.events.log.indexOf("answering");
+    ASSERT_GE(answering, 0);
+    EXPECT_EQ(rig.events.log[answering - 1], "visible") << "told at the first good page";
+    EXPECT_EQ(rig.events.log.mid(answering).count("done"), 25) << "the lock page was the first";
+    EXPECT_FALSE(rig.cycle.adapterFailure());
+    EXPECT_EQ(rig.cycle.backOffMs(), 0);
+}
+
+// Another client holds the lock: the lock page comes without LockID_0 and
+// every read is refused. That is a failed pass too, and it backs off; Stop
+// Program during the wait ends the cycle at once.
+TEST(CycleOutage, RefusedLockBacksOffAndStopEndsTheWait) {
+    Rig rig;
+    rig.browser.serve = [](const QString& url) -> QByteArray {
+        if (url.contains("GetLock")) return "<HTML><BODY>Bus busy</BODY></HTML>";
+        return "<HTML><BODY>Invalid or expired lock ID</BODY></HTML>";
+    };
+    rig.pump.onWait = [&] {
+        if (!rig.pump.timedWaits.empty()) rig.cycle.stop();
+    };
+    rig.cycle.run();
+    ASSERT_EQ(rig.view.records.size(), 1u);
+    EXPECT_EQ(rig.view.records[0], QStringList(12, "0000"));
+    EXPECT_EQ(rig.view.failure, QString("the lock page has no LockID_0"));
+    EXPECT_EQ(rig.pump.timedWaits, std::vector<qint64>{1000});
+    EXPECT_EQ(rig.browser.urls.size(), 26) << "no page after Stop Program";
+    EXPECT_TRUE(rig.cycle.stopped());
 }
 
 TEST(CycleRead, AllOnesRepeatsTheReadOnlyUntilAnotherWordComes) {

@@ -36,10 +36,16 @@ class Browser : public tarnwick::PageBrowser {
         return QByteArray("<HTML><BODY>OK</BODY></HTML>");
     };
 
+    // Why the load of an address fails; nullopt (the default) lets it load.
+    std::function<std::optional<QString>(const QString& url)> failure = [](const QString&) {
+        return std::optional<QString>();
+    };
+
     void navigate(const QString& url) override {
         urls << url;
         pending_ = url;
         state_ = 1;
+        failure_.reset();
         ev_.log << "nav " + url;
     }
     int readyState() const override { return state_; }
@@ -47,11 +53,13 @@ class Browser : public tarnwick::PageBrowser {
         return tarnwick::findFieldValue(body_, name);
     }
     QByteArray pageSource() const override { return body_; }
+    std::optional<QString> failureReason() const override { return failure_; }
     void stop() override { stopCalls++; }
 
     void complete() {
         if (state_ != 1) return;
-        body_ = serve(pending_);
+        failure_ = failure(pending_);
+        body_ = failure_ ? QByteArray() : serve(pending_);
         state_ = kComplete;
         ev_.log << "done";
     }
@@ -65,6 +73,7 @@ class Browser : public tarnwick::PageBrowser {
     Events& ev_;
     QString pending_;
     QByteArray body_;
+    std::optional<QString> failure_;
     int state_ = 0;
 };
 
@@ -115,10 +124,15 @@ class View : public tarnwick::CycleView {
         ev_.log << "pass " + words.join(',');
         if (onPass) onPass();
     }
+    void showAdapterFailure(const std::optional<QString>& reason) override {
+        failure = reason;
+        ev_.log << (reason ? "failing " + *reason : QStringLiteral("answering"));
+    }
 
     QString address;
     QByteArray page;
     bool visible = false;
+    std::optional<QString> failure;
     std::vector<QStringList> records;
     std::function<void()> onPass;
 

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <functional>
 
 #include "../TestPrinters.h"
 #include "AcquisitionCycle.h"
@@ -65,22 +66,54 @@ TEST(NetworkBrowser, FailedLoadsCompleteWithoutFields) {
     sim.addFault({sim::PageKind::Lock, sim::Fault::Stall, "", 1, 1});
     load(b, lockPageUrl(address(sim)));
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "stalled page ends with the timeout";
-    EXPECT_FALSE(b.lastError().isEmpty());
+    EXPECT_EQ(b.failureReason(), QString("timed out"));
 
     sim.clearFaults();
     sim.addFault({sim::PageKind::Lock, sim::Fault::Drop, "", 1, 1});
     load(b, lockPageUrl(address(sim)));
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "dropped connection";
+    EXPECT_TRUE(b.failureReason());
 
     sim.clearFaults();
     sim.addFault({sim::PageKind::Lock, sim::Fault::Oversize, "", 1, 1});
     load(b, lockPageUrl(address(sim)));
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "over 1 MiB";
     EXPECT_TRUE(b.pageSource().isEmpty()) << "nothing of an oversized page is kept";
+    EXPECT_EQ(b.failureReason(), QString("page larger than 1048576 bytes"));
 
     sim.clearFaults();
     load(b, lockPageUrl(address(sim)));
     EXPECT_TRUE(b.fieldValue("LockID_0").has_value()) << "the next page loads as usual";
+    EXPECT_EQ(b.failureReason(), std::nullopt);
+}
+
+// A page that never ends, without a declared length: the load is cut as soon
+// as the body passes the cap, while the server is still sending.
+TEST(NetworkBrowser, AnEndlessPageIsCutAtTheCapWhileItStreams) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    qint64 sent = 0;
+    bool open = false;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket* s = server.nextPendingConnection();
+        open = true;
+        const QByteArray chunk(64 * 1024, 'x');
+        auto more = [s, chunk, &sent] {
+            if (s->bytesToWrite() < 256 * 1024) sent += s->write(chunk);
+        };
+        QObject::connect(s, &QTcpSocket::bytesWritten, s, more);
+        QObject::connect(s, &QTcpSocket::disconnected, s, [s, &open] {
+            open = false;
+            s->deleteLater();
+        });
+        s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n");
+        more();
+    });
+    NetworkBrowser b(BrowserLimits{60'000, 1 << 20});
+    load(b, lockPageUrl(QStringLiteral("127.0.0.1:%1").arg(server.serverPort())), 10'000);
+    EXPECT_EQ(b.failureReason(), QString("page larger than 1048576 bytes"));
+    EXPECT_TRUE(b.pageSource().isEmpty());
+    EXPECT_LT(sent, 16 << 20) << "cut while streaming, not after";
 }
 
 TEST(NetworkBrowser, RefusedConnectionCompletesWithoutFields) {
@@ -91,7 +124,7 @@ TEST(NetworkBrowser, RefusedConnectionCompletesWithoutFields) {
     NetworkBrowser b;
     load(b, lockPageUrl(QStringLiteral("127.0.0.1:%1").arg(port)));
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt);
-    EXPECT_FALSE(b.lastError().isEmpty());
+    EXPECT_EQ(b.failureReason(), QString("connection refused"));
 }
 
 TEST(NetworkBrowser, ErrorStatusPagesAreStillPages) {
@@ -100,6 +133,7 @@ TEST(NetworkBrowser, ErrorStatusPagesAreStillPages) {
     NetworkBrowser b;
     load(b, QStringLiteral("http://%1/1Wire/NoSuchPage.html").arg(address(sim)));
     EXPECT_FALSE(b.pageSource().isEmpty());
+    EXPECT_EQ(b.failureReason(), std::nullopt);
     load(b, releasePageUrl(address(sim), "not-a-lock"));
     EXPECT_FALSE(b.pageSource().isEmpty());
 }
@@ -153,9 +187,15 @@ struct NullView : CycleView {
     void showSensor(int, const QString&) override {}
     void passCompleted(const QStringList& w) override {
         records.push_back(w);
+        if (onPass) onPass(static_cast<int>(records.size()));
         if (static_cast<int>(records.size()) == stopAfter && cycle) cycle->stop();
     }
+    void showAdapterFailure(const std::optional<QString>& reason) override {
+        failures.push_back(reason.value_or(QStringLiteral("answering")));
+    }
     std::vector<QStringList> records;
+    QStringList failures;
+    std::function<void(int)> onPass;
     int stopAfter = 1;
     AcquisitionCycle* cycle = nullptr;
 };
@@ -169,10 +209,13 @@ QStringList targets(const sim::Adapter& sim) {
 struct EndToEndRun {
     std::vector<QStringList> records;
     QString lockId;
+    QStringList failures;
 };
 
-// Runs the real cycle against `sim` for `passes` passes.
-EndToEndRun runPasses(const sim::Adapter& sim, int passes, CycleTiming timing = {}) {
+// Runs the real cycle against `sim` for `passes` passes; `onPass` runs after
+// each one with its number.
+EndToEndRun runPasses(const sim::Adapter& sim, int passes, CycleTiming timing = {},
+                      std::function<void(int)> onPass = {}) {
     NetworkBrowser browser;
     QtEventPump pump;
     SteadyClock clock;
@@ -180,10 +223,11 @@ EndToEndRun runPasses(const sim::Adapter& sim, int passes, CycleTiming timing = 
     AcquisitionCycle cycle(browser, pump, clock, view, timing);
     view.cycle = &cycle;
     view.stopAfter = passes;
+    view.onPass = std::move(onPass);
     cycle.setAdapterAddress(address(sim));
     cycle.setIdentifiers(compiledRoster());
     cycle.run();
-    return {view.records, cycle.lockId()};
+    return {view.records, cycle.lockId(), view.failures};
 }
 
 }  // namespace
@@ -237,6 +281,33 @@ TEST(CycleEndToEnd, AnUnpluggedSensorCostsTheBoundAndReadsZeros) {
     EXPECT_EQ(run.records[1][2], "0000");
     EXPECT_NE(run.records[1][3], "0000") << "the pass went on past it";
     EXPECT_GT(targets(sim).filter("Address=B900000027CA8F28").size(), 4) << "it was read again";
+}
+
+// The adapter goes away (every connection refused) and comes back on the
+// same port: the passes in between write zeros, never the last good readings,
+// and come at the back-off pace; the first good page ends the failure.
+TEST(CycleEndToEnd, AnAdapterThatGoesAwayGivesZerosAtTheBackOffPace) {
+    sim::Adapter sim(quickBus());
+    ASSERT_TRUE(sim.start());
+    const int port = sim.port();
+    QElapsedTimer outage;
+    qint64 outageMs = 0;
+    const EndToEndRun run = runPasses(sim, 6, CycleTiming{2'000, 20, 100, 400}, [&](int pass) {
+        if (pass == 1) {
+            sim.stop();
+            outage.start();
+        }
+        if (pass == 4) {
+            outageMs = outage.elapsed();
+            ASSERT_TRUE(sim.start("127.0.0.1", port));
+        }
+    });
+    ASSERT_EQ(run.records.size(), 6u);
+    for (int pass : {1, 2, 3}) EXPECT_EQ(run.records[pass], QStringList(12, "0000")) << pass;
+    EXPECT_NE(run.records[5][0], "0000");
+    EXPECT_GE(outageMs, 100 + 200) << "waited before the second and third failed pass";
+    EXPECT_EQ(run.failures, (QStringList{"connection refused", "connection refused",
+                                         "connection refused", "answering"}));
 }
 
 }  // namespace tarnwick::test

@@ -181,12 +181,17 @@ class frmMain : public QMainWindow, private CycleView {
     void makeVisible() override;
     void showSensor(int number, const QString& word) override;
     void passCompleted(const QStringList& words) override;
+    void showAdapterFailure(const std::optional<QString>& reason) override;
+    void showStatus();
 
     MainServices services_;
     AcquisitionCycle cycle_;
     LogControl log_;
     bool unloaded_ = false;
-    bool logFailureShown_ = false;
+    // What the first status bar panel has to say; a failed log write wins
+    // over a silent adapter, since records are then being lost.
+    std::optional<QString> logFailure_;
+    std::optional<QString> adapterFailure_;
 };
 
 }  // namespace tarnwick

@@ -143,16 +143,28 @@ void frmMain::showSensor(int number, const QString& word) {
 void frmMain::passCompleted(const QStringList& words) {
     const LogControl::RecordResult r = log_.writeRecord(words, services_.localNow(), QLocale());
     if (!r.attempted) return;
+    const std::optional<QString> before = logFailure_;
     if (r.written) {
         txtRecNum->setText(QString::number(r.shownNumber));
-        if (logFailureShown_) {
-            sbStatusBar->setStatusText(kStatusIdle);
-            logFailureShown_ = false;
-        }
+        logFailure_.reset();
     } else {
-        sbStatusBar->setStatusText(QStringLiteral("Log write failed: ") + r.error);
-        logFailureShown_ = true;
+        logFailure_ = r.error;
     }
+    if (logFailure_ != before) showStatus();
+}
+
+void frmMain::showAdapterFailure(const std::optional<QString>& reason) {
+    adapterFailure_ = reason;
+    showStatus();
+}
+
+void frmMain::showStatus() {
+    if (logFailure_)
+        sbStatusBar->setStatusText(QStringLiteral("Log write failed: ") + *logFailure_);
+    else if (adapterFailure_)
+        sbStatusBar->setStatusText(QStringLiteral("Adapter not answering: ") + *adapterFailure_);
+    else
+        sbStatusBar->setStatusText(kStatusIdle);
 }
 
 }  // namespace tarnwick
