@@ -142,14 +142,10 @@ void frmMain::showSensor(int number, const QString& word) {
 
 void frmMain::passCompleted(const QStringList& words) {
     const LogControl::RecordResult r = log_.writeRecord(words, services_.localNow(), QLocale());
-    if (!r.attempted) return;
     const std::optional<QString> before = logFailure_;
-    if (r.written) {
-        txtRecNum->setText(QString::number(r.shownNumber));
-        logFailure_.reset();
-    } else {
-        logFailure_ = r.error;
-    }
+    if (r.written) txtRecNum->setText(QString::number(r.shownNumber));
+    // Logging switched off ends a log write failure too.
+    logFailure_ = r.attempted && !r.written ? std::optional<QString>(r.error) : std::nullopt;
     if (logFailure_ != before) showStatus();
 }
 

@@ -23,12 +23,18 @@ struct MainWindowRig {
     MainServices services;
     frmMain window;
 
-    explicit MainWindowRig(tarnwick::sim::Options o = quickOptions())
+    explicit MainWindowRig(tarnwick::sim::Options o = quickOptions(), CycleTiming timing = {})
         : sim(o),
           simStarted(sim.start()),
-          services(desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port()))),
+          services(withTiming(desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port())),
+                              timing)),
           window(services) {
         EXPECT_TRUE(simStarted);
+    }
+
+    static MainServices withTiming(MainServices s, CycleTiming timing) {
+        s.timing = timing;
+        return s;
     }
 
     static tarnwick::sim::Options quickOptions() {

@@ -338,6 +338,43 @@ TEST_F(MainWindowLogging, AFileThatCannotBeOpenedIsReportedAndPollingGoesOn) {
     EXPECT_EQ(rig.window.txtFileName->text(), "previous.log");
 }
 
+// The adapter unplugged, then a log write failing, then both mended: the
+// first status bar panel says what is wrong, and a failed log write, which
+// loses records, wins over the silent adapter, whose passes are still logged.
+TEST_F(MainWindowLogging, StatusBarSaysWhyAndAFailedLogWriteWins) {
+    MainWindowRig rig(MainWindowRig::quickOptions(), CycleTiming{2'000, 20, 50, 200});
+    const int port = rig.sim.port();
+    rig.dialogs.answers = {"/dev/full", path("outage.log")};
+    const QString silent = "Adapter not answering: connection refused";
+    int phase = 0;
+    rig.run([&] {
+        const QString status = rig.window.sbStatusBar->statusText();
+        if (phase == 0 && rig.window.isVisible()) {
+            rig.sim.stop();
+            phase = 1;
+        } else if (phase == 1 && status == silent) {
+            QTest::mouseClick(rig.window.btnFileWrite, Qt::LeftButton);  // to /dev/full
+            phase = 2;
+        } else if (phase == 2 && status.startsWith("Log write failed")) {
+            EXPECT_EQ(status, "Log write failed: No space left on device");
+            QTest::mouseClick(rig.window.btnFileWrite, Qt::LeftButton);
+            QTest::mouseClick(rig.window.btnFileWrite, Qt::LeftButton);  // to outage.log
+            phase = 3;
+        } else if (phase == 3 && !readLines(path("outage.log")).isEmpty()) {
+            EXPECT_EQ(status, silent) << "the record was written; the adapter is still away";
+            EXPECT_TRUE(readLines(path("outage.log")).first().endsWith(
+                "0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000"));
+            EXPECT_TRUE(rig.sim.start("127.0.0.1", port));
+            phase = 4;
+        } else if (phase == 4) {
+            return status == "Status";
+        }
+        return false;
+    });
+    EXPECT_EQ(phase, 4);
+    EXPECT_EQ(rig.window.sbStatusBar->statusText(), "Status") << "cleared by the first good page";
+}
+
 TEST_F(MainWindowLogging, AFailedWriteIsNotCountedAndShowsInTheStatusBar) {
     MainWindowRig rig;
     rig.dialogs.answers = {"/dev/full", path("good.log")};
