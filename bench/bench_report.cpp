@@ -67,7 +67,7 @@ class House {
             drift_[i] *= 0.9999;
             double celsius;
             if (i == 10)
-                celsius = -1.0 + 7.0 * std::cos(phase) + 4.0 * std::sin(2 * M_PI * day / 7.0);
+                celsius = -1.0 + 7.0 * std::cos(phase) + 4.0 * std::sin(2 * M_PI * s / (7 * 86400.0));
             else if (i == 11)
                 celsius = -18.0 + 1.5 * std::cos(2 * M_PI * inDay / 2400.0);
             else
