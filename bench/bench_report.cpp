@@ -175,6 +175,7 @@ struct Run {
 Run runReport(const std::vector<std::string>& arguments) {
     Run run;
     const Clock::time_point start = Clock::now();
+    std::fflush(stdout);  // the child must not write our buffer a second time
     const pid_t pid = fork();
     if (pid == 0) {
         std::vector<char*> argv{const_cast<char*>(TARNWICK_REPORT_PATH)};

@@ -6,16 +6,27 @@
 
 namespace tarnwick {
 
-std::optional<int> wordToSixteenths(QStringView word) {
+namespace {
+template <typename Text, typename CodeOf>
+std::optional<int> sixteenthsOf(const Text& word, CodeOf code) {
     if (word.size() != 4) return std::nullopt;
     int digits[4];
     for (int i = 0; i < 4; ++i) {
-        digits[i] = hexDigitValue(word[i].unicode());
+        digits[i] = hexDigitValue(code(word[i]));
         if (digits[i] < 0) return std::nullopt;
     }
     const int low = digits[0] * 16 + digits[1];
     const int high = digits[2] * 16 + digits[3];
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(high << 8 | low));
+}
+}  // namespace
+
+std::optional<int> wordToSixteenths(QStringView word) {
+    return sixteenthsOf(word, [](QChar c) { return char32_t(c.unicode()); });
+}
+
+std::optional<int> wordToSixteenths(std::string_view word) {
+    return sixteenthsOf(word, [](char c) { return char32_t(static_cast<unsigned char>(c)); });
 }
 
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 
 #include <QStringView>
 #include <optional>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -16,6 +17,8 @@ inline constexpr char16_t kPowerOnWord[] = u"5005";
 // The word's value in sixteenths of a degree Celsius (two's complement, the
 // 16 bits as they stand); nullopt unless the word is exactly four hex digits.
 std::optional<int> wordToSixteenths(QStringView word);
+// The same for the word's bytes as they stand in the log file.
+std::optional<int> wordToSixteenths(std::string_view word);
 
 inline double sixteenthsToCelsius(int sixteenths) { return sixteenths / 16.0; }
 inline double celsiusToFahrenheit(double celsius) { return celsius * 9.0 / 5.0 + 32.0; }

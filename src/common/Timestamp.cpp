@@ -339,6 +339,16 @@ std::vector<Token> compileFormat(const QString& format, const QLocale& locale) {
     return tokens;
 }
 
+// Whether `text` holds `part` at `pos`. The parts are a few bytes long, too
+// short to be worth a call to memcmp.
+inline bool textAt(std::string_view text, std::size_t pos, std::string_view part) {
+    if (text.size() - pos < part.size()) return false;
+    for (std::size_t i = 0; i < part.size(); ++i) {
+        if (text[pos + i] != part[i]) return false;
+    }
+    return true;
+}
+
 struct Fields {
     int year = -1, month = -1, day = -1;
     int hour = 0, minute = 0, second = 0;
@@ -353,12 +363,12 @@ bool readTokens(const std::vector<Token>& tokens, std::string_view text, std::si
     for (const Token& t : tokens) {
         switch (t.kind) {
             case Token::Literal:
-                if (text.compare(pos, t.text.size(), t.text) != 0) return false;
+                if (!textAt(text, pos, t.text)) return false;
                 pos += t.text.size();
                 break;
             case Token::Names: {
                 const auto match = std::find_if(t.names.begin(), t.names.end(), [&](const auto& n) {
-                    return !n.first.empty() && text.compare(pos, n.first.size(), n.first) == 0;
+                    return !n.first.empty() && textAt(text, pos, n.first);
                 });
                 if (match == t.names.end()) return false;
                 pos += match->first.size();
@@ -448,7 +458,7 @@ std::optional<WallSeconds> GeneralDateTimeParser::parseUtf8(std::string_view tex
     std::size_t pos = 0;
     WallSeconds day;
     const std::size_t cached = cachedDate_.size();
-    if (cached != 0 && text.size() >= cached && text.compare(0, cached, cachedDate_) == 0 &&
+    if (cached != 0 && textAt(text, 0, cachedDate_) &&
         (text.size() == cached || text[cached] == ' ')) {
         day = cachedDay_;
         pos = cached;

@@ -1,6 +1,7 @@
 #include "LogRecord.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "Roster.h"
 #include "TemperatureWord.h"
@@ -13,18 +14,33 @@ namespace {
 // times over.
 constexpr std::size_t kMaxLineBytes = 1024;
 constexpr int kWordLength = 4;
+// Marks a LogRecord::wordBytes entry as holding the bytes of a word read well.
+constexpr std::uint64_t kKnownWord = std::uint64_t{1} << 32;
+
+// The four bytes of a word as one number, for quick comparisons.
+std::uint32_t wordBytes(std::string_view word) {
+    std::uint32_t bytes;
+    std::memcpy(&bytes, word.data(), sizeof bytes);
+    return bytes;
+}
+
+const std::uint32_t kMissingBytes = wordBytes("0000");
+const std::uint32_t kPowerOnBytes = wordBytes("5005");
 
 Reading readWord(std::string_view word, bool& ok) {
-    if (word == "0000") return {ReadingKind::Missing, 0};
-    char16_t wide[kWordLength];
-    for (int i = 0; i < kWordLength; ++i) wide[i] = static_cast<unsigned char>(word[i]);
-    const std::optional<int> value = wordToSixteenths(QStringView(wide, kWordLength));
+    const std::uint32_t bytes = wordBytes(word);
+    if (bytes == kMissingBytes) return {ReadingKind::Missing, 0};
+    const std::optional<int> value = wordToSixteenths(word);
     if (!value) {
         ok = false;
         return {};
     }
-    const auto kind = word == "5005" ? ReadingKind::PowerOn : ReadingKind::Valid;
+    const auto kind = bytes == kPowerOnBytes ? ReadingKind::PowerOn : ReadingKind::Valid;
     return {kind, static_cast<std::int16_t>(*value)};
+}
+
+bool isWordSeparator(std::string_view line, std::size_t end) {
+    return end >= 3 && line[end - 3] == ' ' && line[end - 2] == ',' && line[end - 1] == ' ';
 }
 
 }  // namespace
@@ -58,11 +74,11 @@ LineError splitRecordLine(std::string_view line, RecordWords& words) {
         if (words.count == kMaxSensors) return LineError::WrongWordCount;
         words.words[words.count++] = line.substr(end - kWordLength, kWordLength);
         end -= kWordLength;
-        if (end >= 3 && line.compare(end - 3, 3, " , ") == 0) {
+        if (isWordSeparator(line, end)) {
             end -= 3;
             continue;
         }
-        if (line.compare(end - 2, 2, ", ") != 0) return LineError::NoTimestamp;
+        if (line[end - 2] != ',' || line[end - 1] != ' ') return LineError::NoTimestamp;
         end -= 2;
         break;
     }
@@ -78,10 +94,23 @@ LineError parseRecordLine(std::string_view line, GeneralDateTimeParser& timestam
     RecordWords words;
     if (const LineError error = splitRecordLine(line, words); error != LineError::None)
         return error;
+    // A sensor's word often repeats from one line to the next: the reading
+    // of the line before is kept then.
     bool ok = true;
-    for (int i = 0; i < words.count; ++i) record.readings[i] = readWord(words.words[i], ok);
-    if (!ok) return LineError::BadWord;
-    for (int i = words.count; i < kMaxSensors; ++i) record.readings[i] = {};
+    for (int i = 0; i < words.count; ++i) {
+        const std::uint64_t bytes = wordBytes(words.words[i]) | kKnownWord;
+        if (bytes == record.wordBytes[i]) continue;
+        record.readings[i] = readWord(words.words[i], ok);
+        record.wordBytes[i] = bytes;
+    }
+    if (!ok) {
+        record.wordBytes.fill(0);
+        return LineError::BadWord;
+    }
+    for (int i = words.count; i < kMaxSensors; ++i) {
+        record.readings[i] = {};
+        record.wordBytes[i] = 0;
+    }
 
     const std::optional<WallSeconds> time = timestamps.parseUtf8(words.timestamp);
     if (!time) return LineError::BadTimestamp;

@@ -30,6 +30,9 @@ struct LogRecord {
     WallSeconds time = 0;
     int sensorCount = 0;
     std::array<Reading, kMaxSensors> readings{};
+    // The words the readings were made from, kept by parseRecordLine to skip
+    // reading a word that is the same as in the line before (0: none).
+    std::array<std::uint64_t, kMaxSensors> wordBytes{};
 };
 
 // Why a line is not a record, for the message that reports it.
