@@ -67,7 +67,8 @@ class House {
             drift_[i] *= 0.9999;
             double celsius;
             if (i == 10)
-                celsius = -1.0 + 7.0 * std::cos(phase) + 4.0 * std::sin(2 * M_PI * s / (7 * 86400.0));
+                celsius =
+                    -1.0 + 7.0 * std::cos(phase) + 4.0 * std::sin(2 * M_PI * s / (7 * 86400.0));
             else if (i == 11)
                 celsius = -18.0 + 1.5 * std::cos(2 * M_PI * inDay / 2400.0);
             else
@@ -229,10 +230,11 @@ int year(int sensors) {
     const Run png = runReport(with({"--plot", plot}, yearLog));
 
     const auto report = [&](const char* what, const Run& r, long long n) {
-        std::printf("%-30s %7.2f s wall %6.2f M lines/s | %7.2f s CPU %6.2f M lines/s | "
-                    "peak RSS %6.1f MB | exit %d\n",
-                    what, r.seconds, n / r.seconds / 1e6, r.cpuSeconds, n / r.cpuSeconds / 1e6,
-                    r.maxRssKb / 1024.0, r.status);
+        std::printf(
+            "%-30s %7.2f s wall %6.2f M lines/s | %7.2f s CPU %6.2f M lines/s | "
+            "peak RSS %6.1f MB | exit %d\n",
+            what, r.seconds, n / r.seconds / 1e6, r.cpuSeconds, n / r.cpuSeconds / 1e6,
+            r.maxRssKb / 1024.0, r.status);
     };
     report("summary, one day", daySummary, dayLines);
     report("summary, a year", summary, lines);

@@ -1,13 +1,16 @@
 #include "CsvWriter.h"
 
+#include <algorithm>
+
 namespace tarnwick {
 
 namespace {
 constexpr std::size_t kFlushBytes = 1 << 20;
 
-void appendTwoDigits(std::string& out, int value) {
-    out += static_cast<char>('0' + value / 10);
-    out += static_cast<char>('0' + value % 10);
+char* writeTwoDigits(char* out, int value) {
+    *out++ = static_cast<char>('0' + value / 10);
+    *out++ = static_cast<char>('0' + value % 10);
+    return out;
 }
 }  // namespace
 
@@ -31,19 +34,23 @@ void CsvWriter::add(const LogRecord& record) {
         dayText_ = fromWallSeconds(day * kSecondsPerDay).date().toString(Qt::ISODate).toStdString();
         dayText_ += 'T';
     }
+    // One row is at most the time and sixteen cells: built on the stack.
+    char row[64 + kMaxSensors * (kMaxDegreesText + 1)];
+    char* out = std::copy(dayText_.begin(), dayText_.end(), row);
     const int inDay = static_cast<int>(record.time - day * kSecondsPerDay);
-    buffer_ += dayText_;
-    appendTwoDigits(buffer_, inDay / 3600);
-    buffer_ += ':';
-    appendTwoDigits(buffer_, inDay / 60 % 60);
-    buffer_ += ':';
-    appendTwoDigits(buffer_, inDay % 60);
+    out = writeTwoDigits(out, inDay / 3600);
+    *out++ = ':';
+    out = writeTwoDigits(out, inDay / 60 % 60);
+    *out++ = ':';
+    out = writeTwoDigits(out, inDay % 60);
     for (const int slot : selection_.sensorSlots) {
-        buffer_ += ',';
+        *out++ = ',';
         const Reading& r = record.readings[slot];
-        if (selection_.counts(r)) appendDegrees(buffer_, r.sixteenths, unit_);
+        if (selection_.counts(r)) out = writeDegrees(out, r.sixteenths, unit_);
     }
-    buffer_ += "\r\n";
+    *out++ = '\r';
+    *out++ = '\n';
+    buffer_.append(row, out);
     flushIfFull();
 }
 

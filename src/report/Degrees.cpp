@@ -9,10 +9,10 @@ double degrees(double sixteenths, Unit unit) {
     return unit == Unit::Celsius ? celsius : celsiusToFahrenheit(celsius);
 }
 
-void appendDegrees(std::string& out, int sixteenths, Unit unit) {
+char* writeDegrees(char* out, int sixteenths, Unit unit) {
     std::int64_t value = tenThousandths(sixteenths, unit);
     if (value < 0) {
-        out += '-';
+        *out++ = '-';
         value = -value;
     }
     char digits[24];
@@ -22,13 +22,19 @@ void appendDegrees(std::string& out, int sixteenths, Unit unit) {
         digits[n++] = static_cast<char>('0' + whole % 10);
         whole /= 10;
     } while (whole != 0);
-    while (n > 0) out += digits[--n];
+    while (n > 0) *out++ = digits[--n];
     const int fraction = static_cast<int>(value % 10000);
-    out += '.';
-    out += static_cast<char>('0' + fraction / 1000);
-    out += static_cast<char>('0' + fraction / 100 % 10);
-    out += static_cast<char>('0' + fraction / 10 % 10);
-    out += static_cast<char>('0' + fraction % 10);
+    *out++ = '.';
+    *out++ = static_cast<char>('0' + fraction / 1000);
+    *out++ = static_cast<char>('0' + fraction / 100 % 10);
+    *out++ = static_cast<char>('0' + fraction / 10 % 10);
+    *out++ = static_cast<char>('0' + fraction % 10);
+    return out;
+}
+
+void appendDegrees(std::string& out, int sixteenths, Unit unit) {
+    char text[kMaxDegreesText];
+    out.append(text, writeDegrees(text, sixteenths, unit));
 }
 
 std::string degreesText(int sixteenths, Unit unit) {

@@ -18,7 +18,10 @@ constexpr std::int64_t tenThousandths(std::int64_t sixteenths, Unit unit) {
 
 double degrees(double sixteenths, Unit unit);
 
-// Appends the temperature with four decimals ("20.6875", "-0.0625").
+// Writes the temperature with four decimals ("20.6875", "-0.0625") at `out`
+// and returns the end; at most kMaxDegreesText characters.
+inline constexpr int kMaxDegreesText = 24;
+char* writeDegrees(char* out, int sixteenths, Unit unit);
 void appendDegrees(std::string& out, int sixteenths, Unit unit);
 std::string degreesText(int sixteenths, Unit unit);
 
