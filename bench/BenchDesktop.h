@@ -32,6 +32,7 @@ struct BenchDesktop {
     PrintedBoxes messageBoxes;
     DiscardedSettings settingsStore;
     QtProgramLauncher programLauncher;
+    QtSystemInfoStore systemInfoStore;
 
     // `dialogs` answers the Open dialogs; the real one when null.
     MainServices services(const QString& adapterAddress, FileDialogs* dialogs = nullptr) {
@@ -43,7 +44,8 @@ struct BenchDesktop {
                        .printerDialogs = printerDialogs,
                        .messageBoxes = messageBoxes,
                        .settingsStore = settingsStore,
-                       .programLauncher = programLauncher};
+                       .programLauncher = programLauncher,
+                       .systemInfoStore = systemInfoStore};
         s.adapterAddress = adapterAddress;
         return s;
     }

@@ -11,7 +11,8 @@ RealServices::RealServices()
                .printerDialogs = printerDialogs,
                .messageBoxes = messageBoxes,
                .settingsStore = settingsStore,
-               .programLauncher = programLauncher} {}
+               .programLauncher = programLauncher,
+               .systemInfoStore = systemInfoStore} {}
 
 std::unique_ptr<RealServices> makeRealServices() { return std::make_unique<RealServices>(); }
 

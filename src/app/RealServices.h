@@ -20,6 +20,7 @@ struct RealServices {
     QtMessageBoxes messageBoxes;
     QtSettingsStore settingsStore;
     QtProgramLauncher programLauncher;
+    QtSystemInfoStore systemInfoStore;
     MainServices services;
 
     RealServices();

@@ -48,7 +48,7 @@ std::span<const MenuEntry> frmMain::menuTable() {
         menu("mnuFile", "&File", &frmMain::mnuFile),
         placeholder("mnuFileNew", "&New", &frmMain::mnuFileNew, "Add 'mnuFileNew_Click' code.",
                     "Ctrl+N"),
-        command("mnuFileOpen", "&Open...", &frmMain::mnuFileOpen),
+        command("mnuFileOpen", "&Open...", &frmMain::mnuFileOpen, &frmMain::mnuFileOpen_Click),
         placeholder("mnuFileClose", "&Close", &frmMain::mnuFileClose,
                     "Add 'mnuFileClose_Click' code."),
         separator("mnuFileBar0", &frmMain::mnuFileBar0),
@@ -61,7 +61,8 @@ std::span<const MenuEntry> frmMain::menuTable() {
         placeholder("mnuFileProperties", "Propert&ies", &frmMain::mnuFileProperties,
                     "Add 'mnuFileProperties_Click' code."),
         separator("mnuFileBar2", &frmMain::mnuFileBar2),
-        command("mnuFilePageSetup", "Page Set&up...", &frmMain::mnuFilePageSetup),
+        command("mnuFilePageSetup", "Page Set&up...", &frmMain::mnuFilePageSetup,
+                &frmMain::mnuFilePageSetup_Click),
         placeholder("mnuFilePrintPreview", "Print Pre&view", &frmMain::mnuFilePrintPreview,
                     "Add 'mnuFilePrintPreview_Click' code."),
         placeholder("mnuFilePrint", "&Print...", &frmMain::mnuFilePrint,
@@ -74,7 +75,7 @@ std::span<const MenuEntry> frmMain::menuTable() {
         hiddenMru("mnuFileMRU2"),
         hiddenMru("mnuFileMRU3"),
         separator("mnuFileBar5", &frmMain::mnuFileBar5, false),
-        command("mnuFileExit", "E&xit", &frmMain::mnuFileExit),
+        command("mnuFileExit", "E&xit", &frmMain::mnuFileExit, &frmMain::mnuFileExit_Click),
 
         menu("mnuEdit", "&Edit", &frmMain::mnuEdit),
         placeholder("mnuEditUndo", "&Undo", &frmMain::mnuEditUndo, "Add 'mnuEditUndo_Click' code."),
@@ -101,11 +102,12 @@ std::span<const MenuEntry> frmMain::menuTable() {
         command("mnuViewWebBrowser", "&Web Browser", &frmMain::mnuViewWebBrowser),
 
         menu("mnuHelp", "&Help", &frmMain::mnuHelp),
-        command("mnuHelpContents", "&Contents", &frmMain::mnuHelpContents),
+        command("mnuHelpContents", "&Contents", &frmMain::mnuHelpContents,
+                &frmMain::mnuHelpContents_Click),
         command("mnuHelpSearchForHelpOn", "&Search For Help On...",
-                &frmMain::mnuHelpSearchForHelpOn),
+                &frmMain::mnuHelpSearchForHelpOn, &frmMain::mnuHelpSearchForHelpOn_Click),
         separator("mnuHelpBar0", &frmMain::mnuHelpBar0),
-        command("mnuHelpAbout", "&About ", &frmMain::mnuHelpAbout),
+        command("mnuHelpAbout", "&About ", &frmMain::mnuHelpAbout, &frmMain::mnuHelpAbout_Click),
     };
     return kTable;
 }

@@ -1,6 +1,7 @@
 // Everything the main window reaches outside itself: the adapter and its
 // sensors, the page browser, the event pump, the clocks, the dialogs, the
-// message boxes, the settings store and the program launcher. The program
+// message boxes, the settings store, the program launcher and the
+// system-information store. The program
 // composes the real ones once (makeRealServices() in src/app); tests hand in
 // fakes. The window keeps references: every service outlives it.
 #pragma once
@@ -26,10 +27,13 @@ struct MainServices {
     MessageBoxes& messageBoxes;
     SettingsStore& settingsStore;
     ProgramLauncher& programLauncher;
+    SystemInfoStore& systemInfoStore;
 
     QString adapterAddress = compiledAdapterAddress();
     IdentifierTable roster = compiledRoster();
     CycleTiming timing = {};
+    // The application's help file: none in this build.
+    QString helpFile = {};
 };
 
 }  // namespace tarnwick

@@ -211,7 +211,9 @@ void frmMain::createToolbar() {
             tbToolBar->addSeparator();
             continue;
         }
-        QAction* button = tbToolBar->addAction(imlToolbarIcons.icon(key), QString());
+        // The key is also the button's text, which screen readers announce; the
+        // icon-only style keeps it off the face.
+        QAction* button = tbToolBar->addAction(imlToolbarIcons.icon(key), key);
         button->setObjectName(key);
         button->setData(key);
         button->setToolTip(key);
@@ -223,6 +225,7 @@ void frmMain::createToolbar() {
         widget->setObjectName(QStringLiteral("tbButton_") + key);
         widget->setFixedSize(kButtonSize);
         widget->setFocusPolicy(Qt::NoFocus);
+        widget->setAccessibleName(key);
     }
     connect(tbToolBar, &QToolBar::actionTriggered, this,
             [this](QAction* button) { tbToolBar_ButtonClick(button); });

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <memory>
 #include <span>
@@ -18,6 +19,7 @@
 #include "LogControl.h"
 #include "MainServices.h"
 #include "Seams.h"
+#include "frmAbout.h"
 
 class QAction;
 class QActionGroup;
@@ -128,11 +130,30 @@ class frmMain : public QMainWindow, private CycleView {
     // does the same.
     void mnuViewToolbar_Click();
     void mnuViewStatusBar_Click();
-    // The one handler of every toolbar button: dispatches on the button's key.
+    // The one handler of every toolbar button: dispatches on the button's key,
+    // compared exactly in the table's order. An unknown key does nothing; a
+    // failure inside the dispatch ends it silently.
     void tbToolBar_ButtonClick(QAction* button);
+    // File > Open...: the shared Open dialog; nothing is done with the name.
+    void mnuFileOpen_Click();
+    // File > Page Setup...: the printer dialog; its result and every failure
+    // are ignored.
+    void mnuFilePageSetup_Click();
+    // File > Exit: unloads the window exactly as its close box does.
+    void mnuFileExit_Click();
+    // Help > Contents, Help > Search For Help On...: the help file in the
+    // desktop's viewer, or a message when there is none.
+    void mnuHelpContents_Click();
+    void mnuHelpSearchForHelpOn_Click();
+    // Help > About: the About window, modal, owned by this window; created on
+    // first use and reused while it is loaded.
+    void mnuHelpAbout_Click();
+    frmAbout* aboutWindow() const { return about_; }
 
   private:
     void runMenuCommand(const MenuEntry& entry);
+    void showPlaceholder(const char* text);
+    void showHelp();
     void showToolbarAsChecked();
     void showStatusBarAsChecked();
 
@@ -160,7 +181,11 @@ class frmMain : public QMainWindow, private CycleView {
     void btnFileWrite_Click();
     // Stop Program: closes the log file, unloads the window, ends the program.
     void btnStop_Click();
-    // Unloading: closes the log file and ends the acquisition cycle.
+    // Unloading, on every route out (close box, File > Exit, Stop Program):
+    // closes the log file, ends the acquisition cycle, unloads the other
+    // windows newest first and, unless the window is minimised, writes its
+    // placement ("MainLeft", "MainTop", "MainWidth", "MainHeight" in twips)
+    // to the settings store.
     void Form_Unload();
 
     bool isUnloaded() const { return unloaded_; }
@@ -173,6 +198,10 @@ class frmMain : public QMainWindow, private CycleView {
 
   private:
     void connectBehaviour();
+    // Closes the window and runs Form_Unload.
+    void unload();
+    // The four placement values, written to the settings store.
+    void savePlacement();
     void showAddress(const QString& url) override;
     void showPage(const QByteArray& html) override;
     // Lays out a page that showPage() gave the page view since the last paint.
@@ -192,6 +221,7 @@ class frmMain : public QMainWindow, private CycleView {
     // over a silent adapter, since records are then being lost.
     std::optional<QString> logFailure_;
     std::optional<QString> adapterFailure_;
+    QPointer<frmAbout> about_;
 };
 
 }  // namespace tarnwick

@@ -11,9 +11,11 @@
 #include <QSignalBlocker>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <cstdio>
 
 #include "HtmlField.h"
 #include "Seams.h"
+#include "Twips.h"
 #include "frmMain.h"
 
 namespace tarnwick {
@@ -75,8 +77,12 @@ void frmMain::btnFileWrite_Click() {
 
 void frmMain::btnStop_Click() {
     if (log_.flag() == LogControl::kLoggingOn) log_.stop();
+    unload();
+}
+
+void frmMain::unload() {
     close();
-    // Ends the program even if the window was never shown.
+    // Unloads even a window that was never shown.
     Form_Unload();
 }
 
@@ -86,6 +92,40 @@ void frmMain::Form_Unload() {
     // Whatever the route out, the log file is closed with every record whole.
     if (log_.isLogging()) log_.stop();
     cycle_.stop();
+
+    // The other windows this one has loaded go first, newest first.
+    QList<QWidget*> others;
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow()) others.append(child);
+    }
+    for (auto it = others.rbegin(); it != others.rend(); ++it) (*it)->close();
+
+    if (isMinimized()) return;  // the placement stored earlier stays
+    savePlacement();
+}
+
+void frmMain::savePlacement() {
+    // The outer frame, decorations included, as decimal text of twips in the
+    // user's locale without grouping.
+    const QRect frame = frameGeometry();
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const std::pair<const char*, int> values[] = {{"MainLeft", frame.x()},
+                                                  {"MainTop", frame.y()},
+                                                  {"MainWidth", frame.width()},
+                                                  {"MainHeight", frame.height()}};
+    for (const auto& [key, pixels] : values) {
+        const float twips = static_cast<float>(pixelsToTwips(pixels, twipsPerPixel_));
+        services_.settingsStore.saveSetting(kAppTitle, QStringLiteral("Settings"),
+                                            QString::fromLatin1(key),
+                                            locale.toString(twips, 'g', 7));
+    }
+    // A store that cannot be written costs the placement, nothing else: the
+    // log is closed already and the program ends normally.
+    if (std::optional<QString> failure = services_.settingsStore.flush()) {
+        std::fprintf(stderr, "tarnwick: the window placement was not saved: %s\n",
+                     qPrintable(*failure));
+    }
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

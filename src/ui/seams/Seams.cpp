@@ -16,6 +16,13 @@ namespace tarnwick {
 QString QtFileDialogs::getOpenFileName(QWidget* parent, const QString& title, const QString& filter,
                                        bool acceptNewName) {
     QFileDialog dialog(parent, title.isEmpty() ? QStringLiteral("Open") : title, QString(), filter);
+    if (filter.endsWith(QLatin1String("(*.*)"))) {
+        // "*.*" is the every-file pattern of such filters. Here a name needs
+        // no dot, so the entry is shown as written and matches with "*".
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        dialog.setNameFilter(filter + QStringLiteral(" (*)"));
+    }
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(acceptNewName ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // The desktop's own dialog may refuse a name that does not exist yet in

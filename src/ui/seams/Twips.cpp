@@ -29,4 +29,6 @@ QRect twipsToPixels(const QRect& twips, double perPixel) {
     return {left, top, right - left, bottom - top};
 }
 
+double pixelsToTwips(int pixels, double perPixel) { return pixels * perPixel; }
+
 }  // namespace tarnwick

@@ -1,4 +1,4 @@
-// Twips (1/1440 inch) to pixels. Every position and size of the windows is
+// Twips (1/1440 inch) to pixels and back. Every position and size of the windows is
 // written in twips; this is the one place that turns them into pixels.
 #pragma once
 
@@ -28,5 +28,8 @@ QSize twipsToPixels(QSize twips, double perPixel);
 // rounded separately, so that controls whose edges meet in twips also meet in
 // pixels; the width and height are the distances between the rounded edges.
 QRect twipsToPixels(const QRect& twips, double perPixel);
+
+// A length in pixels, in twips.
+double pixelsToTwips(int pixels, double perPixel);
 
 }  // namespace tarnwick

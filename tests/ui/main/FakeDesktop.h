@@ -48,6 +48,7 @@ struct RecordingMessageBoxes : MessageBoxes {
     void show(QWidget* parent, const QString& caption, const QString& text, Icon icon) override {
         shown.push_back({parent, caption, text, icon});
         if (whileOpen) whileOpen();
+        if (passTo != nullptr) passTo->show(parent, caption, text, icon);
     }
     struct Box {
         QWidget* parent;
@@ -56,15 +57,20 @@ struct RecordingMessageBoxes : MessageBoxes {
     };
     std::vector<Box> shown;
     std::function<void()> whileOpen;
+    // Shows the box for real as well.
+    MessageBoxes* passTo = nullptr;
 };
 
 struct RecordingSettingsStore : SettingsStore {
     void saveSetting(const QString& application, const QString& section, const QString& key,
                      const QString& value) override {
         saved.push_back({application, section, key, value});
+        if (whileSaving) whileSaving();
+        if (passTo != nullptr) passTo->saveSetting(application, section, key, value);
     }
     std::optional<QString> flush() override {
         ++flushes;
+        if (passTo != nullptr) return passTo->flush();
         return failure;
     }
     struct Setting {
@@ -73,6 +79,9 @@ struct RecordingSettingsStore : SettingsStore {
     std::vector<Setting> saved;
     int flushes = 0;
     std::optional<QString> failure;
+    std::function<void()> whileSaving;
+    // Writes through to a real store as well.
+    SettingsStore* passTo = nullptr;
 };
 
 struct RecordingProgramLauncher : ProgramLauncher {
@@ -89,6 +98,11 @@ struct RecordingProgramLauncher : ProgramLauncher {
     std::optional<QString> failure;
 };
 
+// A machine without the system-information store.
+struct EmptySystemInfoStore : SystemInfoStore {
+    std::optional<Value> queryValue(const QString&, const QString&) override { return {}; }
+};
+
 struct FakeDesktop {
     NetworkBrowser browser;
     QtEventPump pump;
@@ -98,6 +112,7 @@ struct FakeDesktop {
     RecordingMessageBoxes messageBoxes;
     RecordingSettingsStore settingsStore;
     RecordingProgramLauncher programLauncher;
+    EmptySystemInfoStore systemInfoStore;
     // The local time log records carry: the real one until a test fixes it.
     QDateTime fixedNow;
 
@@ -112,7 +127,8 @@ struct FakeDesktop {
             .printerDialogs = printerDialogs,
             .messageBoxes = messageBoxes,
             .settingsStore = settingsStore,
-            .programLauncher = programLauncher};
+            .programLauncher = programLauncher,
+            .systemInfoStore = systemInfoStore};
         s.adapterAddress = adapterAddress;
         return s;
     }
