@@ -1,11 +1,16 @@
 // The one gtest entry point for every test binary that needs a Qt application
-// object. Widget tests (TARNWICK_TEST_WIDGETS) get a QApplication, the others a
+// object. The main window's tests (TARNWICK_TEST_APPLICATION) get the
+// program's own application object, other widget tests (TARNWICK_TEST_WIDGETS) a
+// QApplication, the others a
 // QCoreApplication; either runs on the offscreen platform unless one is set,
 // so that listing the tests works without a display.
 #include <gtest/gtest.h>
 
 #include <QtGlobal>
-#ifdef TARNWICK_TEST_WIDGETS
+#if defined(TARNWICK_TEST_APPLICATION)
+#include "Application.h"
+using App = tarnwick::Application;
+#elif defined(TARNWICK_TEST_WIDGETS)
 #include <QApplication>
 using App = QApplication;
 #else

@@ -1,5 +1,4 @@
-#include <QApplication>
-
+#include "Application.h"
 #include "CommandLine.h"
 #include "MainForm.h"
 #include "RealServices.h"
@@ -8,7 +7,7 @@ int main(int argc, char** argv) {
     const tarnwick::CommandLine options = tarnwick::readCommandLine(argc, argv);
     if (options.outcome != tarnwick::CommandLine::Outcome::Run) return options.exitStatus;
 
-    QApplication app(argc, argv);
+    tarnwick::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
     // Lets the desktop match the window to the installed tarnwick.desktop.

@@ -187,6 +187,10 @@ class frmMain : public QMainWindow, private CycleView {
     // placement ("MainLeft", "MainTop", "MainWidth", "MainHeight" in twips)
     // to the settings store.
     void Form_Unload();
+    // Where an error that escaped a handler ends: the log file is closed
+    // whole, the error is shown, and the cycle ends without the unload
+    // handling (the program ends with a failure status).
+    void endAfterUnhandledError(const QString& what);
 
     bool isUnloaded() const { return unloaded_; }
     std::int16_t activeSensorCount() const { return cycle_.activeCount(); }

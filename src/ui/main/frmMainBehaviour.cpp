@@ -104,6 +104,14 @@ void frmMain::Form_Unload() {
     savePlacement();
 }
 
+void frmMain::endAfterUnhandledError(const QString& what) {
+    if (log_.isLogging()) log_.stop();
+    services_.messageBoxes.show(this, kAppTitle, what, MessageBoxes::Icon::Critical);
+    unloaded_ = true;
+    cycle_.stop();
+    hide();
+}
+
 void frmMain::savePlacement() {
     // The outer frame, decorations included, as decimal text of twips in the
     // user's locale without grouping.

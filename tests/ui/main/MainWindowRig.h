@@ -26,8 +26,8 @@ struct MainWindowRig {
     explicit MainWindowRig(tarnwick::sim::Options o = quickOptions(), CycleTiming timing = {})
         : sim(o),
           simStarted(sim.start()),
-          services(withTiming(desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port())),
-                              timing)),
+          services(
+              withTiming(desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port())), timing)),
           window(services) {
         EXPECT_TRUE(simStarted);
     }

@@ -17,8 +17,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <stdexcept>
 
 #include "../../TestPrinters.h"
+#include "Application.h"
 #include "LogControl.h"
 #include "MainForm.h"
 #include "MainWindowRig.h"
@@ -365,8 +367,10 @@ TEST_F(MainWindowLogging, StatusBarSaysWhyAndAFailedLogWriteWins) {
             phase = 3;
         } else if (phase == 3 && !readLines(path("outage.log")).isEmpty()) {
             EXPECT_EQ(status, silent) << "the record was written; the adapter is still away";
-            EXPECT_TRUE(readLines(path("outage.log")).first().endsWith(
-                "0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000"));
+            EXPECT_TRUE(readLines(path("outage.log"))
+                            .first()
+                            .endsWith("0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , 0000 , "
+                                      "0000 , 0000 , 0000 , 0000"));
             EXPECT_TRUE(rig.sim.start("127.0.0.1", port));
             phase = 4;
         } else if (phase == 4) {
@@ -665,6 +669,42 @@ TEST(MainWindowCycle, FileExitEndsTheProgramWithStatusZero) {
     exiter.start();
     EXPECT_EQ(MainForm(services), 0);
     EXPECT_EQ(desktop.settingsStore.saved.size(), 4u);
+}
+
+}  // namespace tarnwick::test
+
+namespace tarnwick::test {
+
+TEST(MainWindowEscapes, AnErrorOutOfAHandlerClosesTheLogShowsItAndEndsWithAFailure) {
+    QTemporaryDir dir;
+    tarnwick::sim::Adapter sim(MainWindowRig::quickOptions());
+    ASSERT_TRUE(sim.start());
+    FakeDesktop desktop;
+    desktop.fileDialogs.answers = {dir.filePath("escape.log")};
+    const MainServices services = desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port()));
+    QTimer user;
+    user.setInterval(5);
+    bool thrown = false;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* main = qobject_cast<frmMain*>(w);
+            if (main == nullptr || thrown) continue;
+            if (desktop.fileDialogs.shown == 0) main->btnFileWrite->click();
+            if (main->txtRecNum->text() == "2") {
+                thrown = true;
+                throw std::runtime_error("handler failed");
+            }
+        }
+    });
+    user.start();
+    EXPECT_EQ(MainForm(services), Application::kEscapeStatus);
+    ASSERT_EQ(desktop.messageBoxes.shown.size(), 1u);
+    EXPECT_EQ(desktop.messageBoxes.shown[0].text, "handler failed");
+    EXPECT_EQ(desktop.messageBoxes.shown[0].icon, MessageBoxes::Icon::Critical);
+    const QStringList lines = readLines(dir.filePath("escape.log"));
+    EXPECT_EQ(lines.size(), 2);
+    for (const QString& l : lines) EXPECT_EQ(l.count(" , "), 11);
+    EXPECT_TRUE(desktop.settingsStore.saved.empty()) << "no unload handling";
 }
 
 }  // namespace tarnwick::test
