@@ -137,6 +137,24 @@ QString generalTimeFormat(const QLocale& locale) {
     return format.trimmed();
 }
 
+QString hoursMinutesFormat(const QLocale& locale) {
+    std::vector<Piece> pieces = splitFormat(locale.timeFormat(QLocale::ShortFormat));
+    std::vector<Piece> kept;
+    for (const Piece& p : pieces) {
+        const bool seconds =
+            p.kind == Piece::Field && (p.text.front() == u's' || p.text.front() == u'z');
+        if (!seconds) {
+            kept.push_back(p);
+            continue;
+        }
+        // The separator before the seconds (or their fraction) goes with them.
+        if (!kept.empty() && kept.back().kind == Piece::Literal &&
+            kept.back().text.trimmed().size() <= 1)
+            kept.pop_back();
+    }
+    return joinFormat(kept).trimmed();
+}
+
 QString generalDateTime(const QDateTime& localTime, const QLocale& locale) {
     // The formats are worked out once per locale; the record writer asks for
     // the same locale pass after pass.

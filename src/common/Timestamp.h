@@ -20,6 +20,10 @@ QString generalDateFormat(const QLocale& locale);
 // ("h:mm:ss AP t" becomes "h:mm:ss AP", "H:mm:ss (t)" becomes "H:mm:ss").
 QString generalTimeFormat(const QLocale& locale);
 
+// The locale's short time format without seconds: hours and minutes
+// ("HH:mm:ss" becomes "HH:mm", "h:mm AP" stays as it is).
+QString hoursMinutesFormat(const QLocale& locale);
+
 // The local date and time as the locale writes a general date: the short date
 // with a four-digit year, a blank, and the time with seconds. At exactly
 // midnight (00:00:00, milliseconds ignored) the date alone.

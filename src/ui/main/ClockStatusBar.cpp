@@ -2,22 +2,11 @@
 
 #include <QLabel>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QTimer>
 
+#include "Timestamp.h"
+
 namespace tarnwick {
-
-namespace {
-
-// The locale's short time form without seconds (some locales show them).
-QString HoursMinutesFormat(const QLocale& locale) {
-    static const QRegularExpression kSeconds(QStringLiteral("[^Hhm'AaPp ]?s{1,2}(\\.z+)?"));
-    QString format = locale.timeFormat(QLocale::ShortFormat);
-    format.remove(kSeconds);
-    return format.trimmed();
-}
-
-}  // namespace
 
 ClockStatusBar::ClockStatusBar(int panelMinimumWidth, QWidget* parent)
     : QStatusBar(parent),
@@ -60,7 +49,7 @@ void ClockStatusBar::refresh() {
     const QDateTime now = clock_();
     const QLocale locale;
     panels_[1]->setText(locale.toString(now.date(), QLocale::ShortFormat));
-    panels_[2]->setText(locale.toString(now.time(), HoursMinutesFormat(locale)));
+    panels_[2]->setText(locale.toString(now.time(), hoursMinutesFormat(locale)));
     // An early tick shows the old minute again and re-arms for the few
     // milliseconds left, so the change is never missed.
     timer_->start(msecsToNextMinute(now));
