@@ -1,4 +1,5 @@
-// The main window's services for the benchmarks: the real page browser, pump,
+// The main window's services for the benchmarks: a real page browser (the
+// program's own, or the Qt one to compare), the real pump,
 // clocks and desktop dialogs, with message boxes printed to standard error
 // instead of shown and a settings store that keeps nothing (a benchmark's
 // window placement must not land in the user's settings).
@@ -6,6 +7,7 @@
 
 #include <cstdio>
 
+#include "CurlBrowser.h"
 #include "MainServices.h"
 #include "NetworkBrowser.h"
 #include "Seams.h"
@@ -24,7 +26,10 @@ struct DiscardedSettings : SettingsStore {
 };
 
 struct BenchDesktop {
-    NetworkBrowser browser;
+    explicit BenchDesktop(bool qtBrowser = false) : qtBrowser_(qtBrowser) {}
+
+    CurlBrowser curlBrowser;
+    NetworkBrowser qtBrowser;
     QtEventPump pump;
     SteadyClock clock;
     QtFileDialogs fileDialogs;
@@ -36,6 +41,7 @@ struct BenchDesktop {
 
     // `dialogs` answers the Open dialogs; the real one when null.
     MainServices services(const QString& adapterAddress, FileDialogs* dialogs = nullptr) {
+        PageBrowser& browser = qtBrowser_ ? static_cast<PageBrowser&>(qtBrowser) : curlBrowser;
         MainServices s{.browser = browser,
                        .pump = pump,
                        .clock = clock,
@@ -49,6 +55,9 @@ struct BenchDesktop {
         s.adapterAddress = adapterAddress;
         return s;
     }
+
+  private:
+    bool qtBrowser_;
 };
 
 }  // namespace tarnwick::bench

@@ -2,7 +2,9 @@
 // the simulated adapter (a separate process, so only the logger is counted),
 // logging off, and the CPU time of the whole process (all threads) is read
 // over a stretch of passes after a warm-up.
-//   bench_window [SECONDS] [DELAY_MS ...]
+//   bench_window [qt|curl] [SECONDS] [DELAY_MS ...]
+// "qt" loads the pages with the Qt network browser instead of the program's
+// own curl one, to compare the two.
 // For each page delay (default: 15, a real adapter's pace, and 0, instant),
 // 12 and 16 sensors, window shown and minimised. Run it on the offscreen
 // platform and under Xvfb (xvfb-run -a bench_window) for the two figures.
@@ -93,11 +95,11 @@ LogCounts countLog(const QString& path) {
     return c;
 }
 
-void run(double seconds, int delayMs, int sensors, bool minimised) {
+void run(bool qtBrowser, double seconds, int delayMs, int sensors, bool minimised) {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("requests.log"));
     Simulator sim(delayMs, log);
-    tarnwick::bench::BenchDesktop desktop;
+    tarnwick::bench::BenchDesktop desktop(qtBrowser);
     tarnwick::frmMain window(desktop.services(sim.address()));
     window.ChkSixteenSensors->setChecked(sensors == 16);
 
@@ -124,11 +126,11 @@ void run(double seconds, int delayMs, int sensors, bool minimised) {
             const double requests = log1.requests - log0.requests;
             collectConnections(sim.port(), connections);
             std::printf(
-                "%-9s delay %2d ms, %2d sensors, %-9s: %4.0f passes in %.1f s, %5.1f "
+                "%-4s %-9s delay %2d ms, %2d sensors, %-9s: %4.0f passes in %.1f s, %5.1f "
                 "requests/pass; CPU %6.3f s = %5.2f%% of a core, %7.2f ms/pass, %5.3f "
                 "ms/request; %lld TCP connections\n",
-                qPrintable(QGuiApplication::platformName()), delayMs, sensors,
-                minimised ? "minimised" : "shown", passes, elapsed, requests / passes, cpu,
+                qtBrowser ? "qt" : "curl", qPrintable(QGuiApplication::platformName()), delayMs,
+                sensors, minimised ? "minimised" : "shown", passes, elapsed, requests / passes, cpu,
                 100 * cpu / elapsed, 1000 * cpu / passes, 1000 * cpu / requests,
                 static_cast<long long>(connections.size()));
             std::fflush(stdout);
@@ -143,13 +145,17 @@ void run(double seconds, int delayMs, int sensors, bool minimised) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
+    QStringList args = app.arguments().mid(1);
+    bool qtBrowser = false;
+    if (!args.isEmpty() &&
+        (args.first() == QLatin1String("qt") || args.first() == QLatin1String("curl")))
+        qtBrowser = args.takeFirst() == QLatin1String("qt");
     const double seconds = args.value(0, QStringLiteral("20")).toDouble();
     QList<int> delays;
     for (const QString& d : args.mid(1)) delays << d.toInt();
     if (delays.isEmpty()) delays = {15, 0};
     for (int delay : delays)
         for (int sensors : {12, 16})
-            for (bool minimised : {false, true}) run(seconds, delay, sensors, minimised);
+            for (bool minimised : {false, true}) run(qtBrowser, seconds, delay, sensors, minimised);
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "CurlBrowser.h"
 #include "MainServices.h"
 #include "NetworkBrowser.h"
 #include "Seams.h"
@@ -12,7 +13,7 @@ namespace tarnwick {
 
 // Owns every real service; `services` refers to them.
 struct RealServices {
-    NetworkBrowser browser;
+    CurlBrowser browser;
     QtEventPump pump;
     SteadyClock clock;
     QtFileDialogs fileDialogs;

@@ -1,4 +1,5 @@
-// The real page browser against the simulated adapter and a few raw sockets.
+// The real page browsers against the simulated adapter and a few raw sockets:
+// every test runs once for each implementation.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -6,9 +7,12 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <functional>
+#include <set>
+#include <type_traits>
 
 #include "../TestPrinters.h"
 #include "AcquisitionCycle.h"
+#include "CurlBrowser.h"
 #include "NetworkBrowser.h"
 #include "PageUrl.h"
 #include "SimAdapter.h"
@@ -17,12 +21,10 @@ namespace tarnwick::test {
 
 namespace {
 
-QString address(const sim::Adapter& sim) {
-    return QStringLiteral("127.0.0.1:%1").arg(sim.port());
-}
+QString address(const sim::Adapter& sim) { return QStringLiteral("127.0.0.1:%1").arg(sim.port()); }
 
 // Loads a page the way the cycle does; gives up (test failure) after `limitMs`.
-void load(NetworkBrowser& b, const QString& url, int limitMs = 5000) {
+void load(PageBrowser& b, const QString& url, int limitMs = 5000) {
     QtEventPump pump;
     QElapsedTimer t;
     t.start();
@@ -38,12 +40,27 @@ sim::Options quickBus() {
     return o;
 }
 
+template <typename Browser>
+class PageBrowsers : public ::testing::Test {};
+
+class BrowserNames {
+  public:
+    template <typename T>
+    static std::string GetName(int) {
+        return std::is_same_v<T, CurlBrowser> ? "Curl" : "Qt";
+    }
+};
+
+using BrowserTypes = ::testing::Types<NetworkBrowser, CurlBrowser>;
+
 }  // namespace
 
-TEST(NetworkBrowser, LoadsPagesAndReadsTheirFields) {
+TYPED_TEST_SUITE(PageBrowsers, BrowserTypes, BrowserNames);
+
+TYPED_TEST(PageBrowsers, LoadsPagesAndReadsTheirFields) {
     sim::Adapter sim(quickBus());
     ASSERT_TRUE(sim.start());
-    NetworkBrowser b;
+    TypeParam b;
     EXPECT_EQ(b.readyState(), 0);
     load(b, lockPageUrl(address(sim)));
     const std::optional<QString> lock = b.fieldValue("LockID_0");
@@ -58,10 +75,10 @@ TEST(NetworkBrowser, LoadsPagesAndReadsTheirFields) {
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "fields belong to the page loaded last";
 }
 
-TEST(NetworkBrowser, FailedLoadsCompleteWithoutFields) {
+TYPED_TEST(PageBrowsers, FailedLoadsCompleteWithoutFields) {
     sim::Adapter sim(quickBus());
     ASSERT_TRUE(sim.start());
-    NetworkBrowser b(BrowserLimits{300, 1 << 20});
+    TypeParam b(BrowserLimits{300, 1 << 20});
 
     sim.addFault({sim::PageKind::Lock, sim::Fault::Stall, "", 1, 1});
     load(b, lockPageUrl(address(sim)));
@@ -89,7 +106,7 @@ TEST(NetworkBrowser, FailedLoadsCompleteWithoutFields) {
 
 // A page that never ends, without a declared length: the load is cut as soon
 // as the body passes the cap, while the server is still sending.
-TEST(NetworkBrowser, AnEndlessPageIsCutAtTheCapWhileItStreams) {
+TYPED_TEST(PageBrowsers, AnEndlessPageIsCutAtTheCapWhileItStreams) {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     qint64 sent = 0;
@@ -109,28 +126,28 @@ TEST(NetworkBrowser, AnEndlessPageIsCutAtTheCapWhileItStreams) {
         s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n");
         more();
     });
-    NetworkBrowser b(BrowserLimits{60'000, 1 << 20});
+    TypeParam b(BrowserLimits{60'000, 1 << 20});
     load(b, lockPageUrl(QStringLiteral("127.0.0.1:%1").arg(server.serverPort())), 10'000);
     EXPECT_EQ(b.failureReason(), QString("page larger than 1048576 bytes"));
     EXPECT_TRUE(b.pageSource().isEmpty());
     EXPECT_LT(sent, 16 << 20) << "cut while streaming, not after";
 }
 
-TEST(NetworkBrowser, RefusedConnectionCompletesWithoutFields) {
+TYPED_TEST(PageBrowsers, RefusedConnectionCompletesWithoutFields) {
     QTcpServer probe;
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
     const quint16 port = probe.serverPort();
     probe.close();
-    NetworkBrowser b;
+    TypeParam b;
     load(b, lockPageUrl(QStringLiteral("127.0.0.1:%1").arg(port)));
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt);
     EXPECT_EQ(b.failureReason(), QString("connection refused"));
 }
 
-TEST(NetworkBrowser, ErrorStatusPagesAreStillPages) {
+TYPED_TEST(PageBrowsers, ErrorStatusPagesAreStillPages) {
     sim::Adapter sim(quickBus());
     ASSERT_TRUE(sim.start());
-    NetworkBrowser b;
+    TypeParam b;
     load(b, QStringLiteral("http://%1/1Wire/NoSuchPage.html").arg(address(sim)));
     EXPECT_FALSE(b.pageSource().isEmpty());
     EXPECT_EQ(b.failureReason(), std::nullopt);
@@ -138,11 +155,11 @@ TEST(NetworkBrowser, ErrorStatusPagesAreStillPages) {
     EXPECT_FALSE(b.pageSource().isEmpty());
 }
 
-TEST(NetworkBrowser, StopAbandonsALoadUnderWay) {
+TYPED_TEST(PageBrowsers, StopAbandonsALoadUnderWay) {
     sim::Adapter sim(quickBus());
     ASSERT_TRUE(sim.start());
     sim.addFault({sim::PageKind::Lock, sim::Fault::Stall, "", 1, 1});
-    NetworkBrowser b;
+    TypeParam b;
     b.navigate(lockPageUrl(address(sim)));
     QtEventPump pump;
     while (sim.stalledPages() == 0) pump.waitForEvents();
@@ -153,7 +170,7 @@ TEST(NetworkBrowser, StopAbandonsALoadUnderWay) {
 
 // What goes on the wire for a lock identifier full of characters that have
 // no place in a URL: one request line, nothing injected, nothing cut.
-TEST(NetworkBrowser, OddLockIdentifiersCannotBreakTheRequestLine) {
+TYPED_TEST(PageBrowsers, OddLockIdentifiersCannotBreakTheRequestLine) {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     QByteArray received;
@@ -167,7 +184,7 @@ TEST(NetworkBrowser, OddLockIdentifiersCannotBreakTheRequestLine) {
             }
         });
     });
-    NetworkBrowser b;
+    TypeParam b;
     const QString addr = QStringLiteral("127.0.0.1:%1").arg(server.serverPort());
     load(b, releasePageUrl(addr, "12 34\r\nX-Injected: 1\r\n#frag"));
     const QList<QByteArray> lines = received.split('\n');
@@ -214,9 +231,10 @@ struct EndToEndRun {
 
 // Runs the real cycle against `sim` for `passes` passes; `onPass` runs after
 // each one with its number.
+template <typename Browser>
 EndToEndRun runPasses(const sim::Adapter& sim, int passes, CycleTiming timing = {},
                       std::function<void(int)> onPass = {}) {
-    NetworkBrowser browser;
+    Browser browser;
     QtEventPump pump;
     SteadyClock clock;
     NullView view;
@@ -230,15 +248,20 @@ EndToEndRun runPasses(const sim::Adapter& sim, int passes, CycleTiming timing = 
     return {view.records, cycle.lockId(), view.failures};
 }
 
+template <typename Browser>
+class CycleEndToEnd : public ::testing::Test {};
+
 }  // namespace
 
-TEST(CycleEndToEnd, PassesAgainstTheSimulatedAdapter) {
+TYPED_TEST_SUITE(CycleEndToEnd, BrowserTypes, BrowserNames);
+
+TYPED_TEST(CycleEndToEnd, PassesAgainstTheSimulatedAdapter) {
     sim::Options o;
     o.conversionMs = 0;
     o.temperatureC["9C000000B4A89828"] = 25.0625;
     sim::Adapter sim(o);
     ASSERT_TRUE(sim.start());
-    const EndToEndRun run = runPasses(sim, 2);
+    const EndToEndRun run = runPasses<TypeParam>(sim, 2);
 
     const QStringList t = targets(sim);
     ASSERT_EQ(t.size(), 2 * 26);
@@ -252,14 +275,17 @@ TEST(CycleEndToEnd, PassesAgainstTheSimulatedAdapter) {
     ASSERT_EQ(run.records.size(), 2u);
     EXPECT_EQ(run.records[1][0], "9101") << "25.0625 C as the sensor sends it";
     for (const QString& w : run.records[1]) EXPECT_NE(w, "0000");
+    std::set<int> connections;
+    for (const auto& r : sim.requests()) connections.insert(r.remotePort);
+    EXPECT_EQ(connections.size(), 1u) << "one kept-alive connection for both passes";
 }
 
-TEST(CycleEndToEnd, ConvertingSensorsAreReadAgainWithoutANewConversion) {
+TYPED_TEST(CycleEndToEnd, ConvertingSensorsAreReadAgainWithoutANewConversion) {
     sim::Options o;
     o.conversionMs = 150;
     sim::Adapter sim(o);
     ASSERT_TRUE(sim.start());
-    const EndToEndRun run = runPasses(sim, 1);
+    const EndToEndRun run = runPasses<TypeParam>(sim, 1);
 
     const QStringList t = targets(sim);
     EXPECT_EQ(t.filter("Data=44&").size(), 12);
@@ -270,13 +296,13 @@ TEST(CycleEndToEnd, ConvertingSensorsAreReadAgainWithoutANewConversion) {
     }
 }
 
-TEST(CycleEndToEnd, AnUnpluggedSensorCostsTheBoundAndReadsZeros) {
+TYPED_TEST(CycleEndToEnd, AnUnpluggedSensorCostsTheBoundAndReadsZeros) {
     sim::Options o;
     o.conversionMs = 0;
     o.disconnected = {"B900000027CA8F28"};
     sim::Adapter sim(o);
     ASSERT_TRUE(sim.start());
-    const EndToEndRun run = runPasses(sim, 2, CycleTiming{200});
+    const EndToEndRun run = runPasses<TypeParam>(sim, 2, CycleTiming{200});
     ASSERT_EQ(run.records.size(), 2u);
     EXPECT_EQ(run.records[1][2], "0000");
     EXPECT_NE(run.records[1][3], "0000") << "the pass went on past it";
@@ -286,22 +312,23 @@ TEST(CycleEndToEnd, AnUnpluggedSensorCostsTheBoundAndReadsZeros) {
 // The adapter goes away (every connection refused) and comes back on the
 // same port: the passes in between write zeros, never the last good readings,
 // and come at the back-off pace; the first good page ends the failure.
-TEST(CycleEndToEnd, AnAdapterThatGoesAwayGivesZerosAtTheBackOffPace) {
+TYPED_TEST(CycleEndToEnd, AnAdapterThatGoesAwayGivesZerosAtTheBackOffPace) {
     sim::Adapter sim(quickBus());
     ASSERT_TRUE(sim.start());
     const int port = sim.port();
     QElapsedTimer outage;
     qint64 outageMs = 0;
-    const EndToEndRun run = runPasses(sim, 6, CycleTiming{2'000, 20, 100, 400}, [&](int pass) {
-        if (pass == 1) {
-            sim.stop();
-            outage.start();
-        }
-        if (pass == 4) {
-            outageMs = outage.elapsed();
-            ASSERT_TRUE(sim.start("127.0.0.1", port));
-        }
-    });
+    const EndToEndRun run =
+        runPasses<TypeParam>(sim, 6, CycleTiming{2'000, 20, 100, 400}, [&](int pass) {
+            if (pass == 1) {
+                sim.stop();
+                outage.start();
+            }
+            if (pass == 4) {
+                outageMs = outage.elapsed();
+                ASSERT_TRUE(sim.start("127.0.0.1", port));
+            }
+        });
     ASSERT_EQ(run.records.size(), 6u);
     for (int pass : {1, 2, 3}) EXPECT_EQ(run.records[pass], QStringList(12, "0000")) << pass;
     EXPECT_NE(run.records[5][0], "0000");
