@@ -1,5 +1,7 @@
 #include "ImageList.h"
 
+#include <QBitmap>
+
 namespace tarnwick {
 
 ImageList::ImageList(QSize imageSize, QColor maskColor)
@@ -35,15 +37,11 @@ QImage ImageList::image(const QString& key) const {
 QPixmap ImageList::pixmap(const QString& key) const {
     const QImage* found = find(key);
     if (found == nullptr) return {};
-    QImage masked = found->convertToFormat(QImage::Format_ARGB32);
-    const QRgb mask = maskColor_.rgb();
-    for (int y = 0; y < masked.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(masked.scanLine(y));
-        for (int x = 0; x < masked.width(); ++x) {
-            if ((line[x] | 0xff000000u) == mask) line[x] = 0;
-        }
-    }
-    return QPixmap::fromImage(masked);
+    // Every pixel of the mask colour becomes fully transparent.
+    QPixmap pixmap = QPixmap::fromImage(*found);
+    pixmap.setMask(
+        QBitmap::fromImage(found->createMaskFromColor(maskColor_.rgb(), Qt::MaskInColor)));
+    return pixmap;
 }
 
 QIcon ImageList::icon(const QString& key) const {
