@@ -263,7 +263,9 @@ struct OutputDeleter {
 }  // namespace
 
 QString decodePage(const QByteArray& body) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // Stateless: a sequence cut short at the end is an error, not a
+    // character silently held back for input that never comes.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(body);
     if (!utf8.hasError()) return text;
     return QString::fromLatin1(body);

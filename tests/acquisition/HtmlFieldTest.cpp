@@ -45,6 +45,10 @@ TEST(HtmlFieldLookup, EntitiesAndEncodings) {
               QString::fromUtf8("\xc3\xa9t\xc3\xa9"));
     EXPECT_EQ(findFieldValue(QByteArray("<input name=F value=\"\xc3\xa9\">"), "F"),
               QString::fromUtf8("\xc3\xa9"));
+    // A page whose last byte could start a UTF-8 sequence is Latin-1 too; the
+    // byte is not dropped.
+    EXPECT_EQ(findFieldValue(QByteArray("<textarea name=F>caf\xe9"), "F"),
+              QString::fromUtf8("caf\xc3\xa9"));
 }
 
 TEST(HtmlFieldLookup, SurvivesBrokenAndHostilePages) {
