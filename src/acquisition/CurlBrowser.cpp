@@ -4,6 +4,7 @@
 
 #include <QSocketNotifier>
 #include <algorithm>
+#include <utility>
 
 #include "HtmlField.h"
 #include "PageUrl.h"
@@ -74,12 +75,18 @@ CurlBrowser::CurlBrowser(BrowserLimits limits, QObject* parent) : QObject(parent
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 64L * 1024);
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
-    // No byte for the transfer timeout ends the load; re-armed whenever the
-    // socket has something to read.
+    // No byte for the transfer timeout ends the load. The timer is not
+    // re-armed for every read; when it fires, it looks when the socket last
+    // had something to read and waits out the rest.
     idle_.setSingleShot(true);
     idle_.setTimerType(Qt::PreciseTimer);
     connect(&idle_, &QTimer::timeout, this, [this] {
-        if (readyState_ != kComplete) fail(QStringLiteral("timed out"));
+        if (readyState_ == kComplete) return;
+        const qint64 left = limits_.transferTimeoutMs - sinceActivity_.elapsed();
+        if (left > 0)
+            idle_.start(static_cast<int>(left));
+        else
+            fail(QStringLiteral("timed out"));
     });
 }
 
@@ -93,24 +100,20 @@ CurlBrowser::~CurlBrowser() {
 
 int CurlBrowser::onSocket(void*, int fd, int what, void* selfPtr, void*) {
     auto* self = static_cast<CurlBrowser*>(selfPtr);
-    if (what == CURL_POLL_REMOVE) {
-        auto it = self->watches_.find(fd);
-        if (it != self->watches_.end()) {
-            self->retire(it->second->read);
-            self->retire(it->second->write);
-            self->watches_.erase(it);
-        }
-        return 0;
-    }
+    // A kept connection is watched and unwatched around every page: the
+    // notifiers stay and are switched on and off rather than made anew.
     std::unique_ptr<Watch>& w = self->watches_[fd];
     if (!w) w = std::make_unique<Watch>();
     auto want = [self, fd](std::unique_ptr<QSocketNotifier>& n, QSocketNotifier::Type type, bool on,
                            int event) {
         if (!on) {
-            self->retire(n);
+            if (n) n->setEnabled(false);
             return;
         }
-        if (n) return;
+        if (n) {
+            n->setEnabled(true);
+            return;
+        }
         n = std::make_unique<QSocketNotifier>(fd, type);
         QObject::connect(n.get(), &QSocketNotifier::activated, self,
                          [self, fd, event] { self->act(fd, event); });
@@ -119,12 +122,24 @@ int CurlBrowser::onSocket(void*, int fd, int what, void* selfPtr, void*) {
          CURL_CSELECT_IN);
     want(w->write, QSocketNotifier::Write, what == CURL_POLL_OUT || what == CURL_POLL_INOUT,
          CURL_CSELECT_OUT);
+    // Sockets curl is done with: a few are kept for the next page (the same
+    // descriptor number comes back with the kept connection), more are let go.
+    if (what == CURL_POLL_REMOVE && self->watches_.size() > 4) {
+        self->retire(w->read);
+        self->retire(w->write);
+        self->watches_.erase(fd);
+    }
     return 0;
 }
 
 int CurlBrowser::onTimer(void*, long timeoutMs, void* selfPtr) {
     auto* self = static_cast<CurlBrowser*>(selfPtr);
-    if (timeoutMs < 0)
+    if (timeoutMs == 0 && self->starting_) {
+        // The first step of a new page is taken by navigate() itself, once
+        // the handle is added, not one event-loop turn later.
+        self->kickDue_ = true;
+        self->timer_.stop();
+    } else if (timeoutMs < 0)
         self->timer_.stop();
     else
         self->timer_.start(static_cast<int>(timeoutMs));
@@ -152,7 +167,7 @@ void CurlBrowser::retire(std::unique_ptr<QSocketNotifier>& n) {
 }
 
 void CurlBrowser::act(int fd, int events) {
-    if (events & CURL_CSELECT_IN) idle_.start(limits_.transferTimeoutMs);
+    if (events & CURL_CSELECT_IN) sinceActivity_.restart();
     int running = 0;
     curl_multi_socket_action(multiOf(multi_), fd, events, &running);
     collectDone();
@@ -183,7 +198,6 @@ void CurlBrowser::collectDone() {
 void CurlBrowser::detach() {
     if (!attached_) return;
     attached_ = false;
-    idle_.stop();
     // Removing a handle mid-transfer closes that connection; a finished
     // transfer leaves it in the multi handle's cache for the next page.
     curl_multi_remove_handle(multiOf(multi_), easyOf(easy_));
@@ -204,14 +218,18 @@ void CurlBrowser::navigate(const QString& url) {
     }
     url_ = wire.toEncoded();
     curl_easy_setopt(easyOf(easy_), CURLOPT_URL, url_.constData());
-    if (curl_multi_add_handle(multiOf(multi_), easyOf(easy_)) != CURLM_OK) {
+    sinceActivity_.restart();
+    if (!idle_.isActive()) idle_.start(limits_.transferTimeoutMs);
+    kickDue_ = false;
+    starting_ = true;
+    const CURLMcode added = curl_multi_add_handle(multiOf(multi_), easyOf(easy_));
+    starting_ = false;
+    if (added != CURLM_OK) {
         fail(QStringLiteral("cannot start the request"));
         return;
     }
     attached_ = true;
-    idle_.start(limits_.transferTimeoutMs);
-    // curl asks for its first timeout through the timer callback; the
-    // transfer starts when that timer fires in the event loop.
+    if (std::exchange(kickDue_, false)) act(CURL_SOCKET_TIMEOUT, 0);
 }
 
 void CurlBrowser::fail(const QString& why) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -51,6 +52,9 @@ class CurlBrowser : public QObject, public PageBrowser {
     bool oversize_ = false;
     QTimer timer_;  // curl's own timeouts
     QTimer idle_;   // the transfer timeout
+    QElapsedTimer sinceActivity_;  // since the request went out or bytes last came
+    bool starting_ = false;        // within curl_multi_add_handle()
+    bool kickDue_ = false;         // curl asked to be run at once
     std::map<int, std::unique_ptr<Watch>> watches_;
     std::vector<std::unique_ptr<QSocketNotifier>> retired_;
     QByteArray url_;
