@@ -1,23 +1,25 @@
 #include "RepaintThrottle.h"
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 
 namespace tarnwick {
 
 RepaintThrottle::RepaintThrottle(QWidget* window, std::chrono::milliseconds interval)
     : QObject(window), window_(window), interval_(interval) {
     timer_.setSingleShot(true);
-    timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &RepaintThrottle::release);
     window_->installEventFilter(this);
 }
 
 void RepaintThrottle::setInterval(std::chrono::milliseconds interval) {
     interval_ = interval;
-    if (timer_.isActive()) timer_.start(0);  // a held repaint is timed afresh
+    if (timer_.isActive()) {
+        timer_.stop();
+        schedule();  // a held repaint is timed afresh
+    }
 }
 
 bool RepaintThrottle::canBeSeen() const {
@@ -26,43 +28,51 @@ bool RepaintThrottle::canBeSeen() const {
            handle->isExposed();
 }
 
-void RepaintThrottle::release() {
-    if (!pending_ || !canBeSeen()) return;
-    // Qt asks for no further repaint while the one it asked for is held, so
-    // the held one is asked for again; it comes through the filter below.
-    QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+void RepaintThrottle::hold(QWidget* control) {
+    ++heldBack_;
+    if (!held_.contains(control)) {
+        control->setUpdatesEnabled(false);
+        held_.append(control);
+    }
+    schedule();
 }
 
-void RepaintThrottle::runBeforePaint() {
+void RepaintThrottle::schedule() {
+    // A window that cannot be seen is scheduled again when it can.
+    if (held_.isEmpty() || timer_.isActive() || !canBeSeen()) return;
+    const qint64 since =
+        sinceLastRelease_.isValid() ? sinceLastRelease_.elapsed() : interval_.count();
+    timer_.start(std::chrono::milliseconds(std::max<qint64>(interval_.count() - since, 0)));
+}
+
+void RepaintThrottle::release() {
+    if (held_.isEmpty()) return;
+    // Not to be seen: showing, restoring or exposing the window schedules
+    // the release again.
+    if (!canBeSeen()) return;
+    sinceLastRelease_.restart();
     if (beforePaint_) beforePaint_();
+    // Letting a control be updated again asks for its whole repaint.
+    const QList<QPointer<QWidget>> held = std::exchange(held_, {});
+    for (const QPointer<QWidget>& control : held)
+        if (control) control->setUpdatesEnabled(true);
 }
 
 bool RepaintThrottle::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != window_) return false;
-    switch (event->type()) {
-        case QEvent::UpdateRequest: {
-            const auto elapsed = std::chrono::milliseconds(
-                sinceLastPaint_.isValid() ? sinceLastPaint_.elapsed() : interval_.count());
-            if (canBeSeen() && elapsed >= interval_) {
-                pending_ = false;
-                sinceLastPaint_.restart();
-                runBeforePaint();
-                return false;
-            }
-            pending_ = true;
-            ++heldBack_;
-            if (canBeSeen() && !timer_.isActive()) timer_.start(interval_ - elapsed);
-            return true;
-        }
-        case QEvent::WindowStateChange:
-        case QEvent::Show:
-            // Seen again: what was held back is painted now.
-            if (!window_->isMinimized()) runBeforePaint();
-            if (pending_) timer_.start(0);
-            return false;
-        default:
-            return false;
+    const QEvent::Type type = event->type();
+    const bool seenAgain =
+        watched == window_ ? type == QEvent::Show || type == QEvent::WindowStateChange
+                           : type == QEvent::Expose;
+    if (!seenAgain) return false;
+    // The native window exists once the window is shown; its exposure is
+    // watched from then on.
+    if (QWindow* handle = window_->windowHandle(); handle != nullptr && handle != watchedHandle_) {
+        handle->installEventFilter(this);
+        watchedHandle_ = handle;
     }
+    // Seen again: what was held back is painted now.
+    if (!held_.isEmpty() && window_->isVisible() && !window_->isMinimized()) timer_.start(0);
+    return false;
 }
 
 }  // namespace tarnwick

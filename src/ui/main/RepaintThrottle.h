@@ -1,16 +1,19 @@
-// Paces the painting of a top-level window. Every change to a control asks Qt
-// for a repaint of the window, and the acquisition cycle changes the window
-// after each page, up to a hundred times a second. The changes themselves are
-// made at once, so what a test or a screen reader reads is always current;
-// only painting them (and the text layout that painting needs) waits, at most
-// one interval, and whatever changed meanwhile is painted in one go. A window
-// that is minimised, hidden or not exposed paints nothing until it can be
-// seen again.
+// Paces the painting of what the acquisition cycle changes in a window. The
+// cycle changes controls after each page, up to a hundred times a second.
+// The changes themselves are made at once, so what a test or a screen reader
+// reads is always current; only painting them waits, at most one interval,
+// and whatever changed meanwhile is painted in one go. While the window is
+// minimised, hidden or not exposed, nothing of it is painted until it can be
+// seen again. What the user does (typing, hovering, clicking) is painted at
+// once as usual: only the controls handed to hold() wait.
 #pragma once
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+#include <QWindow>
 #include <chrono>
 #include <functional>
 
@@ -24,13 +27,17 @@ class RepaintThrottle : public QObject {
                              std::chrono::milliseconds interval = std::chrono::milliseconds(100));
 
     void setInterval(std::chrono::milliseconds interval);
-    // Runs before each paint that the throttle lets through, and when the
-    // window is shown or restored: work that only the painting needs (text
-    // layout) is done here, once for all the changes since the last paint.
+    // Runs when held controls are let go, before they are painted: work that
+    // only the painting needs (text layout) is done here, once for all the
+    // changes since the last paint.
     void setBeforePaint(std::function<void()> beforePaint) {
         beforePaint_ = std::move(beforePaint);
     }
-    // Repaints held back so far; tests and benchmarks read it.
+    // Called before a change to `control` (a child of the window): its
+    // repaint waits for the next paint of the held controls. Until then it
+    // asks Qt for no repaint at all, so no event is posted per change.
+    void hold(QWidget* control);
+    // Changes held back so far; tests and benchmarks read it.
     int heldBack() const { return heldBack_; }
 
   protected:
@@ -38,16 +45,16 @@ class RepaintThrottle : public QObject {
 
   private:
     bool canBeSeen() const;
+    void schedule();
     void release();
-
-    void runBeforePaint();
 
     QWidget* window_;
     std::function<void()> beforePaint_;
     std::chrono::milliseconds interval_;
-    QElapsedTimer sinceLastPaint_;
+    QElapsedTimer sinceLastRelease_;
     QTimer timer_;
-    bool pending_ = false;
+    QList<QPointer<QWidget>> held_;
+    QPointer<QWindow> watchedHandle_;
     int heldBack_ = 0;
 };
 

@@ -112,8 +112,8 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     connectBehaviour();
     // The cycle changes the window after every page; it is painted at most
     // ten times a second, and not at all while it cannot be seen.
-    auto* throttle = new RepaintThrottle(this);
-    throttle->setBeforePaint([this] { layOutPage(); });
+    throttle_ = new RepaintThrottle(this);
+    throttle_->setBeforePaint([this] { layOutPage(); });
 }
 
 frmMain::~frmMain() = default;

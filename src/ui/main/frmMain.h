@@ -36,6 +36,7 @@ namespace tarnwick {
 
 class ClientArea;
 class MenuShortcutGuard;
+class RepaintThrottle;
 
 class frmMain : public QMainWindow, private CycleView {
     Q_OBJECT
@@ -167,6 +168,7 @@ class frmMain : public QMainWindow, private CycleView {
     double twipsPerPixel_ = 15.0;
     ClientArea* client_ = nullptr;
     MenuShortcutGuard* shortcutGuard_ = nullptr;
+    RepaintThrottle* throttle_ = nullptr;
 
     // Behaviour (frmMainBehaviour.cpp)
   public:

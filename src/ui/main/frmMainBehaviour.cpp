@@ -13,7 +13,8 @@
 #include <QTextDocument>
 #include <cstdio>
 
-#include "HtmlField.h"
+#include "PageText.h"
+#include "RepaintThrottle.h"
 #include "Seams.h"
 #include "Twips.h"
 #include "frmMain.h"
@@ -146,24 +147,23 @@ void frmMain::closeEvent(QCloseEvent* event) {
 // A control is given a text only when it differs from the one it holds: the
 // same text again costs a new layout and a repaint and shows nothing new.
 void frmMain::showAddress(const QString& url) {
-    if (cboAddress->currentText() != url) cboAddress->setEditText(url);
+    if (cboAddress->currentText() == url) return;
+    throttle_->hold(cboAddress);
+    cboAddress->setEditText(url);
 }
 
 void frmMain::showPage(const QByteArray& html) {
-    const QString text = decodePage(html);
-    if (brwWebBrowser->toPlainText() == text) return;
+    QTextDocument* page = brwWebBrowser->document();
     // The view holds the new page at once; laying it out for the screen waits
     // for the next paint (the window's RepaintThrottle), so pages that come and
     // go between two paints, or while nobody can see the window, cost no
     // layout at all.
-    QTextDocument* page = brwWebBrowser->document();
     const QSignalBlocker quiet(page->documentLayout());
     page->setUndoRedoEnabled(false);  // a viewer: nothing to undo, nothing to keep
-    QTextCursor edit(page);
-    edit.beginEditBlock();  // no layout while the text is replaced
-    edit.setPosition(page->characterCount() - 1, QTextCursor::KeepAnchor);
-    edit.insertText(text);
-    edit.endEditBlock();
+    const QString text = pageViewText(html);
+    if (page->toPlainText() == text) return;
+    throttle_->hold(brwWebBrowser);
+    replaceChangedLines(*page, text);
     pageLayoutDue_ = true;
 }
 
@@ -184,14 +184,20 @@ void frmMain::makeVisible() {
 
 void frmMain::showSensor(int number, const QString& word) {
     const QString shownNumber = QString::number(number);
-    if (txtSensorNum->text() != shownNumber) txtSensorNum->setText(shownNumber);
-    if (txtTemperature->text() != word) txtTemperature->setText(word);
+    for (auto [box, text] : {std::pair{txtSensorNum, &shownNumber}, std::pair{txtTemperature, &word}}) {
+        if (box->text() == *text) continue;
+        throttle_->hold(box);
+        box->setText(*text);
+    }
 }
 
 void frmMain::passCompleted(const QStringList& words) {
     const LogControl::RecordResult r = log_.writeRecord(words, services_.localNow(), QLocale());
     const std::optional<QString> before = logFailure_;
-    if (r.written) txtRecNum->setText(QString::number(r.shownNumber));
+    if (r.written) {
+        throttle_->hold(txtRecNum);
+        txtRecNum->setText(QString::number(r.shownNumber));
+    }
     // Logging switched off ends a log write failure too.
     logFailure_ = r.attempted && !r.written ? std::optional<QString>(r.error) : std::nullopt;
     if (logFailure_ != before) showStatus();

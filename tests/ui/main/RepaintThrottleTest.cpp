@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -11,30 +12,39 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// Counts the paints of a widget.
-struct PaintCounter : QObject {
-    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+// Counts the paints of a widget, or the repaint requests it is sent.
+struct EventCounter : QObject {
+    EventCounter(QObject* o, QEvent::Type type) : type(type) { o->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint) ++paints;
+        if (e->type() == type) ++count;
         return false;
     }
-    int paints = 0;
+    QEvent::Type type;
+    int count = 0;
 };
 
 struct ThrottledWindow {
     QWidget window;
     QPlainTextEdit* page = new QPlainTextEdit(&window);
+    QLineEdit* typed = new QLineEdit(&window);
     RepaintThrottle throttle{&window, milliseconds(60'000)};
-    PaintCounter counter{page->viewport()};
+    EventCounter pagePaints{page->viewport(), QEvent::Paint};
+    EventCounter typedPaints{typed, QEvent::Paint};
+    EventCounter requests{&window, QEvent::UpdateRequest};
 
     ThrottledWindow() {
         window.resize(400, 300);
+        page->setGeometry(0, 0, 400, 250);
+        typed->setGeometry(0, 260, 400, 30);
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();  // the first paint after showing
     }
-    // Changes the page `n` times, letting events through after each change.
+    // Changes the page `n` times as the cycle does, letting events through
+    // after each change.
     void changePage(int n) {
         for (int i = 0; i < n; ++i) {
+            throttle.hold(page);
             page->setPlainText(QStringLiteral("page %1").arg(i));
             QCoreApplication::processEvents();
             EXPECT_EQ(page->toPlainText(), QStringLiteral("page %1").arg(i));
@@ -44,19 +54,26 @@ struct ThrottledWindow {
 
 TEST(RepaintThrottle, ChangesAreCurrentAtOnceAndPaintedTogetherLater) {
     ThrottledWindow t;
-    QCoreApplication::processEvents();  // the first paint after showing goes through
-    const int before = t.counter.paints;
+    const int paints = t.pagePaints.count;
+    const int requests = t.requests.count;
     t.changePage(30);
-    const int afterBurst = t.counter.paints;
-    EXPECT_LE(afterBurst, before + 1) << "30 changes within one interval, at most one paint";
-    EXPECT_GT(t.throttle.heldBack(), 0);
+    // The first change is painted at once, the others wait for the interval.
+    const int afterBurst = t.pagePaints.count;
+    EXPECT_LE(afterBurst, paints + 1) << "30 changes within one interval, at most one paint";
+    EXPECT_LE(t.requests.count, requests + 1) << "no repaint asked for per change";
+    EXPECT_EQ(t.throttle.heldBack(), 30);
+
+    // What the user does meanwhile is painted at once.
+    t.typed->setFocus();
+    QTest::keyClicks(t.typed, "x");
+    QTRY_VERIFY(t.typedPaints.count > 0);
+    EXPECT_EQ(t.pagePaints.count, afterBurst);
 
     // Once the interval is over, what was held back is painted, once.
     t.throttle.setInterval(milliseconds(20));
-    t.page->setPlainText(QStringLiteral("last"));
-    QTRY_VERIFY(t.counter.paints > afterBurst);
+    QTRY_VERIFY(t.pagePaints.count > afterBurst);
     QTest::qWait(100);
-    EXPECT_EQ(t.counter.paints, afterBurst + 1);
+    EXPECT_EQ(t.pagePaints.count, afterBurst + 1);
 }
 
 TEST(RepaintThrottle, NothingIsPaintedWhileMinimisedOrHidden) {
@@ -65,13 +82,13 @@ TEST(RepaintThrottle, NothingIsPaintedWhileMinimisedOrHidden) {
     for (auto hide : {+[](QWidget& w) { w.showMinimized(); }, +[](QWidget& w) { w.hide(); }}) {
         hide(t.window);
         QCoreApplication::processEvents();
-        const int before = t.counter.paints;
+        const int before = t.pagePaints.count;
         t.changePage(10);
         QTest::qWait(50);
-        EXPECT_EQ(t.counter.paints, before);
+        EXPECT_EQ(t.pagePaints.count, before);
 
         t.window.showNormal();
-        QTRY_VERIFY(t.counter.paints > before);
+        QTRY_VERIFY(t.pagePaints.count > before);
         EXPECT_EQ(t.page->toPlainText(), "page 9");
     }
 }

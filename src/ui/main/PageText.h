@@ -1,0 +1,23 @@
+// The text of the adapter's last page as the page view keeps it.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QTextDocument;
+
+namespace tarnwick {
+
+// The page as the page view holds it: every line break one "\n" and a
+// non-breaking space a space, so that it equals what the view's document
+// gives back, character for character.
+QString pageViewText(const QByteArray& html);
+
+// Makes `document` hold `text` (as pageViewText() gives it), replacing only
+// the lines that differ. Pages of one kind differ in a value or two, so the
+// other lines keep their layout; whole lines are replaced, line break
+// included, so that the changed ones are laid out when next painted rather
+// than at once. False when the document held `text` already.
+bool replaceChangedLines(QTextDocument& document, const QString& text);
+
+}  // namespace tarnwick
