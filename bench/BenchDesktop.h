@@ -25,6 +25,15 @@ struct DiscardedSettings : SettingsStore {
     std::optional<QString> flush() override { return std::nullopt; }
 };
 
+// Answers every Open dialog with one file: the log file of a benchmark.
+struct FixedFile : FileDialogs {
+    explicit FixedFile(QString p) : path(std::move(p)) {}
+    QString getOpenFileName(QWidget*, const QString&, const QString&, bool) override {
+        return path;
+    }
+    QString path;
+};
+
 struct BenchDesktop {
     explicit BenchDesktop(bool qtBrowser = false) : qtBrowser_(qtBrowser) {}
 

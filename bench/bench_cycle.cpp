@@ -1,8 +1,13 @@
 // Figures for the acquisition cycle against the simulated adapter, which runs
-// as a separate process so that only the logger's own work is counted:
-//   throughput [seconds]   passes and page requests per second, 12 and 16
-//                          sensors, and curl fetching the same URLs with
-//                          keep-alive in one invocation, for the ratio
+// as a separate process so that only the logger's own work is counted. The
+// cycle loads pages with the program's own loader (libcurl) unless noted.
+//   throughput [seconds] [delay-ms]
+//                          passes and page requests per second, 12 and 16
+//                          sensors, with the program's loader and with Qt's,
+//                          the adapter answering at once (conversions too) or
+//                          each page after delay-ms (750 ms conversions),
+//                          and curl fetching the same URLs with keep-alive in
+//                          one invocation, for the ratio
 //   idle                   CPU time spent while the adapter stalls a page 10 s
 //   memory [requests]      resident set size after 1,000 and after N requests
 //   outage                 the adapter gone for 10 s (every connection refused),
@@ -32,11 +37,13 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 
 #include "AcquisitionCycle.h"
 #include "LogControl.h"
+#include "CurlBrowser.h"
 #include "NetworkBrowser.h"
 #include "PageUrl.h"
 #include "SimAdapter.h"
@@ -109,11 +116,20 @@ double rssMiB() {
     return fields.value(1).toDouble() * sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0);
 }
 
+// Which page loader the cycle uses: the program's own (libcurl) or Qt's.
+enum class Loader { Program, Qt };
+
+std::unique_ptr<PageBrowser> makeBrowser(Loader loader, BrowserLimits limits) {
+    if (loader == Loader::Qt) return std::make_unique<NetworkBrowser>(limits);
+    return std::make_unique<CurlBrowser>(limits);
+}
+
 // Runs passes until `done` says so; returns the elapsed seconds.
 double runCycle(const QString& address, int sensors, CountingView& view,
                 const std::function<bool()>& done, BrowserLimits limits = {},
-                CycleTiming timing = {}) {
-    NetworkBrowser browser(limits);
+                CycleTiming timing = {}, Loader loader = Loader::Program) {
+    const std::unique_ptr<PageBrowser> loaded = makeBrowser(loader, limits);
+    PageBrowser& browser = *loaded;
     QtEventPump pump;
     SteadyClock clock;
     AcquisitionCycle cycle(browser, pump, clock, view, timing);
@@ -139,11 +155,24 @@ QStringList passUrls(const QString& address, int sensors) {
     return urls;
 }
 
-double curlSecondsPerRequest(const QString& address, int sensors, int requests) {
+struct CurlFigures {
+    double secondsPerRequest = -1;
+    double cpuSecondsPerRequest = -1;
+};
+
+double childrenCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// curl fetching the same URLs over one kept connection: its wall time and,
+// as the only child that ends meanwhile, its CPU time per request.
+CurlFigures curlPerRequest(const QString& address, int sensors, int requests) {
     QTemporaryDir dir;
     const QString config = dir.filePath(QStringLiteral("urls.cfg"));
     QFile f(config);
-    if (!f.open(QIODevice::WriteOnly)) return -1;
+    if (!f.open(QIODevice::WriteOnly)) return {};
     QTextStream out(&f);
     const QStringList pass = passUrls(address, sensors);
     for (int i = 0; i < requests; ++i)
@@ -152,30 +181,40 @@ double curlSecondsPerRequest(const QString& address, int sensors, int requests) 
     f.close();
     QProcess curl;
     QElapsedTimer t;
+    const double cpu0 = childrenCpuSeconds();
     t.start();
     curl.start(QStringLiteral("curl"), {"-s", "--config", config});
-    if (!curl.waitForFinished(600'000) || curl.exitCode() != 0) return -1;
-    return t.elapsed() / 1000.0 / requests;
+    if (!curl.waitForFinished(600'000) || curl.exitCode() != 0) return {};
+    return {t.elapsed() / 1000.0 / requests, (childrenCpuSeconds() - cpu0) / requests};
 }
 
-void throughput(double seconds) {
-    Simulator sim({"--conversion-ms", "0"});
+void throughput(double seconds, int delayMs) {
+    Simulator sim({"--conversion-ms", delayMs > 0 ? "750" : "0", "--delay-ms",
+                   QString::number(delayMs)});
+    for (Loader loader : {Loader::Program, Loader::Qt})
     for (int sensors : {12, 16}) {
         CountingView view;
         QElapsedTimer t;
         t.start();
+        const double cpu0 = cpuSeconds();
         const double elapsed =
-            runCycle(sim.address(), sensors, view, [&] { return t.elapsed() >= seconds * 1000; });
+            runCycle(sim.address(), sensors, view, [&] { return t.elapsed() >= seconds * 1000; },
+                     {}, {}, loader);
+        const double cpu = cpuSeconds() - cpu0;
         const double perRequest = elapsed / view.requests;
-        const double curl = curlSecondsPerRequest(
+        const CurlFigures curl = curlPerRequest(
             sim.address(), sensors,
             static_cast<int>(std::min<std::uint64_t>(view.requests, 200'000)));
         std::printf(
-            "throughput %2d sensors: %llu passes, %llu requests in %.1f s = %.1f passes/s, %.0f "
-            "requests/s, %.3f ms/request; curl keep-alive %.3f ms/request; ratio %.2f\n",
-            sensors, static_cast<unsigned long long>(view.passes),
+            "throughput %-4s %2d ms pages, %2d sensors: %llu passes, %llu requests in %.1f s = %.1f passes/s, "
+            "%.0f requests/s, %.3f ms/request (CPU %.3f ms/request); curl keep-alive %.3f "
+            "ms/request (CPU %.3f ms/request); ratio %.2f (CPU %.2f)\n",
+            loader == Loader::Qt ? "qt" : "curl", delayMs, sensors,
+            static_cast<unsigned long long>(view.passes),
             static_cast<unsigned long long>(view.requests), elapsed, view.passes / elapsed,
-            view.requests / elapsed, perRequest * 1000, curl * 1000, perRequest / curl);
+            view.requests / elapsed, perRequest * 1000, cpu * 1000 / view.requests,
+            curl.secondsPerRequest * 1000, curl.cpuSecondsPerRequest * 1000,
+            perRequest / curl.secondsPerRequest, cpu / view.requests / curl.cpuSecondsPerRequest);
     }
 }
 
@@ -413,7 +452,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const QString mode = args.value(0);
-    if (mode.isEmpty() || mode == "throughput") throughput(args.value(1, "30").toDouble());
+    if (mode.isEmpty() || mode == "throughput")
+        throughput(args.value(1, "30").toDouble(), args.value(2, "0").toInt());
     if (mode.isEmpty() || mode == "idle") idle();
     if (mode.isEmpty() || mode == "memory") memory(args.value(1, "100000").toULongLong());
     if (mode == "outage") outage();

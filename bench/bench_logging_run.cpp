@@ -24,14 +24,6 @@
 
 namespace {
 
-struct FixedFile : tarnwick::FileDialogs {
-    explicit FixedFile(QString p) : path(std::move(p)) {}
-    QString getOpenFileName(QWidget*, const QString&, const QString&, bool) override {
-        return path;
-    }
-    QString path;
-};
-
 // Runs the window with logging to `path` until `done` says to stop; `onRecord`
 // hears each number shown in "Records Written".
 void runLogging(const QString& path, const std::function<bool(int)>& onRecord) {
@@ -39,7 +31,7 @@ void runLogging(const QString& path, const std::function<bool(int)>& onRecord) {
     o.conversionMs = 0;
     tarnwick::sim::Adapter sim(o);
     if (!sim.start()) qFatal("cannot start the simulated adapter");
-    FixedFile dialogs(path);
+    tarnwick::bench::FixedFile dialogs(path);
     tarnwick::bench::BenchDesktop desktop;
     tarnwick::frmMain window(
         desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port()), &dialogs));

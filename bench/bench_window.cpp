@@ -1,6 +1,6 @@
 // What the logger costs its host: the real main window runs the cycle against
 // the simulated adapter (a separate process, so only the logger is counted),
-// logging off, and the CPU time of the whole process (all threads) is read
+// logging on, and the CPU time of the whole process (all threads) is read
 // over a stretch of passes after a warm-up.
 //   bench_window [qt|curl] [SECONDS] [DELAY_MS ...]
 // "qt" loads the pages with the Qt network browser instead of the program's
@@ -9,7 +9,8 @@
 // 12 and 16 sensors, window shown and minimised. Run it on the offscreen
 // platform and under Xvfb (xvfb-run -a bench_window) for the two figures.
 // Prints passes, requests per pass, CPU seconds per pass and per request, the
-// share of one core, and the TCP connections the run opened to the adapter.
+// share of one core (without the benchmark's own look at the connections),
+// and the TCP connections the run opened to the adapter.
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSet>
@@ -100,7 +102,8 @@ void run(bool qtBrowser, double seconds, int delayMs, int sensors, bool minimise
     const QString log = dir.filePath(QStringLiteral("requests.log"));
     Simulator sim(delayMs, log);
     tarnwick::bench::BenchDesktop desktop(qtBrowser);
-    tarnwick::frmMain window(desktop.services(sim.address()));
+    tarnwick::bench::FixedFile records(dir.filePath(QStringLiteral("records.log")));
+    tarnwick::frmMain window(desktop.services(sim.address(), &records));
     window.ChkSixteenSensors->setChecked(sensors == 16);
 
     QSet<int> connections;
@@ -111,28 +114,36 @@ void run(bool qtBrowser, double seconds, int delayMs, int sensors, bool minimise
     QTimer ticker;
     ticker.setInterval(1000);
     int ticks = 0;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
+    double benchCpu = 0;  // the benchmark's own look at the connections, not counted
+    auto lookAtConnections = [&] {
+        const double before = cpuSeconds();
         collectConnections(sim.port(), connections);
+        benchCpu += cpuSeconds() - before;
+    };
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        lookAtConnections();
+        if (window.logControl().flag() == 0) window.btnFileWrite->click();  // logging on
         if (minimised && !window.isMinimized()) window.showMinimized();
         if (++ticks == warmUp) {
             log0 = countLog(log);
             cpu0 = cpuSeconds();
+            benchCpu = 0;
             wall.start();
         } else if (ticks > warmUp && wall.elapsed() >= seconds * 1000) {
-            const double cpu = cpuSeconds() - cpu0;
+            const double cpu = cpuSeconds() - cpu0 - benchCpu;
             const double elapsed = wall.elapsed() / 1000.0;
             const LogCounts log1 = countLog(log);
             const double passes = log1.locks - log0.locks;
             const double requests = log1.requests - log0.requests;
-            collectConnections(sim.port(), connections);
+            lookAtConnections();
             std::printf(
                 "%-4s %-9s delay %2d ms, %2d sensors, %-9s: %4.0f passes in %.1f s, %5.1f "
                 "requests/pass; CPU %6.3f s = %5.2f%% of a core, %7.2f ms/pass, %5.3f "
-                "ms/request; %lld TCP connections\n",
+                "ms/request; %lld TCP connections; %s records logged\n",
                 qtBrowser ? "qt" : "curl", qPrintable(QGuiApplication::platformName()), delayMs,
                 sensors, minimised ? "minimised" : "shown", passes, elapsed, requests / passes, cpu,
                 100 * cpu / elapsed, 1000 * cpu / passes, 1000 * cpu / requests,
-                static_cast<long long>(connections.size()));
+                static_cast<long long>(connections.size()), qPrintable(window.txtRecNum->text()));
             std::fflush(stdout);
             window.btnStop->click();
         }
