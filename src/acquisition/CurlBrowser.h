@@ -50,8 +50,8 @@ class CurlBrowser : public QObject, public PageBrowser {
     void* easy_ = nullptr;   // CURL*
     bool attached_ = false;
     bool oversize_ = false;
-    QTimer timer_;  // curl's own timeouts
-    QTimer idle_;   // the transfer timeout
+    QTimer timer_;                 // curl's own timeouts
+    QTimer idle_;                  // the transfer timeout
     QElapsedTimer sinceActivity_;  // since the request went out or bytes last came
     bool starting_ = false;        // within curl_multi_add_handle()
     bool kickDue_ = false;         // curl asked to be run at once

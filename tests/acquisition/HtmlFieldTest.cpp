@@ -90,7 +90,8 @@ TEST(HtmlFieldLookup, PagesBeyondAnAdapterPagesBoundsHaveNoFields) {
         {"<pre>" + QByteArray(1000000, 'x') + "</pre>" + field, QString("v")},
         {"<textarea name=F>" + QByteArray(5000, 'y') + "</textarea>", QString(1024, 'y')},
     };
-    for (const Case& c : cases) EXPECT_EQ(findFieldValue(c.page, "F"), c.value) << c.page.left(40).toStdString();
+    for (const Case& c : cases)
+        EXPECT_EQ(findFieldValue(c.page, "F"), c.value) << c.page.left(40).toStdString();
 }
 
 }  // namespace tarnwick::test

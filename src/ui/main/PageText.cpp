@@ -30,9 +30,9 @@ QString pageViewText(const QByteArray& html) {
     return text;
 }
 
-bool replaceChangedLines(QTextDocument& document, const QString& text) {
+std::optional<int> replaceChangedLines(QTextDocument& document, const QString& text) {
     const QString shown = document.toPlainText();
-    if (shown == text) return false;
+    if (shown == text) return std::nullopt;
 
     const qsizetype shorter = std::min(shown.size(), text.size());
     qsizetype head = 0;
@@ -58,7 +58,7 @@ bool replaceChangedLines(QTextDocument& document, const QString& text) {
     edit.setPosition(static_cast<int>(shownEnd), QTextCursor::KeepAnchor);
     edit.insertText(text.mid(from, textEnd - from));
     edit.endEditBlock();
-    return true;
+    return static_cast<int>(from);
 }
 
 }  // namespace tarnwick

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 class QTextDocument;
 
@@ -17,7 +18,8 @@ QString pageViewText(const QByteArray& html);
 // the lines that differ. Pages of one kind differ in a value or two, so the
 // other lines keep their layout; whole lines are replaced, line break
 // included, so that the changed ones are laid out when next painted rather
-// than at once. False when the document held `text` already.
-bool replaceChangedLines(QTextDocument& document, const QString& text);
+// than at once. Returns where the replaced text starts, or nullopt when the
+// document held `text` already.
+std::optional<int> replaceChangedLines(QTextDocument& document, const QString& text);
 
 }  // namespace tarnwick

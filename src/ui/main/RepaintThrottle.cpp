@@ -37,20 +37,27 @@ void RepaintThrottle::hold(QWidget* control) {
     schedule();
 }
 
+void RepaintThrottle::paintDue() {
+    ++heldBack_;
+    paintDue_ = true;
+    schedule();
+}
+
 void RepaintThrottle::schedule() {
     // A window that cannot be seen is scheduled again when it can.
-    if (held_.isEmpty() || timer_.isActive() || !canBeSeen()) return;
+    if ((held_.isEmpty() && !paintDue_) || timer_.isActive() || !canBeSeen()) return;
     const qint64 since =
         sinceLastRelease_.isValid() ? sinceLastRelease_.elapsed() : interval_.count();
     timer_.start(std::chrono::milliseconds(std::max<qint64>(interval_.count() - since, 0)));
 }
 
 void RepaintThrottle::release() {
-    if (held_.isEmpty()) return;
+    if (held_.isEmpty() && !paintDue_) return;
     // Not to be seen: showing, restoring or exposing the window schedules
     // the release again.
     if (!canBeSeen()) return;
     sinceLastRelease_.restart();
+    paintDue_ = false;
     if (beforePaint_) beforePaint_();
     // Letting a control be updated again asks for its whole repaint.
     const QList<QPointer<QWidget>> held = std::exchange(held_, {});
@@ -60,9 +67,9 @@ void RepaintThrottle::release() {
 
 bool RepaintThrottle::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    const bool seenAgain =
-        watched == window_ ? type == QEvent::Show || type == QEvent::WindowStateChange
-                           : type == QEvent::Expose;
+    const bool seenAgain = watched == window_
+                               ? type == QEvent::Show || type == QEvent::WindowStateChange
+                               : type == QEvent::Expose;
     if (!seenAgain) return false;
     // The native window exists once the window is shown; its exposure is
     // watched from then on.
@@ -71,7 +78,8 @@ bool RepaintThrottle::eventFilter(QObject* watched, QEvent* event) {
         watchedHandle_ = handle;
     }
     // Seen again: what was held back is painted now.
-    if (!held_.isEmpty() && window_->isVisible() && !window_->isMinimized()) timer_.start(0);
+    if ((!held_.isEmpty() || paintDue_) && window_->isVisible() && !window_->isMinimized())
+        timer_.start(0);
     return false;
 }
 

@@ -37,6 +37,9 @@ class RepaintThrottle : public QObject {
     // repaint waits for the next paint of the held controls. Until then it
     // asks Qt for no repaint at all, so no event is posted per change.
     void hold(QWidget* control);
+    // Asks for the before-paint work to run, at the same pace, for a change
+    // that asks Qt for no repaint by itself.
+    void paintDue();
     // Changes held back so far; tests and benchmarks read it.
     int heldBack() const { return heldBack_; }
 
@@ -56,6 +59,7 @@ class RepaintThrottle : public QObject {
     QList<QPointer<QWidget>> held_;
     QPointer<QWindow> watchedHandle_;
     int heldBack_ = 0;
+    bool paintDue_ = false;
 };
 
 }  // namespace tarnwick

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <array>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "CaptionCheckBox.h"
@@ -210,9 +211,10 @@ class frmMain : public QMainWindow, private CycleView {
     void savePlacement();
     void showAddress(const QString& url) override;
     void showPage(const QByteArray& html) override;
-    // Lays out a page that showPage() gave the page view since the last paint.
+    // Before a paint: has the page view painted again from where showPage()
+    // changed it since the last paint.
     void layOutPage();
-    bool pageLayoutDue_ = false;
+    std::optional<int> pageChangedFrom_;  // where the page view changed since it was painted
     void makeVisible() override;
     void showSensor(int number, const QString& word) override;
     void passCompleted(const QStringList& words) override;

@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 #include <cstdio>
 
 #include "PageText.h"
@@ -160,20 +161,27 @@ void frmMain::showPage(const QByteArray& html) {
     // layout at all.
     const QSignalBlocker quiet(page->documentLayout());
     page->setUndoRedoEnabled(false);  // a viewer: nothing to undo, nothing to keep
-    const QString text = pageViewText(html);
-    if (page->toPlainText() == text) return;
-    throttle_->hold(brwWebBrowser);
-    replaceChangedLines(*page, text);
-    pageLayoutDue_ = true;
+    const std::optional<int> from = replaceChangedLines(*page, pageViewText(html));
+    if (!from) return;
+    // With its layout quiet, the edit asks for no repaint by itself.
+    pageChangedFrom_ = std::min(pageChangedFrom_.value_or(*from), *from);
+    throttle_->paintDue();
 }
 
 void frmMain::layOutPage() {
-    if (!pageLayoutDue_) return;
-    pageLayoutDue_ = false;
-    QAbstractTextDocumentLayout* layout = brwWebBrowser->document()->documentLayout();
+    if (!pageChangedFrom_) return;
+    QTextDocument* page = brwWebBrowser->document();
+    QAbstractTextDocumentLayout* layout = page->documentLayout();
     emit layout->documentSizeChanged(layout->documentSize());
-    brwWebBrowser->setTextCursor(QTextCursor(brwWebBrowser->document()));  // at the top
-    brwWebBrowser->viewport()->update();
+    // The lines above the first change are as they were; from there down the
+    // view is painted again, since lines below may have moved.
+    QTextCursor first(page);
+    first.setPosition(std::min(*pageChangedFrom_, page->characterCount() - 1));
+    first.movePosition(QTextCursor::StartOfBlock);
+    pageChangedFrom_.reset();
+    QRect changed = brwWebBrowser->viewport()->rect();
+    changed.setTop(std::max(changed.top(), brwWebBrowser->cursorRect(first).top()));
+    brwWebBrowser->viewport()->update(changed);
 }
 
 void frmMain::makeVisible() {
@@ -184,7 +192,8 @@ void frmMain::makeVisible() {
 
 void frmMain::showSensor(int number, const QString& word) {
     const QString shownNumber = QString::number(number);
-    for (auto [box, text] : {std::pair{txtSensorNum, &shownNumber}, std::pair{txtTemperature, &word}}) {
+    for (auto [box, text] :
+         {std::pair{txtSensorNum, &shownNumber}, std::pair{txtTemperature, &word}}) {
         if (box->text() == *text) continue;
         throttle_->hold(box);
         box->setText(*text);

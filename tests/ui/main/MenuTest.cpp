@@ -42,7 +42,9 @@ TEST_F(MenuTest, MenusAndItemsAreWhatTheCommandTableSays) {
     for (const MenuEntry& entry : frmMain::menuTable()) {
         SCOPED_TRACE(entry.name);
         if (entry.kind == MenuEntry::Kind::Menu) {
-            if (menus > 0) EXPECT_EQ(next, items.size()) << "items left over in the menu before";
+            if (menus > 0) {
+                EXPECT_EQ(next, items.size()) << "items left over in the menu before";
+            }
             ASSERT_LT(menus, top.size());
             QMenu* menu = top[menus++]->menu();
             ASSERT_NE(menu, nullptr);
@@ -60,9 +62,13 @@ TEST_F(MenuTest, MenusAndItemsAreWhatTheCommandTableSays) {
         QAction* action = items[next++];
         EXPECT_EQ(action->objectName(), entry.name);
         EXPECT_EQ(window->findChild<QAction*>(QString::fromLatin1(entry.name)), action);
-        if (entry.action != nullptr) EXPECT_EQ(window.get()->*entry.action, action);
+        if (entry.action != nullptr) {
+            EXPECT_EQ(window.get()->*entry.action, action);
+        }
         EXPECT_EQ(action->isSeparator(), entry.kind == MenuEntry::Kind::Separator);
-        if (!action->isSeparator()) EXPECT_EQ(action->text(), entry.caption);
+        if (!action->isSeparator()) {
+            EXPECT_EQ(action->text(), entry.caption);
+        }
         EXPECT_EQ(action->shortcut(),
                   QKeySequence(QString::fromLatin1(entry.shortcut), QKeySequence::PortableText));
         EXPECT_EQ(action->isVisible(), entry.visible);
@@ -93,7 +99,9 @@ TEST_F(MenuTest, EveryShownItemIsReachableThroughItsMenu) {
         SCOPED_TRACE(entry.name);
         QAction* item = window.get()->*entry.action;
         QSignalSpy chosen(item, &QAction::triggered);
-        if (!window->isVisible()) ASSERT_TRUE(showActive(*window));  // after File > Exit
+        if (!window->isVisible()) {  // after File > Exit
+            ASSERT_TRUE(showActive(*window));
+        }
         clickMenuItem(menu, item, window.get());
         EXPECT_EQ(chosen.count(), 1);
         ++reached;

@@ -93,5 +93,27 @@ TEST(RepaintThrottle, NothingIsPaintedWhileMinimisedOrHidden) {
     }
 }
 
+TEST(RepaintThrottle, WorkBeforeAPaintRunsAtThePaceAndOnlyWhenSeen) {
+    ThrottledWindow t;
+    int runs = 0;
+    t.throttle.setBeforePaint([&] { ++runs; });
+    for (int i = 0; i < 10; ++i) {
+        t.throttle.paintDue();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_LE(runs, 1) << "ten within one interval";
+
+    t.throttle.setInterval(milliseconds(0));
+    QTRY_VERIFY(runs > 0);
+    t.window.showMinimized();
+    QCoreApplication::processEvents();
+    const int before = runs;
+    t.throttle.paintDue();
+    QTest::qWait(50);
+    EXPECT_EQ(runs, before);
+    t.window.showNormal();
+    QTRY_COMPARE(runs, before + 1);
+}
+
 }  // namespace
 }  // namespace tarnwick::test
