@@ -42,8 +42,8 @@
 #include <set>
 
 #include "AcquisitionCycle.h"
-#include "LogControl.h"
 #include "CurlBrowser.h"
+#include "LogControl.h"
 #include "NetworkBrowser.h"
 #include "PageUrl.h"
 #include "SimAdapter.h"
@@ -99,8 +99,9 @@ struct CountingView : CycleView {
 };
 
 int openDescriptors() {
-    return static_cast<int>(
-        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size());
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd"))
+                                .entryList(QDir::NoDotAndDotDot | QDir::System)
+                                .size());
 }
 
 double cpuSeconds() {
@@ -189,33 +190,35 @@ CurlFigures curlPerRequest(const QString& address, int sensors, int requests) {
 }
 
 void throughput(double seconds, int delayMs) {
-    Simulator sim({"--conversion-ms", delayMs > 0 ? "750" : "0", "--delay-ms",
-                   QString::number(delayMs)});
+    Simulator sim(
+        {"--conversion-ms", delayMs > 0 ? "750" : "0", "--delay-ms", QString::number(delayMs)});
     for (Loader loader : {Loader::Program, Loader::Qt})
-    for (int sensors : {12, 16}) {
-        CountingView view;
-        QElapsedTimer t;
-        t.start();
-        const double cpu0 = cpuSeconds();
-        const double elapsed =
-            runCycle(sim.address(), sensors, view, [&] { return t.elapsed() >= seconds * 1000; },
-                     {}, {}, loader);
-        const double cpu = cpuSeconds() - cpu0;
-        const double perRequest = elapsed / view.requests;
-        const CurlFigures curl = curlPerRequest(
-            sim.address(), sensors,
-            static_cast<int>(std::min<std::uint64_t>(view.requests, 200'000)));
-        std::printf(
-            "throughput %-4s %2d ms pages, %2d sensors: %llu passes, %llu requests in %.1f s = %.1f passes/s, "
-            "%.0f requests/s, %.3f ms/request (CPU %.3f ms/request); curl keep-alive %.3f "
-            "ms/request (CPU %.3f ms/request); ratio %.2f (CPU %.2f)\n",
-            loader == Loader::Qt ? "qt" : "curl", delayMs, sensors,
-            static_cast<unsigned long long>(view.passes),
-            static_cast<unsigned long long>(view.requests), elapsed, view.passes / elapsed,
-            view.requests / elapsed, perRequest * 1000, cpu * 1000 / view.requests,
-            curl.secondsPerRequest * 1000, curl.cpuSecondsPerRequest * 1000,
-            perRequest / curl.secondsPerRequest, cpu / view.requests / curl.cpuSecondsPerRequest);
-    }
+        for (int sensors : {12, 16}) {
+            CountingView view;
+            QElapsedTimer t;
+            t.start();
+            const double cpu0 = cpuSeconds();
+            const double elapsed = runCycle(
+                sim.address(), sensors, view, [&] { return t.elapsed() >= seconds * 1000; }, {}, {},
+                loader);
+            const double cpu = cpuSeconds() - cpu0;
+            const double perRequest = elapsed / view.requests;
+            const CurlFigures curl =
+                curlPerRequest(sim.address(), sensors,
+                               static_cast<int>(std::min<std::uint64_t>(view.requests, 200'000)));
+            std::printf(
+                "throughput %-4s %2d ms pages, %2d sensors: %llu passes, %llu requests in %.1f s = "
+                "%.1f passes/s, "
+                "%.0f requests/s, %.3f ms/request (CPU %.3f ms/request); curl keep-alive %.3f "
+                "ms/request (CPU %.3f ms/request); ratio %.2f (CPU %.2f)\n",
+                loader == Loader::Qt ? "qt" : "curl", delayMs, sensors,
+                static_cast<unsigned long long>(view.passes),
+                static_cast<unsigned long long>(view.requests), elapsed, view.passes / elapsed,
+                view.requests / elapsed, perRequest * 1000, cpu * 1000 / view.requests,
+                curl.secondsPerRequest * 1000, curl.cpuSecondsPerRequest * 1000,
+                perRequest / curl.secondsPerRequest,
+                cpu / view.requests / curl.cpuSecondsPerRequest);
+        }
 }
 
 void idle() {
@@ -295,8 +298,8 @@ void outage() {
         "outage: adapter gone for %.1f s: %d records written and %.3f s of CPU in that time "
         "(the logger alone; the adapter runs as another process); reason shown: %s; adapter back "
         "-> next good record after %.2f s\n",
-        (backAt - outAt) / 1000.0, recordsOut, cpuOut,
-        qPrintable(reason), (goodAt - backAt) / 1000.0);
+        (backAt - outAt) / 1000.0, recordsOut, cpuOut, qPrintable(reason),
+        (goodAt - backAt) / 1000.0);
 }
 
 struct SoakFigures {
@@ -334,8 +337,9 @@ int soak(std::uint64_t wantedRequests, std::uint64_t seed) {
     CountingView view;
     bool failed = false;
     auto check = [&](bool ok, const char* what) {
-        if (!ok && !failed) std::printf("soak: FAILED: %s (pass %llu)\n", what,
-                                        static_cast<unsigned long long>(f.passes));
+        if (!ok && !failed)
+            std::printf("soak: FAILED: %s (pass %llu)\n", what,
+                        static_cast<unsigned long long>(f.passes));
         failed = failed || !ok;
     };
 
@@ -374,8 +378,8 @@ int soak(std::uint64_t wantedRequests, std::uint64_t seed) {
         using K = sim::PageKind;
         using F = sim::Fault;
         const K kinds[] = {K::Lock, K::Convert, K::Read, K::Release, K::Any};
-        const F pageFaults[] = {F::Stall, F::Drop, F::Oversize, F::MissingField, F::BadCrc,
-                                F::ShortReply, F::LongReply, F::LowerCase};
+        const F pageFaults[] = {F::Stall,  F::Drop,       F::Oversize,  F::MissingField,
+                                F::BadCrc, F::ShortReply, F::LongReply, F::LowerCase};
         if (chance(0.5)) {
             for (int n = 1 + pick(3); n > 0; --n, ++f.faultsSet)
                 sim.addFault({kinds[pick(5)], pageFaults[pick(8)], "", 1 + pick(12), 1 + pick(3)});
@@ -399,9 +403,8 @@ int soak(std::uint64_t wantedRequests, std::uint64_t seed) {
     };
     QElapsedTimer t;
     t.start();
-    const double elapsed =
-        runCycle(QStringLiteral("127.0.0.1:%1").arg(port), 12, view, done, BrowserLimits{300, 1 << 20},
-                 CycleTiming{100, 20, 20, 200});
+    const double elapsed = runCycle(QStringLiteral("127.0.0.1:%1").arg(port), 12, view, done,
+                                    BrowserLimits{300, 1 << 20}, CycleTiming{100, 20, 20, 200});
     const std::int16_t counter = log.recordCounter();
     log.stop();
 
@@ -409,8 +412,8 @@ int soak(std::uint64_t wantedRequests, std::uint64_t seed) {
     QFile file(logPath);
     if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read the log");
     const QList<QByteArray> lines = file.readAll().split('\n');
-    const QRegularExpression record(QStringLiteral(
-        "^[^,]+, [0-9A-Fa-f]{4}( , [0-9A-Fa-f]{4}){11}\r$"));
+    const QRegularExpression record(
+        QStringLiteral("^[^,]+, [0-9A-Fa-f]{4}( , [0-9A-Fa-f]{4}){11}\r$"));
     qsizetype good = 0;
     for (qsizetype i = 0; i + 1 < lines.size(); ++i)
         good += record.match(QString::fromUtf8(lines[i])).hasMatch();

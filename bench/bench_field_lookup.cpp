@@ -16,7 +16,8 @@
 namespace {
 
 constexpr qsizetype kCap = 1 << 20;
-const QByteArray kField = "<INPUT TYPE=\"TEXT\" NAME=\"ResultData_0\" VALUE=\"BE50054B467FFF0C101C\">";
+const QByteArray kField =
+    "<INPUT TYPE=\"TEXT\" NAME=\"ResultData_0\" VALUE=\"BE50054B467FFF0C101C\">";
 
 // `unit` repeated until the page, with the field at its end, fills the cap.
 QByteArray repeated(const QByteArray& unit, const QByteArray& head = {}) {
