@@ -149,7 +149,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 // same text again costs a new layout and a repaint and shows nothing new.
 void frmMain::showAddress(const QString& url) {
     if (cboAddress->currentText() == url) return;
-    throttle_->hold(cboAddress);
+    throttle_->hold(cboAddress->lineEdit());  // the text, not the frame around it
     cboAddress->setEditText(url);
 }
 

@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <stdexcept>
 
 #include "../../TestPrinters.h"
@@ -105,6 +107,37 @@ TEST(MainWindowCycle, ShowsEachAddressThePageAndTheSensorsAsTheyAreRead) {
     EXPECT_TRUE(rig.window.cboAddress->currentText().startsWith("http://127.0.0.1:"));
     EXPECT_TRUE(rig.window.brwWebBrowser->toPlainText().contains("NAME=\"", Qt::CaseInsensitive));
     EXPECT_TRUE(rig.window.brwWebBrowser->isReadOnly());
+}
+
+TEST(MainWindowCycle, WhatTheCycleChangesIsPaintedAtMostTenTimesASecondAndNothingElse) {
+    MainWindowRig rig;  // an adapter that answers at once: hundreds of pages a second
+    struct Paints : QObject {
+        QMap<QString, int> of;
+        bool counting = false;
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (counting && e->type() == QEvent::Paint) ++of[o->objectName()];
+            return false;
+        }
+    } paints;
+    qApp->installEventFilter(&paints);
+    QElapsedTimer counted;
+    int requestsAtStart = 0;
+    rig.run([&] {
+        if (!paints.counting && rig.window.isVisible()) {
+            QCoreApplication::processEvents();  // the first paint after showing
+            paints.counting = true;
+            counted.start();
+            requestsAtStart = rig.requestCount();
+        }
+        return paints.counting && counted.elapsed() >= 1000;
+    });
+    const double seconds = counted.elapsed() / 1000.0;
+    EXPECT_GT(rig.requestCount() - requestsAtStart, 100) << "pages came faster than paints";
+    const int pagePaints = paints.of.value(QStringLiteral("qt_scrollarea_viewport"));
+    EXPECT_GT(pagePaints, 0);
+    EXPECT_LE(pagePaints, 10 * seconds + 2);
+    for (QToolButton* button : rig.window.tbToolBar->findChildren<QToolButton*>())
+        EXPECT_EQ(paints.of.value(button->objectName()), 0) << qPrintable(button->objectName());
 }
 
 TEST(MainWindowCycle, LaterPassesLeaveAMinimisedWindowAsTheUserLeftIt) {
