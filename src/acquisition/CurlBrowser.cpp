@@ -1,6 +1,7 @@
 #include "CurlBrowser.h"
 
 #include <curl/curl.h>
+#include <unistd.h>
 
 #include <QSocketNotifier>
 #include <algorithm>
@@ -42,10 +43,12 @@ struct GlobalInit {
 
 }  // namespace
 
-// Read and write notifiers of one socket curl asked us to watch.
+// Read and write notifiers of one socket curl asked us to watch, and what
+// curl wants of it now.
 struct CurlBrowser::Watch {
     std::unique_ptr<QSocketNotifier> read;
     std::unique_ptr<QSocketNotifier> write;
+    bool wantRead = false;
 };
 
 CurlBrowser::CurlBrowser(BrowserLimits limits, QObject* parent) : QObject(parent), limits_(limits) {
@@ -62,6 +65,8 @@ CurlBrowser::CurlBrowser(BrowserLimits limits, QObject* parent) : QObject(parent
     CURL* e = easyOf(easy_);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlBrowser::onWrite);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, &CurlBrowser::onClose);
+    curl_easy_setopt(e, CURLOPT_CLOSESOCKETDATA, this);
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(e, CURLOPT_PROXY, "");  // never a proxy from the environment
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
@@ -100,36 +105,50 @@ CurlBrowser::~CurlBrowser() {
 
 int CurlBrowser::onSocket(void*, int fd, int what, void* selfPtr, void*) {
     auto* self = static_cast<CurlBrowser*>(selfPtr);
-    // A kept connection is watched and unwatched around every page: the
-    // notifiers stay and are switched on and off rather than made anew.
     std::unique_ptr<Watch>& w = self->watches_[fd];
     if (!w) w = std::make_unique<Watch>();
-    auto want = [self, fd](std::unique_ptr<QSocketNotifier>& n, QSocketNotifier::Type type, bool on,
-                           int event) {
-        if (!on) {
-            if (n) n->setEnabled(false);
-            return;
+    // The kept connection is watched for reading around every page. Switching
+    // a notifier on or off makes the event loop wake itself, so the read
+    // notifier is left on when curl stops wanting it, and switched off only
+    // if the socket then stirs; it goes when curl closes the socket.
+    w->wantRead = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
+    if (w->wantRead) {
+        if (!w->read) {
+            w->read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+            QObject::connect(w->read.get(), &QSocketNotifier::activated, self, [self, fd] {
+                const auto it = self->watches_.find(fd);
+                if (it == self->watches_.end()) return;
+                if (!it->second->wantRead) {
+                    it->second->read->setEnabled(false);
+                    return;
+                }
+                self->act(fd, CURL_CSELECT_IN);
+            });
         }
-        if (n) {
-            n->setEnabled(true);
-            return;
-        }
-        n = std::make_unique<QSocketNotifier>(fd, type);
-        QObject::connect(n.get(), &QSocketNotifier::activated, self,
-                         [self, fd, event] { self->act(fd, event); });
-    };
-    want(w->read, QSocketNotifier::Read, what == CURL_POLL_IN || what == CURL_POLL_INOUT,
-         CURL_CSELECT_IN);
-    want(w->write, QSocketNotifier::Write, what == CURL_POLL_OUT || what == CURL_POLL_INOUT,
-         CURL_CSELECT_OUT);
-    // Sockets curl is done with: a few are kept for the next page (the same
-    // descriptor number comes back with the kept connection), more are let go.
-    if (what == CURL_POLL_REMOVE && self->watches_.size() > 4) {
-        self->retire(w->read);
-        self->retire(w->write);
-        self->watches_.erase(fd);
+        w->read->setEnabled(true);
+    }
+    const bool wantWrite = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
+    if (!wantWrite) {
+        if (w->write) w->write->setEnabled(false);
+    } else if (w->write) {
+        w->write->setEnabled(true);
+    } else {
+        w->write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+        QObject::connect(w->write.get(), &QSocketNotifier::activated, self,
+                         [self, fd] { self->act(fd, CURL_CSELECT_OUT); });
     }
     return 0;
+}
+
+int CurlBrowser::onClose(void* selfPtr, curl_socket_t fd) {
+    auto* self = static_cast<CurlBrowser*>(selfPtr);
+    // No notifier may outlive its socket: the number is soon another file's.
+    if (auto it = self->watches_.find(fd); it != self->watches_.end()) {
+        self->retire(it->second->read);
+        self->retire(it->second->write);
+        self->watches_.erase(it);
+    }
+    return ::close(fd);
 }
 
 int CurlBrowser::onTimer(void*, long timeoutMs, void* selfPtr) {

@@ -38,6 +38,7 @@ class CurlBrowser : public QObject, public PageBrowser {
 
     static int onSocket(void* easy, int fd, int what, void* self, void* socketData);
     static int onTimer(void* multi, long timeoutMs, void* self);
+    static int onClose(void* self, int fd);
     static size_t onWrite(char* data, size_t size, size_t count, void* self);
     void act(int fd, int events);
     void retire(std::unique_ptr<QSocketNotifier>& n);

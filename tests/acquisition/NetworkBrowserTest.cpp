@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <ctime>
 #include <functional>
 #include <set>
 #include <type_traits>
@@ -73,6 +74,34 @@ TYPED_TEST(PageBrowsers, LoadsPagesAndReadsTheirFields) {
     ASSERT_TRUE(reply.has_value());
     EXPECT_EQ(reply->size(), 20);
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "fields belong to the page loaded last";
+}
+
+TYPED_TEST(PageBrowsers, AKeptConnectionTheAdapterDropsIsLetGoQuietlyAndReplaced) {
+    sim::Adapter sim(quickBus());
+    ASSERT_TRUE(sim.start());
+    const int port = sim.port();
+    TypeParam b;
+    load(b, lockPageUrl(address(sim)));
+
+    // The adapter goes away, closing the idle connection: the loop is woken
+    // by it, but does not keep waking while nothing is loading.
+    sim.stop();
+    auto cpuMs = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+    };
+    const double cpu0 = cpuMs();
+    QtEventPump pump;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 300) pump.waitForEvents(300 - waited.elapsed());
+    EXPECT_LT(cpuMs() - cpu0, 100) << "the event loop kept waking while idle";
+
+    // Back on the same port: the next page comes over a new connection.
+    ASSERT_TRUE(sim.start("127.0.0.1", port));
+    load(b, lockPageUrl(address(sim)));
+    EXPECT_TRUE(b.fieldValue("LockID_0").has_value());
 }
 
 TYPED_TEST(PageBrowsers, FailedLoadsCompleteWithoutFields) {
