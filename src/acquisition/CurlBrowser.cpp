@@ -115,15 +115,14 @@ int CurlBrowser::onSocket(void*, int fd, int what, void* selfPtr, void*) {
     if (w->wantRead) {
         if (!w->read) {
             w->read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-            QObject::connect(w->read.get(), &QSocketNotifier::activated, self, [self, fd] {
-                const auto it = self->watches_.find(fd);
-                if (it == self->watches_.end()) return;
-                if (!it->second->wantRead) {
-                    it->second->read->setEnabled(false);
-                    return;
-                }
-                self->act(fd, CURL_CSELECT_IN);
-            });
+            // The watch outlives this connection: retiring the notifier cuts it.
+            QObject::connect(w->read.get(), &QSocketNotifier::activated, self,
+                             [self, fd, watch = w.get()] {
+                                 if (watch->wantRead)
+                                     self->act(fd, CURL_CSELECT_IN);
+                                 else
+                                     watch->read->setEnabled(false);
+                             });
         }
         w->read->setEnabled(true);
     }

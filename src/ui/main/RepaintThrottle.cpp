@@ -45,14 +45,14 @@ void RepaintThrottle::paintDue() {
 
 void RepaintThrottle::schedule() {
     // A window that cannot be seen is scheduled again when it can.
-    if ((held_.isEmpty() && !paintDue_) || timer_.isActive() || !canBeSeen()) return;
+    if (!anythingHeld() || timer_.isActive() || !canBeSeen()) return;
     const qint64 since =
         sinceLastRelease_.isValid() ? sinceLastRelease_.elapsed() : interval_.count();
     timer_.start(std::chrono::milliseconds(std::max<qint64>(interval_.count() - since, 0)));
 }
 
 void RepaintThrottle::release() {
-    if (held_.isEmpty() && !paintDue_) return;
+    if (!anythingHeld()) return;
     // Not to be seen: showing, restoring or exposing the window schedules
     // the release again.
     if (!canBeSeen()) return;
@@ -78,8 +78,7 @@ bool RepaintThrottle::eventFilter(QObject* watched, QEvent* event) {
         watchedHandle_ = handle;
     }
     // Seen again: what was held back is painted now.
-    if ((!held_.isEmpty() || paintDue_) && window_->isVisible() && !window_->isMinimized())
-        timer_.start(0);
+    if (anythingHeld() && window_->isVisible() && !window_->isMinimized()) timer_.start(0);
     return false;
 }
 

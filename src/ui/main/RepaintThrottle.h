@@ -48,6 +48,7 @@ class RepaintThrottle : public QObject {
 
   private:
     bool canBeSeen() const;
+    bool anythingHeld() const { return !held_.isEmpty() || paintDue_; }
     void schedule();
     void release();
 

@@ -209,6 +209,7 @@ class frmMain : public QMainWindow, private CycleView {
     void unload();
     // The four placement values, written to the settings store.
     void savePlacement();
+    void showText(QLineEdit* box, const QString& text);
     void showAddress(const QString& url) override;
     void showPage(const QByteArray& html) override;
     // Before a paint: has the page view painted again from where showPage()

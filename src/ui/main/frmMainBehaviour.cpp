@@ -145,12 +145,17 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 // --- What the acquisition cycle shows in the window.
 
-// A control is given a text only when it differs from the one it holds: the
-// same text again costs a new layout and a repaint and shows nothing new.
+// A box is given a text only when it differs from the one it holds: the same
+// text again costs a new layout and a repaint and shows nothing new. A new
+// text is there at once; its painting waits for the throttle.
+void frmMain::showText(QLineEdit* box, const QString& text) {
+    if (box->text() == text) return;
+    throttle_->hold(box);
+    box->setText(text);
+}
+
 void frmMain::showAddress(const QString& url) {
-    if (cboAddress->currentText() == url) return;
-    throttle_->hold(cboAddress->lineEdit());  // the text, not the frame around it
-    cboAddress->setEditText(url);
+    showText(cboAddress->lineEdit(), url);  // the text, not the frame around it
 }
 
 void frmMain::showPage(const QByteArray& html) {
@@ -192,21 +197,14 @@ void frmMain::makeVisible() {
 
 void frmMain::showSensor(int number, const QString& word) {
     const QString shownNumber = QString::number(number);
-    for (auto [box, text] :
-         {std::pair{txtSensorNum, &shownNumber}, std::pair{txtTemperature, &word}}) {
-        if (box->text() == *text) continue;
-        throttle_->hold(box);
-        box->setText(*text);
-    }
+    showText(txtSensorNum, shownNumber);
+    showText(txtTemperature, word);
 }
 
 void frmMain::passCompleted(const QStringList& words) {
     const LogControl::RecordResult r = log_.writeRecord(words, services_.localNow(), QLocale());
     const std::optional<QString> before = logFailure_;
-    if (r.written) {
-        throttle_->hold(txtRecNum);
-        txtRecNum->setText(QString::number(r.shownNumber));
-    }
+    if (r.written) showText(txtRecNum, QString::number(r.shownNumber));
     // Logging switched off ends a log write failure too.
     logFailure_ = r.attempted && !r.written ? std::optional<QString>(r.error) : std::nullopt;
     if (logFailure_ != before) showStatus();
