@@ -115,7 +115,8 @@ int CurlBrowser::onSocket(void*, int fd, int what, void* selfPtr, void*) {
     if (w->wantRead) {
         if (!w->read) {
             w->read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-            // The watch outlives this connection: retiring the notifier cuts it.
+            // The watch lives as long as this connection: when curl closes the
+            // socket the notifier is retired, cut off, before the watch goes.
             QObject::connect(w->read.get(), &QSocketNotifier::activated, self,
                              [self, fd, watch = w.get()] {
                                  if (watch->wantRead)
