@@ -10,7 +10,9 @@
 #include "CurlBrowser.h"
 #include "MainServices.h"
 #include "NetworkBrowser.h"
+#include "QtEventPump.h"
 #include "Seams.h"
+#include "SteadyClock.h"
 
 namespace tarnwick::bench {
 

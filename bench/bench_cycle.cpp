@@ -46,7 +46,9 @@
 #include "LogControl.h"
 #include "NetworkBrowser.h"
 #include "PageUrl.h"
+#include "QtEventPump.h"
 #include "SimAdapter.h"
+#include "SteadyClock.h"
 
 using namespace tarnwick;
 

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "Clock.h"
+#include "EventPump.h"
 #include "PageBrowser.h"
 #include "Roster.h"
 

@@ -17,7 +17,7 @@ namespace {
 CURLM* multiOf(void* m) { return static_cast<CURLM*>(m); }
 CURL* easyOf(void* e) { return static_cast<CURL*>(e); }
 
-// A short reason for the status bar, in the words the other browser uses.
+// A short reason for the status bar.
 QString reasonFor(CURLcode code, const char* detail) {
     switch (code) {
         case CURLE_COULDNT_CONNECT:
@@ -228,7 +228,7 @@ void CurlBrowser::navigate(const QString& url) {
     body_.clear();
     failure_.reset();
     oversize_ = false;
-    readyState_ = 1;
+    readyState_ = kLoading;
 
     const QUrl wire = toRequestUrl(url);
     if (!wire.isValid() || wire.scheme() != QLatin1String("http") || wire.host().isEmpty()) {

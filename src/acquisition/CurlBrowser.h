@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "NetworkBrowser.h"
+#include "BrowserLimits.h"
 #include "PageBrowser.h"
 
 namespace tarnwick {

@@ -10,14 +10,16 @@ namespace tarnwick {
 
 class PageBrowser {
   public:
+    // readyState() while a page is loading, and once it has loaded or failed.
+    static constexpr int kLoading = 1;
     static constexpr int kComplete = 4;
 
     virtual ~PageBrowser() = default;
     // Starts loading `url` (the address text, verbatim) and drops any page
     // loaded or loading before.
     virtual void navigate(const QString& url) = 0;
-    // 0 before the first navigation, 1 while loading, kComplete once the page
-    // has loaded or the load has failed.
+    // 0 before the first navigation, kLoading while loading, kComplete once
+    // the page has loaded or the load has failed.
     virtual int readyState() const = 0;
     // The named field of the page loaded last; nullopt when it cannot be read.
     virtual std::optional<QString> fieldValue(const QString& name) const = 0;
@@ -29,23 +31,6 @@ class PageBrowser {
     virtual std::optional<QString> failureReason() const = 0;
     // Abandons a load under way.
     virtual void stop() = 0;
-};
-
-// Lets the cycle wait: hands pending window and network events to their
-// handlers, and sleeps until there is at least one when there is none.
-class EventPump {
-  public:
-    virtual ~EventPump() = default;
-    virtual void waitForEvents() = 0;
-    // The same, but sleeps no longer than `timeoutMs` when no event comes.
-    virtual void waitForEvents(qint64 timeoutMs) = 0;
-};
-
-// Time as the cycle and the record writer see it.
-class Clock {
-  public:
-    virtual ~Clock() = default;
-    virtual qint64 monotonicMs() const = 0;
 };
 
 }  // namespace tarnwick

@@ -1,6 +1,6 @@
-// The main window's services for tests: the real page browser, pump and
-// clocks (the cycle runs against the simulated adapter), and recording fakes
-// for everything that would reach the desktop.
+// The main window's services for tests: the program's own page browser, pump
+// and clocks (the cycle runs against the simulated adapter), and recording
+// fakes for everything that would reach the desktop.
 #pragma once
 
 #include <QDateTime>
@@ -8,9 +8,11 @@
 #include <functional>
 #include <vector>
 
+#include "CurlBrowser.h"
 #include "MainServices.h"
-#include "NetworkBrowser.h"
+#include "QtEventPump.h"
 #include "Seams.h"
+#include "SteadyClock.h"
 
 namespace tarnwick::test {
 
@@ -104,7 +106,7 @@ struct EmptySystemInfoStore : SystemInfoStore {
 };
 
 struct FakeDesktop {
-    NetworkBrowser browser;
+    CurlBrowser browser;
     QtEventPump pump;
     SteadyClock clock;
     FakeFileDialogs fileDialogs;

@@ -37,9 +37,14 @@ struct MainWindowRig {
         return s;
     }
 
+    // Sensors that convert at once, pages answered after 1 ms: a pass takes
+    // a few dozen milliseconds, long enough for a script's tick to see each
+    // record number (an adapter that answers at once runs hundreds of passes
+    // a second).
     static tarnwick::sim::Options quickOptions() {
         tarnwick::sim::Options o;
         o.conversionMs = 0;
+        o.requestDelayMs = 1;
         return o;
     }
 

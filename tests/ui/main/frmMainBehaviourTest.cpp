@@ -110,7 +110,10 @@ TEST(MainWindowCycle, ShowsEachAddressThePageAndTheSensorsAsTheyAreRead) {
 }
 
 TEST(MainWindowCycle, WhatTheCycleChangesIsPaintedAtMostTenTimesASecondAndNothingElse) {
-    MainWindowRig rig;  // an adapter that answers at once: hundreds of pages a second
+    // An adapter that answers at once: hundreds of pages a second.
+    tarnwick::sim::Options o = MainWindowRig::quickOptions();
+    o.requestDelayMs = 0;
+    MainWindowRig rig(o);
     struct Paints : QObject {
         QMap<QString, int> of;
         bool counting = false;

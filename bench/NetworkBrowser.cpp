@@ -1,12 +1,7 @@
 #include "NetworkBrowser.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
-#include <algorithm>
-#include <chrono>
 
 #include "HtmlField.h"
 #include "PageUrl.h"
@@ -62,7 +57,7 @@ void NetworkBrowser::navigate(const QString& url) {
     dropReply();
     body_.clear();
     failure_.reset();
-    readyState_ = 1;
+    readyState_ = kLoading;
 
     const QUrl wire = toRequestUrl(url);
     if (!wire.isValid() || wire.scheme() != QLatin1String("http") || wire.host().isEmpty()) {
@@ -136,22 +131,6 @@ void NetworkBrowser::stop() {
 std::optional<QString> NetworkBrowser::fieldValue(const QString& name) const {
     if (readyState_ != kComplete || body_.isEmpty()) return std::nullopt;
     return findFieldValue(body_, name);
-}
-
-void QtEventPump::waitForEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    // Carry out deleteLater() calls made at this level, which processEvents()
-    // alone leaves queued while no event loop runs.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void QtEventPump::waitForEvents(qint64 timeoutMs) {
-    // A timer event ends the sleep when nothing else does.
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    wake.start(std::chrono::milliseconds(std::max<qint64>(timeoutMs, 0)));
-    waitForEvents();
 }
 
 }  // namespace tarnwick
