@@ -3,8 +3,6 @@
 #include <arpa/inet.h>
 #include <httplib.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,12 +16,12 @@
 #include <deque>
 #include <fstream>
 #include <functional>
-#include <list>
 #include <mutex>
 #include <set>
 #include <thread>
 
 #include "Bus.h"
+#include "ConnectionRegistry.h"
 #include "Pages.h"
 #include "Roster.h"
 
@@ -35,7 +33,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kReadTimeoutMs = 5000;
 constexpr int kWriteTimeoutMs = 5000;
-constexpr int kPollSliceMs = 50;
 constexpr std::size_t kMaxDataBytes = 256;
 
 std::string normalisedId(const std::string& id) { return upper(id); }
@@ -78,54 +75,11 @@ bool kindMatches(PageKind ruleKind, PageKind pageKind) {
            (pageKind == PageKind::Convert || pageKind == PageKind::Read);
 }
 
-// Threads for accepted connections: one each, so that a stalled page or an idle
-// keep-alive connection never keeps another client waiting.
-class ConnectionThreads : public httplib::TaskQueue {
-  public:
-    void enqueue(std::function<void()> fn) override {
-        reap();
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        try {
-            threads_.push_back({std::thread([fn = std::move(fn), done] {
-                                    fn();
-                                    done->store(true);
-                                }),
-                                done});
-        } catch (const std::system_error&) {
-            fn();  // no thread to spare: serve it on the accepting thread
-        }
-    }
-    void shutdown() override {
-        for (auto& entry : threads_) entry.thread.join();
-        threads_.clear();
-    }
-
-  private:
-    struct Entry {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-    void reap() {
-        for (auto it = threads_.begin(); it != threads_.end();) {
-            if (it->done->load()) {
-                it->thread.join();
-                it = threads_.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-    std::list<Entry> threads_;
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
 
 struct Adapter::Impl {
-    class Server;
-    class Connection;
-
     // Everything below is guarded by `mutex` unless noted.
     mutable std::mutex mutex;
     std::condition_variable wake;  // stalls, delays and lock waits
@@ -145,12 +99,10 @@ struct Adapter::Impl {
     std::ofstream log;
     std::string logName;
 
-    std::mutex connectionMutex;
-    std::set<int> connections;
-    bool refuseConnections = false;  // guarded by connectionMutex
+    ConnectionRegistry connections;
 
     // Owned by the thread calling start()/stop().
-    std::unique_ptr<Server> server;
+    std::unique_ptr<httplib::Server> server;
     std::thread listener;
     std::atomic<int> boundPort{0};
 
@@ -162,137 +114,11 @@ struct Adapter::Impl {
         std::lock_guard lock(mutex);
         return stopping;
     }
-    bool addConnection(int sock);
-    void removeConnection(int sock);
 
     void record(const httplib::Request& req);
     httplib::Server::HandlerResponse preRoute(const httplib::Request& req, httplib::Response& res);
     void serve(const httplib::Request& req, httplib::Response& res, PageKind route);
     bool sleepUnlessStopping(int ms);
-};
-
-// A socket stream with buffered reads, bounded waits that give up as soon as the
-// adapter stops, and writes that never raise SIGPIPE.
-class Adapter::Impl::Connection : public httplib::Stream {
-  public:
-    Connection(int sock, Impl& impl) : sock_(sock), impl_(impl) {}
-
-    bool is_readable() const override { return off_ < len_ || wait(POLLIN, kReadTimeoutMs); }
-    bool is_writable() const override { return wait(POLLOUT, kWriteTimeoutMs); }
-
-    ssize_t read(char* ptr, size_t size) override {
-        if (off_ >= len_) {
-            if (!wait(POLLIN, kReadTimeoutMs)) return -1;
-            if (size >= sizeof buffer_) return ::recv(sock_, ptr, size, 0);
-            const ssize_t n = ::recv(sock_, buffer_, sizeof buffer_, 0);
-            if (n <= 0) return n;
-            off_ = 0;
-            len_ = static_cast<std::size_t>(n);
-        }
-        const std::size_t n = std::min(size, len_ - off_);
-        std::memcpy(ptr, buffer_ + off_, n);
-        off_ += n;
-        return static_cast<ssize_t>(n);
-    }
-
-    ssize_t write(const char* ptr, size_t size) override {
-        if (!is_writable()) return -1;
-        return ::send(sock_, ptr, size, MSG_NOSIGNAL);
-    }
-
-    void get_remote_ip_and_port(std::string& ip, int& port) const override {
-        address(::getpeername, ip, port);
-    }
-    void get_local_ip_and_port(std::string& ip, int& port) const override {
-        address(::getsockname, ip, port);
-    }
-    socket_t socket() const override { return sock_; }
-
-    // Waits for the next request of a keep-alive connection.
-    bool awaitRequest(int idleMs) const { return off_ < len_ || wait(POLLIN, idleMs); }
-
-  private:
-    bool wait(short events, int timeoutMs) const {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!impl_.isStopping()) {
-            pollfd pfd{sock_, events, 0};
-            const int n = ::poll(&pfd, 1, kPollSliceMs);
-            if (n > 0) return true;
-            if (n < 0 && errno != EINTR) return false;
-            if (Clock::now() >= deadline) return false;
-        }
-        return false;
-    }
-
-    template <class Fn>
-    void address(Fn fn, std::string& ip, int& port) const {
-        sockaddr_storage storage{};
-        socklen_t len = sizeof storage;
-        if (fn(sock_, reinterpret_cast<sockaddr*>(&storage), &len) != 0) return;
-        char text[INET6_ADDRSTRLEN] = {};
-        if (storage.ss_family == AF_INET) {
-            const auto* in = reinterpret_cast<const sockaddr_in*>(&storage);
-            inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
-            port = ntohs(in->sin_port);
-        } else if (storage.ss_family == AF_INET6) {
-            const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&storage);
-            inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text);
-            port = ntohs(in6->sin6_port);
-        }
-        ip = text;
-    }
-
-    int sock_;
-    Impl& impl_;
-    char buffer_[4096];
-    std::size_t off_ = 0;
-    std::size_t len_ = 0;
-};
-
-// httplib's server with our own connection loop, so that the adapter can close
-// every connection (idle keep-alive ones included) the moment it stops, and
-// can refuse connections beyond Options::maxConnections.
-//
-// cpp-httplib 0.11 has no public way to do either. No public member, handler
-// or hook ever sees the socket of an accepted connection (the task queue is
-// handed a closure, the handlers a parsed request), so nothing outside the
-// library can shut a connection down; and the library's own connection loop
-// waits for a keep-alive connection's next request, and for a slow client's
-// request, for the whole keep-alive or read timeout without looking at
-// stop(), which would hold stop() for up to that long. The library leaves one
-// seam for this: the virtual process_and_close_socket (declared private, which
-// a derived class may still override) together with the protected
-// process_request that parses and answers one request on a Stream. Those two
-// are the only non-public parts of the library used here.
-class Adapter::Impl::Server : public httplib::Server {
-  public:
-    explicit Server(Impl& impl) : impl_(impl) {}
-
-  private:
-    bool process_and_close_socket(socket_t sock) override {
-        int one = 1;
-        ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        bool ok = false;
-        if (impl_.addConnection(sock)) {
-            Connection stream(sock, impl_);
-            int idleMs;
-            {
-                std::lock_guard lock(impl_.mutex);
-                idleMs = std::max(1, impl_.options.keepAliveSeconds) * 1000;
-            }
-            while (stream.awaitRequest(idleMs)) {
-                bool closed = false;
-                ok = process_request(stream, impl_.isStopping(), closed, {});
-                if (!ok || closed) break;
-            }
-            impl_.removeConnection(sock);
-        }
-        ::shutdown(sock, SHUT_RDWR);
-        ::close(sock);
-        return ok;
-    }
-
-    Impl& impl_;
 };
 
 Adapter::Impl::Impl(Options opts) {
@@ -327,23 +153,6 @@ bool Adapter::Impl::openLog(const std::string& name) {
     if (!log.is_open()) return false;
     logName = name;
     return true;
-}
-
-bool Adapter::Impl::addConnection(int sock) {
-    std::size_t limit;
-    {
-        std::lock_guard lock(mutex);
-        limit = options.maxConnections;
-    }
-    std::lock_guard lock(connectionMutex);
-    if (refuseConnections || connections.size() >= limit) return false;
-    connections.insert(sock);
-    return true;
-}
-
-void Adapter::Impl::removeConnection(int sock) {
-    std::lock_guard lock(connectionMutex);
-    connections.erase(sock);
 }
 
 bool Adapter::Impl::sleepUnlessStopping(int ms) {
@@ -688,13 +497,9 @@ bool Adapter::start(const std::string& host, int port) {
         std::lock_guard lock(d->mutex);
         d->stopping = false;
     }
-    {
-        std::lock_guard lock(d->connectionMutex);
-        d->refuseConnections = false;
-    }
 
-    auto server = std::make_unique<Impl::Server>(*d);
-    server->new_task_queue = [] { return new ConnectionThreads; };
+    auto server = std::make_unique<httplib::Server>();
+    server->new_task_queue = d->connections.taskQueueFactory();
     server->set_tcp_nodelay(true);
     // httplib's default is SO_REUSEPORT, which lets a second adapter bind the same port and
     // silently take half the connections. Plain SO_REUSEADDR: a busy port fails start().
@@ -706,7 +511,6 @@ bool Adapter::start(const std::string& host, int port) {
     server->set_write_timeout(kWriteTimeoutMs / 1000, 0);
     server->set_payload_max_length(64 * 1024);
     {
-        // Only advertised in the Keep-Alive header; the connection loop enforces the timeout.
         std::lock_guard lock(d->mutex);
         server->set_keep_alive_timeout(std::max(1, d->options.keepAliveSeconds));
         server->set_keep_alive_max_count(1000000);
@@ -748,7 +552,11 @@ bool Adapter::start(const std::string& host, int port) {
     } else if (!server->bind_to_port(host, port)) {
         return false;
     }
-    Impl::Server* raw = server.get();
+    d->connections.open(bound, [impl] {
+        std::lock_guard lock(impl->mutex);
+        return impl->options.maxConnections;
+    });
+    httplib::Server* raw = server.get();
     d->server = std::move(server);
     auto listening = std::make_shared<std::atomic<bool>>(true);
     d->listener = std::thread([raw, listening] {
@@ -778,12 +586,8 @@ void Adapter::stop() {
         d->stopping = true;
     }
     d->wake.notify_all();
+    d->connections.closeAll();
     d->server->stop();
-    {
-        std::lock_guard lock(d->connectionMutex);
-        d->refuseConnections = true;
-        for (int sock : d->connections) ::shutdown(sock, SHUT_RDWR);
-    }
     if (d->listener.joinable()) d->listener.join();
     d->server.reset();
     d->boundPort = 0;
