@@ -72,6 +72,17 @@ std::string upper(std::string text) {
     return text;
 }
 
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool isSensorId(const std::string& text) {
+    return text.size() == 16 && std::all_of(text.begin(), text.end(),
+                                            [](unsigned char c) { return hexDigitValue(c) >= 0; });
+}
+
 std::uint64_t Random::next() {
     std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;

@@ -20,6 +20,9 @@ std::string toHex(const std::vector<std::uint8_t>& bytes);
 // Hex text of even length (either case) to bytes; nullopt when malformed or empty.
 std::optional<std::vector<std::uint8_t>> fromHex(const std::string& text);
 std::string upper(std::string text);
+std::string lower(std::string text);
+// Sixteen hex digits in either case: a sensor's ROM identifier.
+bool isSensorId(const std::string& text);
 
 // Small deterministic generator (splitmix64), the same sequence on every platform.
 class Random {
