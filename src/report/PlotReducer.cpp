@@ -34,10 +34,16 @@ void PlotReducer::halve() {
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         const qint64 index = firstIndex_ + static_cast<qint64>(i);
         Column& into = merged[static_cast<std::size_t>(floorDiv(index, 2) - newFirst)];
+        const Column& part = columns_[i];
+        if (!into.anyRecord) {
+            // The pause before the left part stays; one before the right part is now inside.
+            into.anyRecord = part.anyRecord;
+            into.pauseBefore = part.pauseBefore;
+        }
         for (int slot = 0; slot < kMaxSensors; ++slot) {
-            const Cell& from = columns_[i][slot];
+            const Cell& from = part.cells[slot];
             if (!from.any) continue;
-            Cell& cell = into[slot];
+            Cell& cell = into.cells[slot];
             if (!cell.any) {
                 cell = from;  // keeps a break before the left part
                 continue;
@@ -61,12 +67,16 @@ void PlotReducer::halve() {
 
 void PlotReducer::add(const LogRecord& record) {
     const WallSeconds t = record.time;
-    if (!started_) {
+    const bool first = !started_;
+    if (first) {
         started_ = true;
         origin_ = t;
-    } else if (t - lastTime_ > kGapSeconds) {
-        gapPending_.fill(true);
+    } else if (t >= lastTime_) {
+        ++intervals_[static_cast<std::size_t>(
+            std::min<WallSeconds>(t - lastTime_, kIntervalBuckets - 1))];
+        ++intervalCount_;
     }
+    const WallSeconds pause = first ? 0 : std::max<WallSeconds>(t - lastTime_, 0);
     lastTime_ = t;
 
     qint64 index = columnIndex(t);
@@ -79,15 +89,18 @@ void PlotReducer::add(const LogRecord& record) {
         halve();
         index = columnIndex(t);
     }
-    Column* column = nullptr;
+    Column& column = columnAt(index);
+    if (!column.anyRecord) {
+        column.anyRecord = true;
+        column.pauseBefore = pause;
+    }
     for (const int slot : selection_.sensorSlots) {
         const Reading& r = record.readings[slot];
         if (!selection_.counts(r)) {
             gapPending_[slot] = true;
             continue;
         }
-        if (!column) column = &columnAt(index);
-        Cell& cell = (*column)[slot];
+        Cell& cell = column.cells[slot];
         if (!cell.any) {
             cell.any = true;
             cell.min = cell.max = r.sixteenths;
@@ -109,15 +122,33 @@ void PlotReducer::add(const LogRecord& record) {
     }
 }
 
+WallSeconds PlotReducer::medianInterval() const {
+    qint64 below = 0;
+    for (std::size_t seconds = 0; seconds < intervals_.size(); ++seconds) {
+        below += intervals_[seconds];
+        if (2 * below >= intervalCount_) return static_cast<WallSeconds>(seconds);
+    }
+    return 0;
+}
+
+WallSeconds PlotReducer::longestJoinedPause() const {
+    return std::max(kMinHoleSeconds, kHoleCadences * medianInterval());
+}
+
 std::vector<PlotLine> PlotReducer::lines() const {
+    const WallSeconds longestJoined = longestJoinedPause();
     std::vector<PlotLine> lines;
     for (const int slot : selection_.sensorSlots) {
         PlotLine line;
         line.slot = slot;
+        WallSeconds pause = 0;  // the longest since the sensor's last column
         for (const Column& column : columns_) {
-            const Cell& cell = column[slot];
+            pause = std::max(pause, column.pauseBefore);
+            const Cell& cell = column.cells[slot];
             if (!cell.any) continue;
-            if (line.segments.empty() || cell.breakBefore) line.segments.emplace_back();
+            const bool joined = !cell.breakBefore && pause <= longestJoined;
+            pause = 0;
+            if (line.segments.empty() || !joined) line.segments.emplace_back();
             std::vector<PlotPoint>& points = line.segments.back();
             PlotPoint a{cell.minTime, cell.min};
             PlotPoint b{cell.maxTime, cell.max};

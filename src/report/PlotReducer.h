@@ -6,10 +6,14 @@
 // not be known in advance and memory stays bounded.
 //
 // A sensor's line is broken where readings are missing: a missing or
-// power-on reading, a record that does not carry the sensor, or a pause of
-// more than kGapSeconds without any record, between two columns that have
-// temperatures. Within one column such a hole is narrower than what the
-// column can show and does not break the line.
+// power-on reading, or a record that does not carry the sensor, between two
+// columns that have temperatures. Every line is broken across a hole in time:
+// a pause without records much longer than the log's own cadence, that is
+// longer than kHoleCadences times the median interval between records and
+// than kMinHoleSeconds (a logger stopped, or held by a modal box). Within one
+// column a hole is narrower than what the column can show and does not break
+// the line. The median is that of all the records added so far, so a chart
+// redrawn as records arrive applies the same rule as one drawn at the end.
 #pragma once
 
 #include <array>
@@ -32,7 +36,8 @@ struct PlotLine {
 
 class PlotReducer {
   public:
-    static constexpr WallSeconds kGapSeconds = 300;
+    static constexpr WallSeconds kHoleCadences = 3;
+    static constexpr WallSeconds kMinHoleSeconds = 5;
 
     PlotReducer(const Selection& selection, int maxColumns);
 
@@ -42,6 +47,10 @@ class PlotReducer {
     std::vector<PlotLine> lines() const;
     WallSeconds columnSeconds() const { return width_; }
     int columns() const { return static_cast<int>(columns_.size()); }
+    // The median interval between records, and the longest pause that does
+    // not yet break the lines.
+    WallSeconds medianInterval() const;
+    WallSeconds longestJoinedPause() const;
 
   private:
     struct Cell {
@@ -50,7 +59,13 @@ class PlotReducer {
         bool any = false;
         bool breakBefore = false;  // the line does not join the column before
     };
-    using Column = std::array<Cell, kMaxSensors>;
+    struct Column {
+        std::array<Cell, kMaxSensors> cells;
+        WallSeconds pauseBefore = 0;  // from the record before to the column's first
+        bool anyRecord = false;
+    };
+    // Intervals between records in whole seconds; the last counts all longer ones.
+    static constexpr int kIntervalBuckets = 3601;
 
     qint64 columnIndex(WallSeconds t) const;
     Column& columnAt(qint64 index);
@@ -64,6 +79,8 @@ class PlotReducer {
     qint64 firstIndex_ = 0;
     std::vector<Column> columns_;
     WallSeconds lastTime_ = 0;
+    std::array<qint64, kIntervalBuckets> intervals_{};
+    qint64 intervalCount_ = 0;
     std::array<bool, kMaxSensors> gapPending_{};
     std::array<qint64, kMaxSensors> lastColumn_{};
     std::array<bool, kMaxSensors> hasLast_{};

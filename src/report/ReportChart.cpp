@@ -159,9 +159,10 @@ QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const QString&
         minY = 0;
         maxY = 1;
     }
-    if (maxX - minX < 60 * kMsPerSecond) {
-        minX -= 30 * kMsPerSecond;
-        maxX += 30 * kMsPerSecond;
+    // The time axis spans the data, and a few seconds around a single time.
+    if (maxX == minX) {
+        minX -= 5 * kMsPerSecond;
+        maxX += 5 * kMsPerSecond;
     }
     if (maxY - minY < 0.5) {
         minY -= 0.25;

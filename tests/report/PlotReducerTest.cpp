@@ -53,18 +53,47 @@ TEST(PlotReducer, BreaksTheLineWhereReadingsAreMissing) {
     EXPECT_EQ(line.segments[1].front().time, 12);
 }
 
-TEST(PlotReducer, BreaksTheLineAcrossAPauseWithoutRecords) {
-    PlotReducer reducer(firstSensor(), 1000);
-    for (int t = 0; t < 100; ++t) reducer.add(record(t, ReadingKind::Valid, 400));
-    // The logger stopped: the next record comes more than kGapSeconds later.
-    const WallSeconds resumed = 99 + PlotReducer::kGapSeconds + 1;
-    for (int t = 0; t < 100; ++t) reducer.add(record(resumed + t, ReadingKind::Valid, 400));
-    EXPECT_EQ(segmentSizes(reducer).size(), 2u);
+// A pause without records breaks every line when it is much longer than the
+// log's cadence: over three times the median interval, and over 5 s.
+TEST(PlotReducer, BreaksEveryLineAcrossAPauseMuchLongerThanTheCadence) {
+    const struct {
+        const char* what;
+        std::vector<WallSeconds> steps;  // intervals between records, repeated
+        WallSeconds pause;
+        WallSeconds longestJoined;
+        std::size_t segments;
+    } rows[] = {
+        {"a modal box held 13 s at one pass a second", {1}, 13, 5, 2},
+        {"a pause of 5 s at one pass a second", {1}, 5, 5, 1},
+        {"a pause of 6 s at one pass a second", {1}, 6, 5, 2},
+        {"passes faster than a second", {0, 1, 0}, 6, 5, 2},
+        {"a pass every 10 s, a pause of 30 s", {10}, 30, 30, 1},
+        {"a pass every 10 s, a pause of 31 s", {10}, 31, 30, 2},
+        {"passes of 1 and 2 s", {1, 2, 2}, 6, 6, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Selection two;
+        two.sensorSlots = {0, 3};
+        PlotReducer reducer(two, 100000);
+        WallSeconds t = 0;
+        for (int i = 0; i < 200; ++i) {
+            if (i > 0) t += i == 100 ? row.pause : row.steps[i % row.steps.size()];
+            reducer.add(record(t, ReadingKind::Valid, 400));
+        }
+        EXPECT_EQ(reducer.longestJoinedPause(), row.longestJoined);
+        const std::vector<PlotLine> lines = reducer.lines();
+        ASSERT_EQ(lines.size(), 2u);
+        for (const PlotLine& line : lines) EXPECT_EQ(line.segments.size(), row.segments);
+    }
 
-    // Records a pass apart but slower than one a column keep the line whole.
-    PlotReducer slow(firstSensor(), 1000);
-    for (int t = 0; t < 600; t += 7) slow.add(record(t, ReadingKind::Valid, 400));
-    EXPECT_EQ(segmentSizes(slow).size(), 1u);
+    // A pause inside one column does not break the line: ten columns for 300 s.
+    PlotReducer wide(firstSensor(), 10);
+    for (WallSeconds t = 0; t < 300; ++t) {
+        if (t < 100 || t > 113) wide.add(record(t, ReadingKind::Valid, 400));
+    }
+    EXPECT_GE(wide.columnSeconds(), 30);
+    EXPECT_EQ(segmentSizes(wide).size(), 1u);
 }
 
 TEST(PlotReducer, PowerOnReadingsJoinTheLineWhenKept) {
