@@ -1,8 +1,9 @@
 // The main window's services for the benchmarks: a real page browser (the
-// program's own, or the Qt one to compare), the real pump,
-// clocks and desktop dialogs, with message boxes printed to standard error
-// instead of shown and a settings store that keeps nothing (a benchmark's
-// window placement must not land in the user's settings).
+// program's own, or the Qt Network one to compare), the real pump, clocks and
+// printer dialog, an Open dialog that names the benchmark's log file, message
+// boxes printed to standard error instead of shown and a settings store that
+// keeps nothing (a benchmark's window placement must not land in the user's
+// settings).
 #pragma once
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "QtEventPump.h"
 #include "Seams.h"
 #include "SteadyClock.h"
+#include "SystemClock.h"
 
 namespace tarnwick::bench {
 
@@ -36,39 +38,31 @@ struct FixedFile : FileDialogs {
     QString path;
 };
 
+// Answers every Open dialog with `logPath`; loads the pages with the Qt
+// Network baseline instead of the program's browser when `qtBrowser`.
 struct BenchDesktop {
-    explicit BenchDesktop(bool qtBrowser = false) : qtBrowser_(qtBrowser) {}
+    explicit BenchDesktop(const QString& logPath, bool qtBrowser = false)
+        : browser(qtBrowser ? static_cast<PageBrowser&>(networkBrowser) : curlBrowser),
+          fileDialogs(logPath) {}
+
+    MainServices services(const QString& adapterAddress) {
+        MainServices s = servicesOf(*this);
+        s.adapterAddress = adapterAddress;
+        return s;
+    }
 
     CurlBrowser curlBrowser;
-    NetworkBrowser qtBrowser;
+    NetworkBrowser networkBrowser;
+    PageBrowser& browser;  // one of the two
     QtEventPump pump;
     SteadyClock clock;
-    QtFileDialogs fileDialogs;
+    SystemClock wallClock;
+    FixedFile fileDialogs;
     QtPrinterDialogs printerDialogs;
     PrintedBoxes messageBoxes;
     DiscardedSettings settingsStore;
     QtProgramLauncher programLauncher;
     QtSystemInfoStore systemInfoStore;
-
-    // `dialogs` answers the Open dialogs; the real one when null.
-    MainServices services(const QString& adapterAddress, FileDialogs* dialogs = nullptr) {
-        PageBrowser& browser = qtBrowser_ ? static_cast<PageBrowser&>(qtBrowser) : curlBrowser;
-        MainServices s{.browser = browser,
-                       .pump = pump,
-                       .clock = clock,
-                       .localNow = [] { return QDateTime::currentDateTime(); },
-                       .fileDialogs = dialogs != nullptr ? *dialogs : fileDialogs,
-                       .printerDialogs = printerDialogs,
-                       .messageBoxes = messageBoxes,
-                       .settingsStore = settingsStore,
-                       .programLauncher = programLauncher,
-                       .systemInfoStore = systemInfoStore};
-        s.adapterAddress = adapterAddress;
-        return s;
-    }
-
-  private:
-    bool qtBrowser_;
 };
 
 }  // namespace tarnwick::bench

@@ -49,6 +49,7 @@
 #include "QtEventPump.h"
 #include "SimAdapter.h"
 #include "SteadyClock.h"
+#include "SystemClock.h"
 
 using namespace tarnwick;
 
@@ -263,7 +264,9 @@ void outage() {
     const QString address = sim->address();
     const int port = address.section(u':', 1).toInt();
     QTemporaryDir dir;
-    LogControl log;
+    const SteadyClock steady;
+    const SystemClock wall;
+    LogControl log(steady, wall);
     if (log.start(dir.filePath(QStringLiteral("outage.log")))) qFatal("cannot open the log");
 
     enum { Before, Out, Back } phase = Before;
@@ -290,7 +293,7 @@ void outage() {
     CountingView view;
     runCycle(address, 12, view, [&] {
         const bool good = !view.words.isEmpty() && view.words.count("0000") < view.words.size();
-        log.writeRecord(view.words, QDateTime::currentDateTime(), QLocale());
+        log.writeRecord(view.words, QLocale());
         if (phase == Out) ++recordsOut;
         if (phase == Out && view.failure) reason = *view.failure;
         if (phase == Back && good && goodAt < 0) goodAt = clock.elapsed();
@@ -330,7 +333,9 @@ int soak(std::uint64_t wantedRequests, std::uint64_t seed) {
 
     QTemporaryDir dir;
     const QString logPath = dir.filePath(QStringLiteral("soak.log"));
-    LogControl log;
+    const SteadyClock steady;
+    const SystemClock wall;
+    LogControl log(steady, wall);
     if (log.start(logPath)) qFatal("cannot open the log");
 
     SoakFigures f;
@@ -348,7 +353,7 @@ int soak(std::uint64_t wantedRequests, std::uint64_t seed) {
     const auto done = [&] {
         ++f.passes;
         if (view.failure) ++f.failedPasses;
-        log.writeRecord(view.words, QDateTime::currentDateTime(), QLocale());
+        log.writeRecord(view.words, QLocale());
 
         // Every reading is "0000" or a temperature word the adapter sent for
         // that sensor in this pass.

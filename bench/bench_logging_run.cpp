@@ -31,10 +31,8 @@ void runLogging(const QString& path, const std::function<bool(int)>& onRecord) {
     o.conversionMs = 0;
     tarnwick::sim::Adapter sim(o);
     if (!sim.start()) qFatal("cannot start the simulated adapter");
-    tarnwick::bench::FixedFile dialogs(path);
-    tarnwick::bench::BenchDesktop desktop;
-    tarnwick::frmMain window(
-        desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port()), &dialogs));
+    tarnwick::bench::BenchDesktop desktop(path);
+    tarnwick::frmMain window(desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port())));
     QString lastShown;
     QTimer ticker;
     ticker.setInterval(0);

@@ -101,9 +101,8 @@ void run(bool qtBrowser, double seconds, int delayMs, int sensors, bool minimise
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("requests.log"));
     Simulator sim(delayMs, log);
-    tarnwick::bench::BenchDesktop desktop(qtBrowser);
-    tarnwick::bench::FixedFile records(dir.filePath(QStringLiteral("records.log")));
-    tarnwick::frmMain window(desktop.services(sim.address(), &records));
+    tarnwick::bench::BenchDesktop desktop(dir.filePath(QStringLiteral("records.log")), qtBrowser);
+    tarnwick::frmMain window(desktop.services(sim.address()));
     window.ChkSixteenSensors->setChecked(sensors == 16);
 
     QSet<int> connections;

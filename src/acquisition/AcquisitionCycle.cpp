@@ -16,7 +16,7 @@ const QString kRejected = QStringLiteral("0000");
 int slotsFor(std::int16_t count) { return std::clamp<int>(count, 0, kSlotCount - 1); }
 }  // namespace
 
-AcquisitionCycle::AcquisitionCycle(PageBrowser& browser, EventPump& pump, Clock& clock,
+AcquisitionCycle::AcquisitionCycle(PageBrowser& browser, EventPump& pump, const Clock& clock,
                                    CycleView& view, CycleTiming timing)
     : browser_(browser), pump_(pump), clock_(clock), view_(view), timing_(timing) {}
 

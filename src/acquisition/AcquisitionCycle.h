@@ -58,7 +58,7 @@ struct CycleTiming {
 
 class AcquisitionCycle {
   public:
-    AcquisitionCycle(PageBrowser& browser, EventPump& pump, Clock& clock, CycleView& view,
+    AcquisitionCycle(PageBrowser& browser, EventPump& pump, const Clock& clock, CycleView& view,
                      CycleTiming timing = {});
 
     void setAdapterAddress(const QString& address) { address_ = address; }
@@ -106,7 +106,7 @@ class AcquisitionCycle {
 
     PageBrowser& browser_;
     EventPump& pump_;
-    Clock& clock_;
+    const Clock& clock_;
     CycleView& view_;
     CycleTiming timing_;
 

@@ -2,17 +2,7 @@
 
 namespace tarnwick {
 
-RealServices::RealServices()
-    : services{.browser = browser,
-               .pump = pump,
-               .clock = clock,
-               .localNow = [] { return QDateTime::currentDateTime(); },
-               .fileDialogs = fileDialogs,
-               .printerDialogs = printerDialogs,
-               .messageBoxes = messageBoxes,
-               .settingsStore = settingsStore,
-               .programLauncher = programLauncher,
-               .systemInfoStore = systemInfoStore} {}
+RealServices::RealServices() : services(servicesOf(*this)) {}
 
 std::unique_ptr<RealServices> makeRealServices() { return std::make_unique<RealServices>(); }
 

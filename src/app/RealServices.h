@@ -9,6 +9,7 @@
 #include "QtEventPump.h"
 #include "Seams.h"
 #include "SteadyClock.h"
+#include "SystemClock.h"
 
 namespace tarnwick {
 
@@ -17,6 +18,7 @@ struct RealServices {
     CurlBrowser browser;
     QtEventPump pump;
     SteadyClock clock;
+    SystemClock wallClock;
     QtFileDialogs fileDialogs;
     QtPrinterDialogs printerDialogs;
     QtMessageBoxes messageBoxes;

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <chrono>
 #include <utility>
 
 #include "RecordFormat.h"
@@ -10,11 +9,7 @@
 
 namespace tarnwick {
 
-LogControl::LogControl()
-    : clock_([] {
-          using namespace std::chrono;
-          return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-      }) {}
+LogControl::LogControl(const Clock& steady, const WallClock& wall) : steady_(steady), wall_(wall) {}
 
 LogControl::~LogControl() = default;
 
@@ -25,12 +20,12 @@ void LogControl::syncNow() {
     // next write shows whether the file is still usable.
     file_.syncData();
     unsynced_ = false;
-    lastSyncMs_ = clock_();
+    lastSyncMs_ = steady_.monotonicMs();
     ++syncs_;
 }
 
 void LogControl::syncNowOrLater() {
-    const qint64 now = clock_();
+    const qint64 now = steady_.monotonicMs();
     if (!lastSyncMs_ || now - *lastSyncMs_ >= kSyncIntervalMs) {
         syncNow();
         return;
@@ -64,13 +59,12 @@ void LogControl::stop() {
     flag_ = kLoggingOff;
 }
 
-LogControl::RecordResult LogControl::writeRecord(const QStringList& words, const QDateTime& now,
-                                                 const QLocale& locale) {
+LogControl::RecordResult LogControl::writeRecord(const QStringList& words, const QLocale& locale) {
     RecordResult result;
     if (flag_ != kLoggingOn) return result;
 
     result.attempted = true;
-    const QByteArray record = formatRecord(generalDateTime(now, locale), words);
+    const QByteArray record = formatRecord(generalDateTime(wall_.localNow(), locale), words);
     if (const std::optional<QString> reason = file_.append(record)) {
         result.error = *reason;
         return result;

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QDateTime>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 
+#include "Clock.h"
 #include "LogFile.h"
+#include "WallClock.h"
 
 class QTimer;
 
@@ -29,7 +29,9 @@ class LogControl {
     // does not wear out flash memory with a sync per record.
     static constexpr qint64 kSyncIntervalMs = 10'000;
 
-    LogControl();
+    // `steady` times the syncs; `wall` gives each record its timestamp. Both
+    // must outlive the object.
+    LogControl(const Clock& steady, const WallClock& wall);
     ~LogControl();
     LogControl(const LogControl&) = delete;
     LogControl& operator=(const LogControl&) = delete;
@@ -50,7 +52,7 @@ class LogControl {
     // Syncs and closes the log file, if one is open, and switches logging off.
     void stop();
 
-    // While logging is on, writes one record (timestamp of `now` in the
+    // While logging is on, writes one record (the wall clock's time in the
     // general date format of `locale`, then the words) in one write. A written
     // record takes the counter's value as its number and advances the counter,
     // which stops at 32767. A record that could not be written is not counted;
@@ -62,7 +64,7 @@ class LogControl {
     // once; an earlier one is synced when those 10 s are over, by a timer
     // that runs while the program handles events (without an application
     // object, by the next record).
-    RecordResult writeRecord(const QStringList& words, const QDateTime& now, const QLocale& locale);
+    RecordResult writeRecord(const QStringList& words, const QLocale& locale);
 
     bool isLogging() const { return flag_ == kLoggingOn; }
     std::int16_t flag() const { return flag_; }
@@ -73,9 +75,6 @@ class LogControl {
 
     // For tests: lets a run begin near the counter's limit.
     void setRecordCounter(std::int16_t value) { counter_ = value; }
-    // For tests: the monotonic time in milliseconds that sync decisions use,
-    // and how many syncs were made.
-    void setMonotonicClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
     int syncCount() const { return syncs_; }
 
   private:
@@ -86,7 +85,8 @@ class LogControl {
     std::int16_t counter_ = kCounterStart;
     LogFile file_;
     QString fileName_;
-    std::function<qint64()> clock_;
+    const Clock& steady_;
+    const WallClock& wall_;
     std::optional<qint64> lastSyncMs_;
     bool unsynced_ = false;
     int syncs_ = 0;

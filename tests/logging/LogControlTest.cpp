@@ -5,10 +5,10 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -16,12 +16,12 @@
 #include <QTime>
 #include <csignal>
 
+#include "../FakeClocks.h"
 #include "LogControl.h"
 #include "TestFiles.h"
 
 namespace tarnwick::test {
 namespace {
-
 
 const QStringList kTwelve{"0191", "018F", "0000", "0190", "0191", "0192",
                           "018E", "0193", "0191", "0190", "018F", "0192"};
@@ -42,12 +42,13 @@ class LogControlTest : public ::testing::Test {
   protected:
     QString pathOf(const QString& name) const { return dir_.filePath(name); }
     LogControl::RecordResult write(const QStringList& words = kTwelve) {
-        return log_.writeRecord(words, now_, us_);
+        return log_.writeRecord(words, us_);
     }
 
     QTemporaryDir dir_;
-    LogControl log_;
-    const QDateTime now_{QDate(2026, 12, 7), QTime(7, 12, 49)};
+    FakeClock steady_;
+    FakeWallClock wall_;  // 7 Dec 2026 07:12:49
+    LogControl log_{steady_, wall_};
     const QLocale us_{"en_US"};
 };
 
@@ -234,16 +235,16 @@ TEST_F(LogControlTest, PartialRecordIsRemovedAndNotCounted) {
         const rlim_t size = static_cast<rlim_t>(kTwelveLine.size() * 2 + 30);
         const rlimit limit{size, RLIM_INFINITY};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(10);
-        LogControl log;
+        LogControl log(steady_, wall_);
         if (log.start(path)) ::_exit(11);
-        const LogControl::RecordResult whole = log.writeRecord(kTwelve, now_, us_);
+        const LogControl::RecordResult whole = log.writeRecord(kTwelve, us_);
         if (!whole.written || whole.shownNumber != 1) ::_exit(12);
-        const LogControl::RecordResult cut = log.writeRecord(kTwelve, now_, us_);
+        const LogControl::RecordResult cut = log.writeRecord(kTwelve, us_);
         if (cut.written || cut.error != QStringLiteral("File too large")) ::_exit(13);
         if (log.recordCounter() != 2 || !log.isLogging()) ::_exit(14);
         const rlimit room{RLIM_INFINITY, RLIM_INFINITY};
         if (::setrlimit(RLIMIT_FSIZE, &room) != 0) ::_exit(15);
-        const LogControl::RecordResult again = log.writeRecord(kTwelve, now_, us_);
+        const LogControl::RecordResult again = log.writeRecord(kTwelve, us_);
         if (!again.written || again.shownNumber != 2) ::_exit(16);
         ::_exit(0);
     }
@@ -284,8 +285,7 @@ TEST_F(LogControlTest, RecordsFollowThePathWhenTheFileIsRenamedOrDeleted) {
 // The file is synced at the first record, then at most once every 10 s: a
 // record written sooner is synced by a timer when the 10 s are over.
 TEST_F(LogControlTest, SyncsAtMostEveryTenSecondsAndNeverLeavesARecordLonger) {
-    qint64 now = 0;
-    log_.setMonotonicClock([&] { return now; });
+    qint64& now = steady_.now;
     ASSERT_EQ(log_.start(pathOf("synced.log")), std::nullopt);
     write();
     EXPECT_EQ(log_.syncCount(), 1);

@@ -8,10 +8,8 @@
 
 namespace tarnwick {
 
-ClockStatusBar::ClockStatusBar(int panelMinimumWidth, QWidget* parent)
-    : QStatusBar(parent),
-      timer_(new QTimer(this)),
-      clock_([] { return QDateTime::currentDateTime(); }) {
+ClockStatusBar::ClockStatusBar(const WallClock& clock, int panelMinimumWidth, QWidget* parent)
+    : QStatusBar(parent), timer_(new QTimer(this)), clock_(clock) {
     for (std::size_t i = 0; i < panels_.size(); ++i) {
         auto* label = new QLabel(this);
         label->setObjectName(QStringLiteral("sbStatusBarPanel%1").arg(i + 1));
@@ -40,13 +38,8 @@ QString ClockStatusBar::statusText() const { return panels_[0]->text(); }
 
 void ClockStatusBar::setStatusText(const QString& text) { panels_[0]->setText(text); }
 
-void ClockStatusBar::setClock(Clock clock) {
-    clock_ = std::move(clock);
-    refresh();
-}
-
 void ClockStatusBar::refresh() {
-    const QDateTime now = clock_();
+    const QDateTime now = clock_.localNow();
     const QLocale locale;
     panels_[1]->setText(locale.toString(now.date(), QLocale::ShortFormat));
     panels_[2]->setText(locale.toString(now.time(), hoursMinutesFormat(locale)));

@@ -1,14 +1,15 @@
 // The main window's status bar: three panels, left to right a text panel that
 // takes all spare width, the current date (short date form of the locale) and
 // the current time (hours and minutes, short time form of the locale). The bar
-// keeps panels 2 and 3 current by itself: a timer re-reads the clock just after
-// every change of minute.
+// keeps panels 2 and 3 current by itself: a timer re-reads the wall clock just
+// after every change of minute.
 #pragma once
 
 #include <QDateTime>
 #include <QStatusBar>
 #include <array>
-#include <functional>
+
+#include "WallClock.h"
 
 class QLabel;
 class QTimer;
@@ -18,12 +19,12 @@ namespace tarnwick {
 class ClockStatusBar : public QStatusBar {
     Q_OBJECT
   public:
-    using Clock = std::function<QDateTime()>;
     static constexpr int kPanelCount = 3;
 
+    // Panels 2 and 3 show `clock`'s date and time; it must outlive the bar.
     // `panelMinimumWidth` (pixels) is the least width of every panel; panels 2
     // and 3 grow beyond it when their text needs more room.
-    explicit ClockStatusBar(int panelMinimumWidth, QWidget* parent = nullptr);
+    ClockStatusBar(const WallClock& clock, int panelMinimumWidth, QWidget* parent = nullptr);
 
     // Panel 1 to 3, numbered as on screen; nullptr outside that range.
     QLabel* panel(int number) const;
@@ -31,10 +32,6 @@ class ClockStatusBar : public QStatusBar {
     // The text of panel 1 ("Status" at first).
     QString statusText() const;
     void setStatusText(const QString& text);
-
-    // Where the bar reads the date and time from (the local clock unless
-    // replaced). Setting it refreshes the panels at once.
-    void setClock(Clock clock);
 
     // Reads the clock into panels 2 and 3 and arms the timer for the next
     // change of minute.
@@ -49,7 +46,7 @@ class ClockStatusBar : public QStatusBar {
   private:
     std::array<QLabel*, kPanelCount> panels_{};
     QTimer* timer_ = nullptr;
-    Clock clock_;
+    const WallClock& clock_;
 };
 
 }  // namespace tarnwick

@@ -6,22 +6,23 @@
 // fakes. The window keeps references: every service outlives it.
 #pragma once
 
-#include <QDateTime>
-#include <functional>
-
 #include "AcquisitionCycle.h"
+#include "Clock.h"
+#include "EventPump.h"
 #include "PageBrowser.h"
 #include "Roster.h"
 #include "Seams.h"
+#include "WallClock.h"
 
 namespace tarnwick {
 
 struct MainServices {
     PageBrowser& browser;
     EventPump& pump;
-    Clock& clock;
-    // The local date and time that log records carry.
-    std::function<QDateTime()> localNow;
+    // Steady time for the cycle's waits and the log's syncs.
+    const Clock& clock;
+    // The local date and time of the log records and the status bar.
+    const WallClock& wallClock;
     FileDialogs& fileDialogs;
     PrinterDialogs& printerDialogs;
     MessageBoxes& messageBoxes;
@@ -35,5 +36,21 @@ struct MainServices {
     // The application's help file: none in this build.
     QString helpFile = {};
 };
+
+// The services `parts` holds in members named as above (the program's
+// RealServices, a test's or a benchmark's desktop).
+template <typename Parts>
+MainServices servicesOf(Parts& parts) {
+    return {.browser = parts.browser,
+            .pump = parts.pump,
+            .clock = parts.clock,
+            .wallClock = parts.wallClock,
+            .fileDialogs = parts.fileDialogs,
+            .printerDialogs = parts.printerDialogs,
+            .messageBoxes = parts.messageBoxes,
+            .settingsStore = parts.settingsStore,
+            .programLauncher = parts.programLauncher,
+            .systemInfoStore = parts.systemInfoStore};
+}
 
 }  // namespace tarnwick

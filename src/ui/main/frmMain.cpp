@@ -91,7 +91,8 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     : QMainWindow(parent),
       twipsPerPixel_(tarnwick::twipsPerPixel(screen())),
       services_(services),
-      cycle_(services_.browser, services_.pump, services_.clock, *this, services_.timing) {
+      cycle_(services_.browser, services_.pump, services_.clock, *this, services_.timing),
+      log_(services_.clock, services_.wallClock) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Project1"));
 
@@ -164,7 +165,8 @@ void frmMain::createControls() {
     createToolbar();
 
     sbStatusBar =
-        named(new ClockStatusBar(twipsToPixels(kPanelMinimumWidth, twipsPerPixel_), client_),
+        named(new ClockStatusBar(services_.wallClock,
+                                 twipsToPixels(kPanelMinimumWidth, twipsPerPixel_), client_),
               "sbStatusBar");
     sbStatusBar->setGeometry(
         fromTwips(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight));

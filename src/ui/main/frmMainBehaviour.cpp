@@ -202,7 +202,7 @@ void frmMain::showSensor(int number, const QString& word) {
 }
 
 void frmMain::passCompleted(const QStringList& words) {
-    const LogControl::RecordResult r = log_.writeRecord(words, services_.localNow(), QLocale());
+    const LogControl::RecordResult r = log_.writeRecord(words, QLocale());
     const std::optional<QString> before = logFailure_;
     if (r.written) showText(txtRecNum, QString::number(r.shownNumber));
     // Logging switched off ends a log write failure too.

@@ -1,13 +1,14 @@
 // The main window's services for tests: the program's own page browser, pump
-// and clocks (the cycle runs against the simulated adapter), and recording
-// fakes for everything that would reach the desktop.
+// and steady clock (the cycle runs against the simulated adapter), a wall
+// clock the test sets, and recording fakes for everything that would reach
+// the desktop.
 #pragma once
 
-#include <QDateTime>
 #include <deque>
 #include <functional>
 #include <vector>
 
+#include "../../FakeClocks.h"
 #include "CurlBrowser.h"
 #include "MainServices.h"
 #include "QtEventPump.h"
@@ -109,28 +110,18 @@ struct FakeDesktop {
     CurlBrowser browser;
     QtEventPump pump;
     SteadyClock clock;
+    // The local time of log records and the status bar: 7 Dec 2026 07:12:49
+    // until a test sets it.
+    FakeWallClock wallClock;
     FakeFileDialogs fileDialogs;
     RecordingPrinterDialogs printerDialogs;
     RecordingMessageBoxes messageBoxes;
     RecordingSettingsStore settingsStore;
     RecordingProgramLauncher programLauncher;
     EmptySystemInfoStore systemInfoStore;
-    // The local time log records carry: the real one until a test fixes it.
-    QDateTime fixedNow;
 
     MainServices services(const QString& adapterAddress = compiledAdapterAddress()) {
-        MainServices s{
-            .browser = browser,
-            .pump = pump,
-            .clock = clock,
-            .localNow =
-                [this] { return fixedNow.isValid() ? fixedNow : QDateTime::currentDateTime(); },
-            .fileDialogs = fileDialogs,
-            .printerDialogs = printerDialogs,
-            .messageBoxes = messageBoxes,
-            .settingsStore = settingsStore,
-            .programLauncher = programLauncher,
-            .systemInfoStore = systemInfoStore};
+        MainServices s = servicesOf(*this);
         s.adapterAddress = adapterAddress;
         return s;
     }

@@ -17,15 +17,15 @@ class StatusBarTest : public ::testing::Test {
     ClockStatusBar* bar() const { return window->sbStatusBar; }
     QString Panel(int number) const { return bar()->panel(number)->text(); }
 
-    // A clock the test moves by hand.
+    // Sets the wall clock and has the bar read it.
     void UseManualClock(const QDateTime& start) {
         now = start;
-        bar()->setClock([this] { return now; });
+        bar()->refresh();
     }
 
     FakeDesktop desktop;
     std::unique_ptr<frmMain> window = std::make_unique<frmMain>(desktop.services());
-    QDateTime now;
+    QDateTime& now = desktop.wallClock.now;
 };
 
 }  // namespace

@@ -280,7 +280,7 @@ class MainWindowLogging : public ::testing::Test {
 
 TEST_F(MainWindowLogging, RecordsArriveWithTheCounterAndStopWithStopLogging) {
     MainWindowRig rig(steadyTemperatures());
-    rig.desktop.fixedNow = QDateTime(QDate(2026, 12, 7), QTime(7, 12, 49));
+    rig.desktop.wallClock.now = QDateTime(QDate(2026, 12, 7), QTime(7, 12, 49));
     rig.dialogs.answers = {path("run.log")};
     bool stopped = false;
     rig.run([&] {
@@ -463,7 +463,7 @@ TEST_F(MainWindowLogging, TheCounterStopsAt32767) {
 
 TEST_F(MainWindowLogging, AtMidnightTheTimestampIsTheDateAlone) {
     MainWindowRig rig(steadyTemperatures());
-    rig.desktop.fixedNow = QDateTime(QDate(2026, 12, 8), QTime(0, 0, 0));
+    rig.desktop.wallClock.now = QDateTime(QDate(2026, 12, 8), QTime(0, 0, 0));
     rig.dialogs.answers = {path("midnight.log")};
     rig.run([&] {
         if (rig.dialogs.shown == 0) QTest::mouseClick(rig.window.btnFileWrite, Qt::LeftButton);
