@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev
   fonts-dejavu-core clang-format curl procps xvfb xauth ccache
-  desktop-file-utils appstream man-db dpkg-dev file
+  desktop-file-utils appstream man-db dpkg-dev file lintian
 )
 
 missing=()
