@@ -60,6 +60,7 @@ void PlotReducer::halve() {
         }
     }
     columns_ = std::move(merged);
+    current_ = nullptr;
     firstIndex_ = newFirst;
     width_ *= 2;
     for (qint64& index : lastColumn_) index = floorDiv(index, 2);
@@ -79,17 +80,24 @@ void PlotReducer::add(const LogRecord& record) {
     const WallSeconds pause = first ? 0 : std::max<WallSeconds>(t - lastTime_, 0);
     lastTime_ = t;
 
-    qint64 index = columnIndex(t);
-    const auto span = [this](qint64 i) -> qint64 {
-        if (columns_.empty()) return 1;
-        const qint64 last = firstIndex_ + static_cast<qint64>(columns_.size()) - 1;
-        return std::max(i, last) - std::min(i, firstIndex_) + 1;
-    };
-    while (span(index) > maxColumns_) {
-        halve();
-        index = columnIndex(t);
+    // Most records fall into the column of the record before.
+    if (!current_ || t < currentStart_ || t >= currentStart_ + width_) {
+        qint64 index = columnIndex(t);
+        const auto span = [this](qint64 i) -> qint64 {
+            if (columns_.empty()) return 1;
+            const qint64 last = firstIndex_ + static_cast<qint64>(columns_.size()) - 1;
+            return std::max(i, last) - std::min(i, firstIndex_) + 1;
+        };
+        while (span(index) > maxColumns_) {
+            halve();
+            index = columnIndex(t);
+        }
+        current_ = &columnAt(index);
+        currentIndex_ = index;
+        currentStart_ = origin_ + index * width_;
     }
-    Column& column = columnAt(index);
+    Column& column = *current_;
+    const qint64 index = currentIndex_;
     if (!column.anyRecord) {
         column.anyRecord = true;
         column.pauseBefore = pause;
@@ -106,15 +114,12 @@ void PlotReducer::add(const LogRecord& record) {
             cell.min = cell.max = r.sixteenths;
             cell.minTime = cell.maxTime = t;
             cell.breakBefore = gapPending_[slot] && hasLast_[slot] && lastColumn_[slot] != index;
-        } else {
-            if (r.sixteenths < cell.min) {
-                cell.min = r.sixteenths;
-                cell.minTime = t;
-            }
-            if (r.sixteenths > cell.max) {
-                cell.max = r.sixteenths;
-                cell.maxTime = t;
-            }
+        } else if (r.sixteenths < cell.min) {
+            cell.min = r.sixteenths;
+            cell.minTime = t;
+        } else if (r.sixteenths > cell.max) {
+            cell.max = r.sixteenths;
+            cell.maxTime = t;
         }
         gapPending_[slot] = false;
         hasLast_[slot] = true;

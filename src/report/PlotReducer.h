@@ -78,6 +78,10 @@ class PlotReducer {
     WallSeconds width_ = 1;
     qint64 firstIndex_ = 0;
     std::vector<Column> columns_;
+    // The column of the record before; columns_ is not changed while it is set.
+    Column* current_ = nullptr;
+    qint64 currentIndex_ = 0;
+    WallSeconds currentStart_ = 0;
     WallSeconds lastTime_ = 0;
     std::array<qint64, kIntervalBuckets> intervals_{};
     qint64 intervalCount_ = 0;
