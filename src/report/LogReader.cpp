@@ -70,11 +70,11 @@ std::optional<std::string_view> LineSplitter::next(bool& tooLong) {
 }
 
 LogReader::LogReader(const QString& path, const QLocale& locale, BadLineHandler onBadLine)
-    : path_(path), file_(path), timestamps_(locale), onBadLine_(std::move(onBadLine)) {}
+    : path_(path), input_(path), timestamps_(locale), onBadLine_(std::move(onBadLine)) {}
 
 std::optional<QString> LogReader::open() {
-    if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return file_.errorString();
-    splitter_ = std::make_unique<LineSplitter>(file_);
+    if (std::optional<QString> reason = input_.open()) return reason;
+    splitter_ = std::make_unique<LineSplitter>(input_.device());
     return std::nullopt;
 }
 

@@ -3,7 +3,6 @@
 // buffer of a fixed size.
 #pragma once
 
-#include <QFile>
 #include <QLocale>
 #include <QString>
 #include <functional>
@@ -12,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "LogInput.h"
 #include "LogRecord.h"
 
 namespace tarnwick {
@@ -49,8 +49,8 @@ class LineSplitter {
     QString error_;
 };
 
-// The records of one file, in file order. Lines that are not records go to
-// the bad-line handler and are skipped.
+// The records of one file, in file order, gzip-compressed or not. Lines that
+// are not records go to the bad-line handler and are skipped.
 class LogReader {
   public:
     LogReader(const QString& path, const QLocale& locale, BadLineHandler onBadLine);
@@ -66,7 +66,7 @@ class LogReader {
 
   private:
     QString path_;
-    QFile file_;
+    LogInput input_;
     std::unique_ptr<LineSplitter> splitter_;
     GeneralDateTimeParser timestamps_;
     BadLineHandler onBadLine_;

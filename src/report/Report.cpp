@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "CsvWriter.h"
+#include "LogInput.h"
 #include "LogReader.h"
 #include "Roster.h"
 #include "Summary.h"
@@ -24,9 +25,9 @@ void message(std::FILE* err, const QString& text) {
 int widestRecord(const QStringList& paths) {
     int widest = 0;
     for (const QString& path : paths) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) continue;
-        LineSplitter lines(file);
+        LogInput input(path);
+        if (input.open()) continue;
+        LineSplitter lines(input.device());
         RecordWords words;
         bool tooLong = false;
         while (const std::optional<std::string_view> line = lines.next(tooLong)) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -30,6 +31,23 @@ QStringList words(std::initializer_list<const char*> first, int count) {
 bool write(const QString& path, const QByteArray& data) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+// `text` as one gzip member, as gzip and logrotate write it.
+QByteArray gzip(const QByteArray& text) {
+    z_stream z{};
+    EXPECT_EQ(
+        deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY),
+        Z_OK);
+    QByteArray out(static_cast<qsizetype>(deflateBound(&z, text.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(static_cast<qsizetype>(z.total_out));
+    deflateEnd(&z);
+    return out;
 }
 
 std::string readBack(std::FILE* f) {
@@ -152,6 +170,76 @@ TEST(BadLines, ReportedWithTheirNumbersTheFirstFewOnly) {
     const Output missing = run({dir.filePath("none.log")});
     EXPECT_EQ(missing.result.exitStatus, kExitFailure);
     EXPECT_NE(missing.err.find("none.log"), std::string::npos);
+}
+
+// A record of 12 words whose first word is `first`, at 07:mm:ss.
+QByteArray recordAt(int minute, int second, const QString& first) {
+    QStringList list = words({}, 12);
+    list[0] = first;
+    return loggerRecord(7, minute, second, list);
+}
+
+// A rotated series as logrotate leaves it with compress and delaycompress:
+// the live log and the last one plain, older ones compressed. Compression is
+// known by the data: a compressed log without .gz and a plain one named .gz.
+TEST(CompressedLogs, ARotatedSeriesIsReadAsOneInTimeOrder) {
+    QTemporaryDir dir;
+    const auto minutes = [](int from, int to) {
+        QByteArray data;
+        for (int m = from; m < to; ++m)
+            data += recordAt(m, 0, QStringLiteral("%1").arg(m, 2, 10, QLatin1Char('0')) + "01");
+        return data;
+    };
+    QStringList sixteen = words({"0F01"}, 16);
+    const QByteArray wide = loggerRecord(7, 7, 30, sixteen);
+    ASSERT_TRUE(write(dir.filePath("tarnwick.log"), minutes(10, 12)));
+    ASSERT_TRUE(write(dir.filePath("tarnwick.log.1"), minutes(8, 10)));
+    ASSERT_TRUE(
+        write(dir.filePath("tarnwick.log.2.gz"), gzip(minutes(4, 6)) + gzip(minutes(6, 8) + wide)));
+    ASSERT_TRUE(write(dir.filePath("tarnwick.log.3"), gzip(minutes(2, 4))));
+    ASSERT_TRUE(write(dir.filePath("plain.gz"), minutes(0, 2)));
+    QStringList logs;
+    for (const char* name :
+         {"plain.gz", "tarnwick.log", "tarnwick.log.1", "tarnwick.log.2.gz", "tarnwick.log.3"})
+        logs << dir.filePath(name);
+
+    const Output o = run(QStringList{"--unit", "C", "--locale", "en_US", "--csv", "-"} + logs);
+    EXPECT_EQ(o.result.exitStatus, kExitOk) << o.err;
+    EXPECT_EQ(o.result.badLines, 0);
+    const QStringList rows = QString::fromStdString(o.out).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 14);
+    EXPECT_EQ(rows[0].count(u','), 16);  // the widest record, read from compressed data
+    QStringList times;
+    for (const QString& row : rows.mid(1)) times << row.section(u',', 0, 1);
+    EXPECT_EQ(times, (QStringList{"2026-12-07T07:00:00,16.0000", "2026-12-07T07:01:00,16.0625",
+                                  "2026-12-07T07:02:00,16.1250", "2026-12-07T07:03:00,16.1875",
+                                  "2026-12-07T07:04:00,16.2500", "2026-12-07T07:05:00,16.3125",
+                                  "2026-12-07T07:06:00,16.3750", "2026-12-07T07:07:00,16.4375",
+                                  "2026-12-07T07:07:30,16.9375", "2026-12-07T07:08:00,16.5000",
+                                  "2026-12-07T07:09:00,16.5625", "2026-12-07T07:10:00,17.0000",
+                                  "2026-12-07T07:11:00,17.0625"}));
+}
+
+TEST(CompressedLogs, ALogCutShortKeepsWhatCouldBeRead) {
+    QTemporaryDir dir;
+    QByteArray text;
+    for (int second = 0; second < 3000; ++second) {
+        const QString word =
+            QStringLiteral("%1").arg(second % 4096, 3, 16, QLatin1Char('0')).toUpper();
+        text += recordAt(second / 60, second % 60, word.right(2) + "0" + word.left(1));
+    }
+    const QByteArray compressed = gzip(text);
+    const QString log = dir.filePath("tarnwick.log.2.gz");
+    ASSERT_TRUE(write(log, compressed.left(compressed.size() * 2 / 3)));
+
+    const Output o = run({"--locale", "en_US", log});
+    EXPECT_EQ(o.result.exitStatus, kExitFailure);
+    EXPECT_NE(o.err.find("tarnwick.log.2.gz: the compressed data ends early"), std::string::npos)
+        << o.err;
+    EXPECT_GT(o.result.records, 1000);
+    EXPECT_LT(o.result.records, 3000);
+    EXPECT_LE(o.result.badLines, 1);  // at most the line the cut went through
+    EXPECT_NE(o.out.find("Records: " + std::to_string(o.result.records)), std::string::npos);
 }
 
 }  // namespace
