@@ -50,6 +50,7 @@
 #include "SimAdapter.h"
 #include "SteadyClock.h"
 #include "SystemClock.h"
+#include "TemperatureWord.h"
 
 using namespace tarnwick;
 
@@ -292,7 +293,8 @@ void outage() {
     });
     CountingView view;
     runCycle(address, 12, view, [&] {
-        const bool good = !view.words.isEmpty() && view.words.count("0000") < view.words.size();
+        const bool good = !view.words.isEmpty() &&
+                          view.words.count(QString::fromUtf16(kMissingWord)) < view.words.size();
         log.writeRecord(view.words, QLocale());
         if (phase == Out) ++recordsOut;
         if (phase == Out && view.failure) reason = *view.failure;
@@ -369,7 +371,7 @@ int soak(std::uint64_t wantedRequests, std::uint64_t seed) {
         }
         for (int i = 0; i < view.words.size(); ++i) {
             ++f.readings;
-            if (view.words[i] == "0000") {
+            if (view.words[i] == QStringView(kMissingWord)) {
                 ++f.zeros;
                 continue;
             }

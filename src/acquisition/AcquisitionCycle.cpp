@@ -4,6 +4,7 @@
 
 #include "CRCRoutines.h"
 #include "PageUrl.h"
+#include "TemperatureWord.h"
 
 namespace tarnwick {
 
@@ -11,7 +12,7 @@ namespace {
 const QString kLockField = QStringLiteral("LockID_0");
 const QString kResultField = QStringLiteral("ResultData_0");
 const QString kAllOnes = QStringLiteral("FFFF");
-const QString kRejected = QStringLiteral("0000");
+const QString kMissing = QString::fromUtf16(kMissingWord);
 
 int slotsFor(std::int16_t count) { return std::clamp<int>(count, 0, kSlotCount - 1); }
 }  // namespace
@@ -84,7 +85,7 @@ void AcquisitionCycle::pause(qint64 ms) {
 
 void AcquisitionCycle::readSensor(int slot) {
     const QString url = readPageUrl(address_, ids_[slot], lockId_);
-    // Only a reply of this pass counts; without one the word is "0000".
+    // Only a reply of this pass counts; without one the word is kMissingWord.
     replies_[slot].clear();
     qint64 firstAllOnes = -1;
     for (;;) {
@@ -103,7 +104,7 @@ void AcquisitionCycle::readSensor(int slot) {
         if (now - firstAllOnes > timing_.ffffBoundMs) break;
         pause(timing_.ffffPauseMs);
     }
-    if (!CRCRoutines::AcceptReply(replies_[slot])) words_[slot] = kRejected;
+    if (!CRCRoutines::AcceptReply(replies_[slot])) words_[slot] = kMissing;
     view_.showSensor(slot + 1, words_[slot]);
 }
 

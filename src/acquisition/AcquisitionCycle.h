@@ -77,7 +77,7 @@ class AcquisitionCycle {
     // A pass in which no page brought the field it was requested for (every
     // request failed, or the lock and read pages came without LockID_0 and
     // ResultData_0, as when another client holds the lock) is a failed pass.
-    // A sensor whose read brought no ResultData_0 in this pass gets "0000":
+    // A sensor whose read brought no ResultData_0 in this pass gets kMissingWord:
     // a reply from an earlier pass is never used again.
     void runPass();
     // Ends the cycle: the page wait under way (if any) returns and no further

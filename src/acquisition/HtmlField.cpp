@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "AsciiLetter.h"
+
 namespace tarnwick {
 
 namespace {
@@ -116,7 +118,6 @@ constexpr int kMaxAttributesPerTag = 32;
 constexpr int kMaxAttributes = 4000;
 constexpr qsizetype kMaxTagBytes = 8 * 1024;
 
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isTagSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 struct TagScan {
@@ -180,7 +181,7 @@ bool withinAdapterPageBounds(const QByteArray& html) {
         if (html[i] != '<') continue;
         qsizetype name = i + 1;
         if (html[name] == '/') ++name;
-        if (name >= n || !isAsciiLetter(html[name])) continue;
+        if (name >= n || !isAsciiLetter(static_cast<unsigned char>(html[name]))) continue;
         if (++tags > kMaxTags) return false;
         const TagScan tag = scanTag(html, name);
         if (tag.tooLong) return false;
@@ -207,16 +208,17 @@ qsizetype markupEnd(const QByteArray& html, qsizetype at) {
     const qsizetype n = html.size();
     if (at + 1 >= n) return -1;
     const char next = html[at + 1];
-    if (isAsciiLetter(next)) return scanTag(html, at + 1).end;
+    if (isAsciiLetter(static_cast<unsigned char>(next))) return scanTag(html, at + 1).end;
     if (next == '/') {
-        if (at + 2 < n && isAsciiLetter(html[at + 2])) return scanTag(html, at + 2).end;
+        if (at + 2 < n && isAsciiLetter(static_cast<unsigned char>(html[at + 2])))
+            return scanTag(html, at + 2).end;
         return indexAfter(html, at, ">");  // "</>" and bogus comments
     }
     if (next == '?') return indexAfter(html, at, ">");
     if (next != '!') return -1;
     if (!html.mid(at, 4).startsWith("<!--")) return indexAfter(html, at, ">");
-    if (html.mid(at + 4, 1) == ">") return at + 5;      // "<!-->"
-    if (html.mid(at + 4, 2) == "->") return at + 6;     // "<!--->"
+    if (html.mid(at + 4, 1) == ">") return at + 5;   // "<!-->"
+    if (html.mid(at + 4, 2) == "->") return at + 6;  // "<!--->"
     return std::min(indexAfter(html, at + 4, "-->"), indexAfter(html, at + 4, "--!>"));
 }
 

@@ -1,13 +1,11 @@
 #include "PageUrl.h"
 
+#include "HexDigit.h"
+
 namespace tarnwick {
 
 namespace {
 const QString kHttp = QStringLiteral("http://");
-
-bool isHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
 
 bool mustEscape(unsigned char c) {
     if (c <= 0x20 || c >= 0x7F) return true;
@@ -58,7 +56,8 @@ QUrl toRequestUrl(const QString& verbatim) {
     for (qsizetype i = 0; i < in.size(); ++i) {
         const auto c = static_cast<unsigned char>(in[i]);
         const bool strayPercent =
-            c == '%' && !(i + 2 < in.size() && isHex(in[i + 1]) && isHex(in[i + 2]));
+            c == '%' && !(i + 2 < in.size() && isHexDigit(static_cast<unsigned char>(in[i + 1])) &&
+                          isHexDigit(static_cast<unsigned char>(in[i + 2])));
         if (mustEscape(c) || strayPercent) {
             out += '%';
             out += kDigits[c >> 4];

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <cstdio>
 
+#include "ExitStatus.h"
 #include "Roster.h"
 
 #ifndef TARNWICK_VERSION

@@ -12,9 +12,6 @@ namespace tarnwick {
 // The environment variable that names the adapter for one run.
 inline constexpr char kAdapterVariable[] = "TARNWICK_ADAPTER";
 
-// Exit status for a command line the program refuses.
-inline constexpr int kUsageExitStatus = 2;
-
 // True for a dotted-decimal IPv4 address (four numbers 0-255 without leading
 // zeros), optionally followed by ":port" with a port from 1 to 65535.
 bool isAdapterAddress(const QString& text);

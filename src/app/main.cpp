@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "ApplicationTitle.h"
 #include "CommandLine.h"
 #include "MainForm.h"
 #include "RealServices.h"
@@ -8,7 +9,7 @@ int main(int argc, char** argv) {
     if (options.outcome != tarnwick::CommandLine::Outcome::Run) return options.exitStatus;
 
     tarnwick::Application app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    QApplication::setApplicationName(tarnwick::kApplicationTitle);
     QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
     // Lets the desktop match the window to the installed tarnwick.desktop.
     QApplication::setDesktopFileName(QStringLiteral("tarnwick"));

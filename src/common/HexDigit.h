@@ -1,4 +1,4 @@
-// The value of one hexadecimal digit, in either case.
+// Hexadecimal digits, in either case.
 #pragma once
 
 namespace tarnwick {
@@ -11,5 +11,7 @@ constexpr int hexDigitValue(char32_t c) {
     if (c >= U'a' && c <= U'f') return static_cast<int>(c - U'a') + 10;
     return -1;
 }
+
+constexpr bool isHexDigit(char32_t c) { return hexDigitValue(c) >= 0; }
 
 }  // namespace tarnwick

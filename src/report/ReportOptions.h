@@ -14,7 +14,6 @@ namespace tarnwick {
 // be read, an output that cannot be written), a command line in error.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
 
 struct ReportOptions {
     QStringList logs;

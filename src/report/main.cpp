@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "ExitStatus.h"
 #include "Report.h"
 #include "ReportChart.h"
 #include "ReportOptions.h"
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
         case ParsedArguments::Error:
             std::fprintf(stderr, "tarnwick-report: %s\nTry 'tarnwick-report --help'.\n",
                          parsed.text.toLocal8Bit().constData());
-            return kExitUsage;
+            return kUsageExitStatus;
         case ParsedArguments::Run:
             break;
     }

@@ -7,6 +7,7 @@
 #include <QProcessEnvironment>
 
 #include "CommandLine.h"
+#include "ExitStatus.h"
 
 namespace tarnwick::test {
 namespace {

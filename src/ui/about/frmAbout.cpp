@@ -7,6 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "ApplicationTitle.h"
 #include "ProgramIcon.h"
 #include "Twips.h"
 
@@ -14,7 +15,6 @@ namespace tarnwick {
 
 namespace {
 
-const QString kAppTitle = QStringLiteral("Tarnwick");
 const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
 
 // The buffer a value is read into.
@@ -66,7 +66,7 @@ frmAbout::frmAbout(QWidget* owner, MessageBoxes& messageBoxes, ProgramLauncher& 
     picIcon->setGeometry(FromTwips(240, 240, 540, 540));
     picIcon->setPixmap(programIcon().pixmap(QSize(32, 32)));
     picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picIcon->setAccessibleName(kAppTitle);
+    picIcon->setAccessibleName(kApplicationTitle);
 
     const auto label = [this](const char* name, const char* text, QRect twips) {
         auto* l = Named(new QLabel(QString::fromLatin1(text), this), name);
@@ -96,7 +96,7 @@ QPoint frmAbout::FromTwips(QPoint twips) const {
 
 void frmAbout::Form_Load() {
     lblVersion->setText(versionText(buildVersion()));
-    lblTitle->setText(kAppTitle);
+    lblTitle->setText(kApplicationTitle);
 }
 
 void frmAbout::cmdOK_Click() { close(); }
@@ -118,7 +118,7 @@ void frmAbout::StartSysInfo() {
     } catch (const std::invalid_argument&) {
         // A value that could not be read as text: unavailable, like the rest.
     }
-    messageBoxes_.show(this, kAppTitle, kUnavailable, MessageBoxes::Icon::None);
+    messageBoxes_.show(this, kApplicationTitle, kUnavailable, MessageBoxes::Icon::None);
 }
 
 bool frmAbout::GetKeyValue(const QString& key, const QString& name, QString& value) {

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ApplicationTitle.h"
 #include "PageText.h"
 #include "RepaintThrottle.h"
 #include "Seams.h"
@@ -23,7 +24,6 @@
 namespace tarnwick {
 
 namespace {
-const QString kAppTitle = QStringLiteral("Tarnwick");
 const QString kStartLogging = QStringLiteral("Start Logging");
 const QString kStopLogging = QStringLiteral("Stop Logging");
 // One entry that matches every file, names without a dot included.
@@ -70,7 +70,8 @@ void frmMain::btnFileWrite_Click() {
     if (name.isEmpty() || unloaded_) return;
     if (std::optional<QString> failure = log_.start(name)) {
         // Logging stays off; the cycle goes on polling once the box is closed.
-        services_.messageBoxes.show(this, kAppTitle, *failure, MessageBoxes::Icon::Critical);
+        services_.messageBoxes.show(this, kApplicationTitle, *failure,
+                                    MessageBoxes::Icon::Critical);
         return;
     }
     txtFileName->setText(name);
@@ -108,7 +109,7 @@ void frmMain::Form_Unload() {
 
 void frmMain::endAfterUnhandledError(const QString& what) {
     if (log_.isLogging()) log_.stop();
-    services_.messageBoxes.show(this, kAppTitle, what, MessageBoxes::Icon::Critical);
+    services_.messageBoxes.show(this, kApplicationTitle, what, MessageBoxes::Icon::Critical);
     unloaded_ = true;
     cycle_.stop();
     hide();
@@ -126,7 +127,7 @@ void frmMain::savePlacement() {
                                                   {"MainHeight", frame.height()}};
     for (const auto& [key, pixels] : values) {
         const float twips = static_cast<float>(pixelsToTwips(pixels, twipsPerPixel_));
-        services_.settingsStore.saveSetting(kAppTitle, QStringLiteral("Settings"),
+        services_.settingsStore.saveSetting(kApplicationTitle, QStringLiteral("Settings"),
                                             QString::fromLatin1(key),
                                             locale.toString(twips, 'g', 7));
     }

@@ -2,13 +2,13 @@
 #include <QAction>
 #include <QToolBar>
 
+#include "ApplicationTitle.h"
 #include "frmMain.h"
 
 namespace tarnwick {
 
 namespace {
 
-const QString kAppTitle = QStringLiteral("Tarnwick");
 // One entry, shown as written; the file dialog matches every file with it.
 const QString kOpenFilter = QStringLiteral("All Files (*.*)");
 const QString kNoHelp = QStringLiteral(
@@ -27,7 +27,7 @@ void frmMain::runMenuCommand(const MenuEntry& entry) {
 }
 
 void frmMain::showPlaceholder(const char* text) {
-    services_.messageBoxes.show(this, kAppTitle, QString::fromLatin1(text),
+    services_.messageBoxes.show(this, kApplicationTitle, QString::fromLatin1(text),
                                 MessageBoxes::Icon::None);
 }
 
@@ -83,7 +83,7 @@ void frmMain::showHelp() {
     // the file.
     if (std::optional<QString> failure =
             services_.programLauncher.startDetached(kHelpViewer, {services_.helpFile})) {
-        services_.messageBoxes.show(this, kAppTitle, *failure, MessageBoxes::Icon::None);
+        services_.messageBoxes.show(this, kApplicationTitle, *failure, MessageBoxes::Icon::None);
     }
 }
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -70,7 +72,22 @@ struct MainWindowRig {
         ticker.stop();
     }
 
+    // Sensors held at 25.0625 C, which they send as "9101".
+    static tarnwick::sim::Options steadyTemperatures() {
+        tarnwick::sim::Options o = quickOptions();
+        for (const std::string& id : tarnwick::sim::rosterIds()) o.temperatureC[id] = 25.0625;
+        return o;
+    }
+
     int requestCount() const { return static_cast<int>(sim.requests().size()); }
+
+    // Once the request under way at the end has reached the adapter, no other follows.
+    void expectNoMoreRequests() const {
+        QTest::qWait(50);
+        const int settled = requestCount();
+        QTest::qWait(150);
+        EXPECT_EQ(requestCount(), settled) << "a page was requested after the window was unloaded";
+    }
 
     QStringList targets() const {
         QStringList out;
@@ -78,5 +95,16 @@ struct MainWindowRig {
         return out;
     }
 };
+
+// The lines of a log file, each ended by CR LF.
+inline QStringList readLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray all = f.readAll();
+    QStringList lines = QString::fromUtf8(all).split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(lines.last().isEmpty()) << "the file ends with CR LF";
+    lines.removeLast();
+    return lines;
+}
 
 }  // namespace tarnwick::test

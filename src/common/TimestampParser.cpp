@@ -1,181 +1,12 @@
-#include "Timestamp.h"
-
+// Reading the log timestamp back: wall seconds, and the parser of what the
+// general date and time formats write.
 #include <QTime>
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-namespace tarnwick {
-
-namespace {
-
-// A date/time format string split into its pieces: runs of one ASCII letter
-// (fields such as "yy" or "AP"), quoted literal text (kept verbatim, quotes
-// included), and any other literal text.
-struct Piece {
-    enum Kind { Field, Quoted, Literal } kind;
-    QString text;
-};
-
-bool isAsciiLetter(QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-
-std::vector<Piece> splitFormat(const QString& format) {
-    std::vector<Piece> pieces;
-    qsizetype i = 0;
-    const qsizetype n = format.size();
-    while (i < n) {
-        const QChar c = format[i];
-        qsizetype j = i + 1;
-        Piece::Kind kind;
-        if (c == u'\'') {
-            // Up to the closing quote; a doubled quote inside stays part of the text.
-            kind = Piece::Quoted;
-            while (j < n) {
-                if (format[j] == u'\'') {
-                    if (j + 1 < n && format[j + 1] == u'\'') {
-                        j += 2;
-                        continue;
-                    }
-                    ++j;
-                    break;
-                }
-                ++j;
-            }
-        } else if (isAsciiLetter(c)) {
-            kind = Piece::Field;
-            while (j < n && format[j] == c) ++j;
-        } else {
-            kind = Piece::Literal;
-            while (j < n && format[j] != u'\'' && !isAsciiLetter(format[j])) ++j;
-        }
-        pieces.push_back({kind, format.mid(i, j - i)});
-        i = j;
-    }
-    return pieces;
-}
-
-QString joinFormat(const std::vector<Piece>& pieces) {
-    QString out;
-    for (const Piece& p : pieces) out += p.text;
-    return out;
-}
-
-bool isSeparator(QChar c) { return c.isSpace() || c == u','; }
-
-QChar closingBracketFor(QChar open) {
-    if (open == u'(') return u')';
-    if (open == u'[') return u']';
-    return QChar();
-}
-
-// Drops one time zone field (a run of 't') together with the brackets that
-// enclose it and the blanks or comma that separate it from the rest.
-void dropZoneField(std::vector<Piece>& pieces, std::size_t at) {
-    const bool hasBefore = at > 0 && pieces[at - 1].kind == Piece::Literal;
-    const bool hasAfter = at + 1 < pieces.size() && pieces[at + 1].kind == Piece::Literal;
-    QString before = hasBefore ? pieces[at - 1].text : QString();
-    QString after = hasAfter ? pieces[at + 1].text : QString();
-
-    if (!before.isEmpty() && !after.isEmpty()) {
-        const QChar close = closingBracketFor(before.back());
-        if (!close.isNull() && after.front() == close) {
-            before.chop(1);
-            after.remove(0, 1);
-        }
-    }
-    const bool last = at + (hasAfter ? 2 : 1) >= pieces.size();
-    const bool first = at == (hasBefore ? 1u : 0u);
-    if (last) {
-        // "HH:mm:ss t", "h:mm:ss AP, t": the separator before the zone goes.
-        while (!before.isEmpty() && isSeparator(before.back())) before.chop(1);
-    } else {
-        // "t HH:mm:ss" or a zone in the middle: the separator after it goes.
-        while (!after.isEmpty() && isSeparator(after.front())) after.remove(0, 1);
-    }
-    if (first) {
-        while (!before.isEmpty() && isSeparator(before.front())) before.remove(0, 1);
-    }
-
-    std::size_t begin = hasBefore ? at - 1 : at;
-    std::size_t end = hasAfter ? at + 2 : at + 1;
-    std::vector<Piece> replacement;
-    if (!before.isEmpty()) replacement.push_back({Piece::Literal, before});
-    if (!after.isEmpty()) replacement.push_back({Piece::Literal, after});
-    pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(begin),
-                 pieces.begin() + static_cast<std::ptrdiff_t>(end));
-    pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(begin), replacement.begin(),
-                  replacement.end());
-}
-
-}  // namespace
-
-QString generalDateFormat(const QLocale& locale) {
-    std::vector<Piece> pieces = splitFormat(locale.dateFormat(QLocale::ShortFormat));
-    for (Piece& p : pieces) {
-        if (p.kind == Piece::Field && p.text.front() == u'y') p.text = QStringLiteral("yyyy");
-    }
-    return joinFormat(pieces);
-}
-
-QString generalTimeFormat(const QLocale& locale) {
-    std::vector<Piece> pieces = splitFormat(locale.timeFormat(QLocale::LongFormat));
-    for (std::size_t i = 0; i < pieces.size();) {
-        if (pieces[i].kind == Piece::Field && pieces[i].text.front() == u't') {
-            dropZoneField(pieces, i);
-            i = 0;  // the pieces around the zone were rewritten; start over
-            continue;
-        }
-        ++i;
-    }
-    for (Piece& p : pieces) {
-        // CLDR's flexible day period ("B") is not a field Qt knows, and would
-        // be written as a literal letter; the AM/PM text takes its place.
-        if (p.kind == Piece::Field && p.text.front() == u'B') p.text = QStringLiteral("AP");
-    }
-    // Whatever the zone removal left at either end as bare separators goes too.
-    QString format = joinFormat(pieces);
-    return format.trimmed();
-}
-
-QString hoursMinutesFormat(const QLocale& locale) {
-    std::vector<Piece> pieces = splitFormat(locale.timeFormat(QLocale::ShortFormat));
-    std::vector<Piece> kept;
-    for (const Piece& p : pieces) {
-        const bool seconds =
-            p.kind == Piece::Field && (p.text.front() == u's' || p.text.front() == u'z');
-        if (!seconds) {
-            kept.push_back(p);
-            continue;
-        }
-        // The separator before the seconds (or their fraction) goes with them.
-        if (!kept.empty() && kept.back().kind == Piece::Literal &&
-            kept.back().text.trimmed().size() <= 1)
-            kept.pop_back();
-    }
-    return joinFormat(kept).trimmed();
-}
-
-QString generalDateTime(const QDateTime& localTime, const QLocale& locale) {
-    // The formats are worked out once per locale; the record writer asks for
-    // the same locale pass after pass.
-    thread_local QLocale cachedLocale = QLocale::c();
-    thread_local QString dateFormat = generalDateFormat(cachedLocale);
-    thread_local QString timeFormat = generalTimeFormat(cachedLocale);
-    if (locale != cachedLocale) {
-        cachedLocale = locale;
-        dateFormat = generalDateFormat(locale);
-        timeFormat = generalTimeFormat(locale);
-    }
-
-    const QTime time = localTime.time();
-    QString text = locale.toString(localTime.date(), dateFormat);
-    if (time.hour() == 0 && time.minute() == 0 && time.second() == 0) return text;
-    text += u' ';
-    text += locale.toString(time, timeFormat);
-    return text;
-}
-
-}  // namespace tarnwick
+#include "FormatPieces.h"
+#include "Timestamp.h"
 
 namespace tarnwick {
 
@@ -252,21 +83,21 @@ void appendLiteral(std::vector<Token>& tokens, const std::string& text) {
 // The pieces of a Qt date or time format turned into tokens, each field read
 // as QLocale::toString writes it.
 std::vector<Token> compileFormat(const QString& format, const QLocale& locale) {
-    const std::vector<Piece> pieces = splitFormat(format);
+    const std::vector<FormatPiece> pieces = splitFormat(format);
     bool twelveHour = false;
-    for (const Piece& p : pieces) {
-        if (p.kind == Piece::Field && (p.text.front() == u'a' || p.text.front() == u'A'))
+    for (const FormatPiece& p : pieces) {
+        if (p.kind == FormatPiece::Field && (p.text.front() == u'a' || p.text.front() == u'A'))
             twelveHour = true;
     }
 
     std::vector<Token> tokens;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const Piece& p = pieces[i];
-        if (p.kind == Piece::Literal) {
+        const FormatPiece& p = pieces[i];
+        if (p.kind == FormatPiece::Literal) {
             appendLiteral(tokens, utf8(p.text));
             continue;
         }
-        if (p.kind == Piece::Quoted) {
+        if (p.kind == FormatPiece::Quoted) {
             QString inner = p.text.mid(1);
             if (inner.endsWith(u'\'')) inner.chop(1);
             inner.replace(QStringLiteral("''"), QStringLiteral("'"));
@@ -331,7 +162,8 @@ std::vector<Token> compileFormat(const QString& format, const QLocale& locale) {
                 case u'A': {
                     // "AP", "ap", "Ap", "aP" and "A", "a": the day period in one case
                     // or another; any of them is accepted.
-                    if (left == 1 && i + 1 < pieces.size() && pieces[i + 1].kind == Piece::Field &&
+                    if (left == 1 && i + 1 < pieces.size() &&
+                        pieces[i + 1].kind == FormatPiece::Field &&
                         (pieces[i + 1].text.front() == u'p' ||
                          pieces[i + 1].text.front() == u'P')) {
                         ++i;  // the P belongs to this field

@@ -1,0 +1,217 @@
+// frmMain's acquisition cycle end to end against the simulated adapter: when
+// the window shows, what each page leaves in it, how often it is painted, the
+// user's input during page waits, the check box, and the close box ending it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "../../TestPrinters.h"
+#include "MainWindowRig.h"
+#include "PageUrl.h"
+
+namespace tarnwick::test {
+
+namespace {
+
+int countStarting(const QStringList& list, const QString& prefix) {
+    int n = 0;
+    for (const QString& s : list) n += s.startsWith(prefix) ? 1 : 0;
+    return n;
+}
+
+// Requests between the last two lock pages: one whole pass.
+QStringList lastWholePass(const QStringList& targets) {
+    const auto last = targets.lastIndexOf("/1Wire/GetLock.html");
+    const auto before = targets.lastIndexOf("/1Wire/GetLock.html", last - 1);
+    return before < 0 ? QStringList() : targets.mid(before, last - before);
+}
+
+}  // namespace
+
+TEST(MainWindowCycle, HiddenUntilTheFirstLockPageHasLoaded) {
+    tarnwick::sim::Options o = MainWindowRig::quickOptions();
+    o.faults.push_back({tarnwick::sim::PageKind::Lock, tarnwick::sim::Fault::Delay, "", 1, 1, 300});
+    MainWindowRig rig(o);
+    bool sawHidden = false;
+    QString addressWhileHidden;
+    QString pageWhenFirstVisible;
+    rig.run([&] {
+        if (!rig.window.isVisible()) {
+            sawHidden = true;
+            addressWhileHidden = rig.window.cboAddress->currentText();
+        } else if (pageWhenFirstVisible.isNull()) {
+            pageWhenFirstVisible = rig.window.brwWebBrowser->toPlainText() + "";
+        }
+        return rig.requestCount() >= 26 && rig.window.isVisible();
+    });
+    EXPECT_TRUE(sawHidden);
+    EXPECT_EQ(addressWhileHidden, tarnwick::lockPageUrl(rig.services.adapterAddress));
+    EXPECT_FALSE(pageWhenFirstVisible.isEmpty()) << "a page had loaded before the window showed";
+    EXPECT_FALSE(rig.window.txtTemperature->text().isEmpty());
+    EXPECT_EQ(rig.window.txtSensorNum->text().toInt() >= 1, true);
+}
+
+TEST(MainWindowCycle, ShowsEachAddressThePageAndTheSensorsAsTheyAreRead) {
+    MainWindowRig rig(MainWindowRig::steadyTemperatures());
+    QStringList sensorsSeen;
+    rig.run([&] {
+        const QString n = rig.window.txtSensorNum->text();
+        if (!n.isEmpty() && (sensorsSeen.isEmpty() || sensorsSeen.last() != n)) sensorsSeen << n;
+        return rig.requestCount() >= 3 * 26;
+    });
+    EXPECT_GT(sensorsSeen.size(), 2) << "the display follows the pass";
+    EXPECT_EQ(rig.window.txtTemperature->text(), "9101");
+    EXPECT_TRUE(rig.window.cboAddress->currentText().startsWith("http://127.0.0.1:"));
+    EXPECT_TRUE(rig.window.brwWebBrowser->toPlainText().contains("NAME=\"", Qt::CaseInsensitive));
+    EXPECT_TRUE(rig.window.brwWebBrowser->isReadOnly());
+}
+
+TEST(MainWindowCycle, WhatTheCycleChangesIsPaintedAtMostTenTimesASecondAndNothingElse) {
+    // An adapter that answers at once: hundreds of pages a second.
+    tarnwick::sim::Options o = MainWindowRig::quickOptions();
+    o.requestDelayMs = 0;
+    MainWindowRig rig(o);
+    struct Paints : QObject {
+        QMap<QString, int> of;
+        bool counting = false;
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (counting && e->type() == QEvent::Paint) ++of[o->objectName()];
+            return false;
+        }
+    } paints;
+    qApp->installEventFilter(&paints);
+    QElapsedTimer counted;
+    int requestsAtStart = 0;
+    rig.run([&] {
+        if (!paints.counting && rig.window.isVisible()) {
+            QCoreApplication::processEvents();  // the first paint after showing
+            paints.counting = true;
+            counted.start();
+            requestsAtStart = rig.requestCount();
+        }
+        return paints.counting && counted.elapsed() >= 1000;
+    });
+    const double seconds = counted.elapsed() / 1000.0;
+    EXPECT_GT(rig.requestCount() - requestsAtStart, 100) << "pages came faster than paints";
+    const int pagePaints = paints.of.value(QStringLiteral("qt_scrollarea_viewport"));
+    EXPECT_GT(pagePaints, 0);
+    EXPECT_LE(pagePaints, 10 * seconds + 2);
+    for (QToolButton* button : rig.window.tbToolBar->findChildren<QToolButton*>())
+        EXPECT_EQ(paints.of.value(button->objectName()), 0) << qPrintable(button->objectName());
+}
+
+TEST(MainWindowCycle, LaterPassesLeaveAMinimisedWindowAsTheUserLeftIt) {
+    MainWindowRig rig;
+    int minimisedAt = -1;
+    bool stayedMinimised = true;
+    rig.run([&] {
+        if (minimisedAt < 0 && rig.window.isVisible()) {
+            rig.window.showMinimized();
+            minimisedAt = rig.requestCount();
+        } else if (minimisedAt >= 0) {
+            stayedMinimised = stayedMinimised && rig.window.isMinimized() && rig.window.isVisible();
+        }
+        return minimisedAt >= 0 && rig.requestCount() >= minimisedAt + 3 * 26;
+    });
+    EXPECT_GE(minimisedAt, 0);
+    EXPECT_TRUE(stayedMinimised) << "the cycle restored or hid the window";
+}
+
+TEST(MainWindowCycle, TheCloseBoxEndsTheCycle) {
+    MainWindowRig rig;
+    rig.run([&] { return rig.requestCount() >= 30; });
+    EXPECT_TRUE(rig.window.isUnloaded());
+    EXPECT_TRUE(rig.window.cycle().stopped());
+    rig.expectNoMoreRequests();
+}
+
+TEST(MainWindowCycle, UserInputIsHandledWhileAPageIsStalled) {
+    tarnwick::sim::Options o = MainWindowRig::quickOptions();
+    o.faults.push_back({tarnwick::sim::PageKind::Lock, tarnwick::sim::Fault::Stall, "", 2, 1});
+    MainWindowRig rig(o);
+    bool clickedDuringStall = false;
+    rig.run([&] {
+        if (!clickedDuringStall && rig.sim.stalledPages() == 1) {
+            QTest::mouseClick(rig.window.ChkSixteenSensors, Qt::LeftButton);
+            clickedDuringStall = rig.window.activeSensorCount() == 16;
+            rig.sim.releaseStalls();
+        }
+        return clickedDuringStall &&
+               countStarting(lastWholePass(rig.targets()), "/1Wire/WriteBlock.html?Data=44") == 16;
+    });
+    EXPECT_TRUE(clickedDuringStall);
+}
+
+TEST(MainWindowCycle, AModalDialogHoldsTheCycleWhereItStands) {
+    MainWindowRig rig;
+    bool opened = false;
+    int atOpen = -1, atClose = -1;
+    rig.run([&] {
+        if (!opened && rig.requestCount() >= 40) {
+            opened = true;
+            QMessageBox box(QMessageBox::NoIcon, "Tarnwick", "held", QMessageBox::Ok, &rig.window);
+            QTimer::singleShot(50, [&] { atOpen = rig.requestCount(); });
+            QTimer::singleShot(400, [&] {
+                atClose = rig.requestCount();
+                box.accept();
+            });
+            box.exec();
+            return false;
+        }
+        return opened && rig.requestCount() >= atClose + 26;
+    });
+    ASSERT_GE(atOpen, 40);
+    EXPECT_EQ(atClose, atOpen) << "no request while the box was open";
+    EXPECT_GE(rig.requestCount(), atClose + 26) << "the cycle went on afterwards";
+}
+
+TEST(MainWindowCheckBox, ClicksSwitchBetweenTwelveAndSixteenSensors) {
+    MainWindowRig rig;
+    int phase = 0;
+    int locksAtUncheck = 0;
+    rig.run([&] {
+        const QStringList t = rig.targets();
+        const int locks = t.count("/1Wire/GetLock.html");
+        if (phase == 0 && locks >= 2) {
+            QTest::mouseClick(rig.window.ChkSixteenSensors, Qt::LeftButton);
+            EXPECT_EQ(rig.window.activeSensorCount(), 16) << "the click changes the count at once";
+            phase = 1;
+        } else if (phase == 1 &&
+                   countStarting(lastWholePass(t), "/1Wire/WriteBlock.html?Data=44") == 16) {
+            QTest::mouseClick(rig.window.ChkSixteenSensors, Qt::LeftButton);
+            locksAtUncheck = locks;
+            phase = 2;
+        } else if (phase == 2 && locks >= locksAtUncheck + 2) {
+            return true;
+        }
+        return false;
+    });
+    ASSERT_EQ(phase, 2);
+    const QStringList t = rig.targets();
+    EXPECT_EQ(lastWholePass(t).size(), 26);
+    EXPECT_TRUE(t.filter("Address=42000000B49D7028").size() >= 2) << "slot 15 was polled";
+}
+
+TEST(MainWindowCheckBox, AGrayedBoxCountsAsUnchecked) {
+    MainWindowRig rig;
+    rig.run([&] {
+        rig.window.ChkSixteenSensors->setCheckState(Qt::Checked);
+        rig.window.SetSensorCount();
+        EXPECT_EQ(rig.window.activeSensorCount(), 16);
+        rig.window.ChkSixteenSensors->setCheckState(Qt::PartiallyChecked);
+        rig.window.SetSensorCount();
+        EXPECT_EQ(rig.window.activeSensorCount(), 12);
+        return true;
+    });
+}
+
+}  // namespace tarnwick::test
