@@ -5,25 +5,37 @@
 namespace tarnwick {
 
 namespace {
-constexpr std::size_t kFlushBytes = 1 << 20;
 
 char* writeTwoDigits(char* out, int value) {
     *out++ = static_cast<char>('0' + value / 10);
     *out++ = static_cast<char>('0' + value % 10);
     return out;
 }
+
+// A heading with a comma, a quote or a line end goes in quotes, its quotes doubled.
+std::string csvField(const QString& text) {
+    std::string field = text.toStdString();
+    if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
+    std::string quoted = "\"";
+    for (const char c : field) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
 }  // namespace
 
 CsvWriter::CsvWriter(std::FILE* out, const Selection& selection, Unit unit,
-                     const IdentifierTable& roster)
+                     const SensorLabels& labels)
     : out_(out), selection_(selection), unit_(unit) {
-    buffer_.reserve(kFlushBytes + 4096);
-    buffer_ += "time";
+    std::string heading = "time";
     for (const int slot : selection_.sensorSlots) {
-        buffer_ += ',';
-        buffer_ += roster[slot].toStdString();
+        heading += ',';
+        heading += csvField(labels.heading(slot));
     }
-    buffer_ += "\r\n";
+    heading += "\r\n";
+    out_.append(heading);
 }
 
 void CsvWriter::add(const LogRecord& record) {
@@ -50,22 +62,9 @@ void CsvWriter::add(const LogRecord& record) {
     }
     *out++ = '\r';
     *out++ = '\n';
-    buffer_.append(row, out);
-    flushIfFull();
+    out_.append(row, out);
 }
 
-void CsvWriter::flushIfFull() {
-    if (buffer_.size() < kFlushBytes) return;
-    if (std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) failed_ = true;
-    buffer_.clear();
-}
-
-bool CsvWriter::finish() {
-    if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size())
-        failed_ = true;
-    buffer_.clear();
-    if (std::fflush(out_) != 0) failed_ = true;
-    return !failed_;
-}
+bool CsvWriter::finish() { return out_.finish(); }
 
 }  // namespace tarnwick

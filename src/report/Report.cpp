@@ -1,15 +1,18 @@
 #include "Report.h"
 
 #include <QFile>
+#include <QTimeZone>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <tuple>
+#include <utility>
 
 #include "CsvWriter.h"
+#include "InfluxWriter.h"
 #include "LogInput.h"
 #include "LogReader.h"
-#include "Roster.h"
 #include "Summary.h"
 
 namespace tarnwick {
@@ -19,6 +22,38 @@ namespace {
 void message(std::FILE* err, const QString& text) {
     std::fprintf(err, "tarnwick-report: %s\n", text.toLocal8Bit().constData());
 }
+
+QString lastSystemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// An output named on the command line: a file, or standard output for "-".
+class OutputFile {
+  public:
+    OutputFile(const QString& path, std::FILE* standardOutput, const QString& what)
+        : path_(path), toStandardOutput_(path == u"-"), what_(what) {
+        file_ = toStandardOutput_ ? standardOutput
+                                  : std::fopen(QFile::encodeName(path).constData(), "wb");
+    }
+    ~OutputFile() {
+        if (file_ && !toStandardOutput_) std::fclose(file_);
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    std::FILE* get() const { return file_; }
+    // False when the file could not be closed whole.
+    bool close() {
+        std::FILE* file = std::exchange(file_, nullptr);
+        return toStandardOutput_ || std::fclose(file) == 0;
+    }
+    // "out.csv", or "the CSV" on standard output.
+    QString name() const { return toStandardOutput_ ? what_ : path_; }
+
+  private:
+    QString path_;
+    bool toStandardOutput_;
+    QString what_;
+    std::FILE* file_ = nullptr;
+};
 
 }  // namespace
 
@@ -42,7 +77,6 @@ int widestRecord(const QStringList& paths) {
 ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* err,
                        int plotColumns) {
     ReportResult result;
-    const IdentifierTable roster = compiledRoster();
 
     BadLine firstBad;
     MergedLogs logs(options.logs, options.locale, [&](const BadLine& bad) {
@@ -61,27 +95,36 @@ ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* 
         return result;
     }
 
-    const bool csvToStdout = options.csvPath == u"-";
     Summary summary(options.selection, options.sensorsGiven);
 
+    // The outputs named on the command line, all opened before any is written.
+    std::unique_ptr<OutputFile> csvFile, influxFile;
+    for (auto [path, file, what] :
+         {std::tuple{&options.csvPath, &csvFile, "the CSV"},
+          std::tuple{&options.influxPath, &influxFile, "the line protocol"}}) {
+        if (path->isEmpty()) continue;
+        *file = std::make_unique<OutputFile>(*path, out, QString::fromLatin1(what));
+        if (!(*file)->get()) {
+            message(err, QStringLiteral("cannot write %1: %2").arg(*path, lastSystemError()));
+            result.exitStatus = kExitFailure;
+            return result;
+        }
+    }
+
     std::unique_ptr<CsvWriter> csv;
-    std::FILE* csvFile = nullptr;
-    if (!options.csvPath.isEmpty()) {
+    if (csvFile) {
         Selection columns = options.selection;
         if (!options.sensorsGiven) {
             // One column per sensor the logs carry: 12, or 16 if any record has 16.
             const int widest = std::max(widestRecord(options.logs), 12);
             columns.sensorSlots.resize(static_cast<std::size_t>(widest));
         }
-        csvFile =
-            csvToStdout ? out : std::fopen(QFile::encodeName(options.csvPath).constData(), "wb");
-        if (!csvFile) {
-            message(err, QStringLiteral("cannot write %1: %2")
-                             .arg(options.csvPath, QString::fromLocal8Bit(std::strerror(errno))));
-            result.exitStatus = kExitFailure;
-            return result;
-        }
-        csv = std::make_unique<CsvWriter>(csvFile, columns, options.unit, roster);
+        csv = std::make_unique<CsvWriter>(csvFile->get(), columns, options.unit, options.labels);
+    }
+    std::unique_ptr<InfluxWriter> influx;
+    if (influxFile) {
+        influx = std::make_unique<InfluxWriter>(influxFile->get(), options.selection,
+                                                options.labels, QTimeZone::systemTimeZone());
     }
 
     std::unique_ptr<PlotReducer> plot;
@@ -93,6 +136,7 @@ ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* 
         ++result.records;
         summary.add(*record);
         if (csv) csv->add(*record);
+        if (influx) influx->add(*record);
         if (plot) plot->add(*record);
     }
 
@@ -100,16 +144,15 @@ ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* 
         message(err, QStringLiteral("reading %1").arg(error));
         result.exitStatus = kExitFailure;
     }
-    if (csv) {
-        const bool written = csv->finish();
-        const bool closed = csvToStdout || std::fclose(csvFile) == 0;
-        if (!written || !closed) {
-            message(err, QStringLiteral("cannot write %1: %2")
-                             .arg(csvToStdout ? QStringLiteral("the CSV") : options.csvPath,
-                                  QString::fromLocal8Bit(std::strerror(errno))));
+    const auto finish = [&](auto& writer, OutputFile& file) {
+        const bool written = writer->finish();
+        if (!file.close() || !written) {
+            message(err, QStringLiteral("cannot write %1: %2").arg(file.name(), lastSystemError()));
             result.exitStatus = kExitFailure;
         }
-    }
+    };
+    if (csv) finish(csv, *csvFile);
+    if (influx) finish(influx, *influxFile);
     if (result.badLines > 0) {
         message(err, QStringLiteral("%1 of %2 lines were not records and were skipped "
                                     "(the first: %3 line %4)")
@@ -123,8 +166,8 @@ ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* 
                              .arg(options.locale.name()));
         }
     }
-    if (!csvToStdout) {
-        const std::string table = summary.format(options.unit, roster);
+    if (options.csvPath != u"-" && options.influxPath != u"-") {
+        const std::string table = summary.format(options.unit, options.labels);
         std::fwrite(table.data(), 1, table.size(), out);
         if (result.badLines > 0)
             std::fprintf(out, "Lines that are not records: %lld\n",

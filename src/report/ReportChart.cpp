@@ -15,8 +15,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Roster.h"
-
 namespace tarnwick {
 
 namespace {
@@ -96,7 +94,8 @@ std::vector<std::pair<double, QString>> timeTicks(double minMs, double maxMs, in
     return ticks;
 }
 
-QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const QString& title) {
+QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const SensorLabels& labels,
+                   const QString& title) {
     auto* chart = new QChart;
     chart->setTitle(title);
     chart->legend()->setAlignment(Qt::AlignRight);
@@ -109,7 +108,6 @@ QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const QString&
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
 
-    const IdentifierTable roster = compiledRoster();
     double minX = 0, maxX = 0, minY = 0, maxY = 0;
     bool any = false;
     for (const PlotLine& line : lines) {
@@ -119,7 +117,7 @@ QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const QString&
         for (const std::vector<PlotPoint>& segment : line.segments) {
             auto* series = new QLineSeries;
             series->setPen(pen);
-            series->setName(QStringLiteral("%1  %2").arg(line.slot + 1).arg(roster[line.slot]));
+            series->setName(labels.legend(line.slot));
             QList<QPointF> points;
             points.reserve(static_cast<qsizetype>(segment.size()));
             for (const PlotPoint& p : segment) {

@@ -9,6 +9,7 @@
 
 #include "Degrees.h"
 #include "PlotReducer.h"
+#include "SensorLabels.h"
 
 namespace tarnwick {
 
@@ -18,7 +19,8 @@ namespace tarnwick {
 std::vector<std::pair<double, QString>> timeTicks(double minMs, double maxMs, int maxTicks);
 
 // A new chart (the caller owns it) with `title` at the top.
-QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const QString& title);
+QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const SensorLabels& labels,
+                   const QString& title);
 
 // Writes the chart as PNG or SVG, `width` x `height` pixels. The reason on failure.
 std::optional<QString> saveChart(QChart* chart, const QString& path, bool svg, int width,

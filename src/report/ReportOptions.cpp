@@ -10,7 +10,8 @@ namespace {
 
 const char* const kDescription =
     "Reads Tarnwick log files and turns their raw temperature words into degrees:\n"
-    "a per-sensor summary (the default), a CSV table and a chart.\n"
+    "a per-sensor summary (the default), a CSV table, InfluxDB line protocol and a\n"
+    "chart.\n"
     "\n"
     "Several logs (a rotated series) are read as one, in time order; logs\n"
     "compressed with gzip (tarnwick.log.2.gz) are read as they are.\n"
@@ -68,13 +69,19 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
                                  "Write a CSV table to FILE (- for standard output; "
                                  "the summary is then not printed).",
                                  "FILE");
+    const QCommandLineOption influx(
+        "influx",
+        "Write InfluxDB line protocol to FILE (- for standard output; the summary is "
+        "then not printed): temperature,sensor=ROM celsius=DEGREES TIME, the time in "
+        "UTC nanoseconds by this system's time zone (TZ).",
+        "FILE");
     const QCommandLineOption plot("plot", "Write a chart to FILE, PNG or SVG by its extension.",
                                   "FILE");
     const QCommandLineOption show("show",
                                   "Show the chart in a window (drag to zoom, wheel to "
                                   "zoom, right click or 0 to zoom out).");
-    parser.addOptions(
-        {help, versionOption, unit, from, to, sensors, keepPowerOn, locale, csv, plot, show});
+    parser.addOptions({help, versionOption, unit, from, to, sensors, keepPowerOn, locale, csv,
+                       influx, plot, show});
     parser.addPositionalArgument("LOG", "Log files written by Tarnwick.", "LOG...");
 
     const auto fail = [&](const QString& message) {
@@ -156,6 +163,11 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
     o.csvPath = parser.value(csv);
     if (parser.isSet(csv) && o.csvPath.isEmpty())
         return fail(QStringLiteral("--csv needs a file name or -"));
+    o.influxPath = parser.value(influx);
+    if (parser.isSet(influx) && o.influxPath.isEmpty())
+        return fail(QStringLiteral("--influx needs a file name or -"));
+    if (o.csvPath == u"-" && o.influxPath == u"-")
+        return fail(QStringLiteral("--csv and --influx cannot both go to standard output"));
     o.plotPath = parser.value(plot);
     if (parser.isSet(plot)) {
         const QString suffix = QFileInfo(o.plotPath).suffix().toLower();
@@ -167,7 +179,7 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
     o.show = parser.isSet(show);
 
     // An output must never overwrite one of the logs it is made from.
-    for (const QString& output : {o.csvPath, o.plotPath}) {
+    for (const QString& output : {o.csvPath, o.influxPath, o.plotPath}) {
         if (output.isEmpty() || output == u"-") continue;
         const QFileInfo out(output);
         for (const QString& log : o.logs) {

@@ -7,6 +7,7 @@
 
 #include "Degrees.h"
 #include "Selection.h"
+#include "SensorLabels.h"
 
 namespace tarnwick {
 
@@ -20,9 +21,11 @@ struct ReportOptions {
     Unit unit = Unit::Celsius;
     Selection selection;  // all sixteen sensors unless --sensors
     bool sensorsGiven = false;
-    QLocale locale;    // the locale the logs were written under
-    QString csvPath;   // empty: no CSV; "-": standard output
-    QString plotPath;  // empty: no plot file
+    SensorLabels labels = SensorLabels::compiled();
+    QLocale locale;      // the locale the logs were written under
+    QString csvPath;     // empty: no CSV; "-": standard output
+    QString influxPath;  // empty: no line protocol; "-": standard output
+    QString plotPath;    // empty: no plot file
     bool plotSvg = false;
     bool show = false;
 };

@@ -36,7 +36,7 @@ void Summary::add(const LogRecord& record) {
     }
 }
 
-std::string Summary::format(Unit unit, const IdentifierTable& roster) const {
+std::string Summary::format(Unit unit, const SensorLabels& labels) const {
     std::string out;
     char line[256];
     if (records_ == 0) {
@@ -74,7 +74,7 @@ std::string Summary::format(Unit unit, const IdentifierTable& roster) const {
         const std::string last = s.records ? isoText(s.last) : "-";
         std::snprintf(line, sizeof line,
                       "%6d  %-16s  %9lld  %7lld  %8lld  %9s  %9s  %9s  %-19s  %s\n", slot + 1,
-                      roster[slot].toStdString().c_str(), static_cast<long long>(s.readings),
+                      labels.rom(slot).toStdString().c_str(), static_cast<long long>(s.readings),
                       static_cast<long long>(s.missing), static_cast<long long>(s.powerOn),
                       min.c_str(), max.c_str(), mean.c_str(), first.c_str(), last.c_str());
         out += line;

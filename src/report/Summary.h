@@ -5,8 +5,8 @@
 #include <string>
 
 #include "Degrees.h"
-#include "Roster.h"
 #include "Selection.h"
+#include "SensorLabels.h"
 
 namespace tarnwick {
 
@@ -33,7 +33,7 @@ class Summary {
     const Sensor& sensor(int slot) const { return sensors_[slot]; }
 
     // The table as text, one line per sensor under a heading line.
-    std::string format(Unit unit, const IdentifierTable& roster) const;
+    std::string format(Unit unit, const SensorLabels& labels) const;
 
   private:
     Selection selection_;

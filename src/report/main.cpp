@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
 
     const QString title = chartTitle(options);
     if (!options.plotPath.isEmpty()) {
-        std::unique_ptr<QChart> picture(buildChart(result.plot, options.unit, title));
+        std::unique_ptr<QChart> picture(
+            buildChart(result.plot, options.unit, options.labels, title));
         if (const std::optional<QString> failure = saveChart(
                 picture.get(), options.plotPath, options.plotSvg, kPlotWidth, kPlotHeight)) {
             std::fprintf(stderr, "tarnwick-report: %s\n", failure->toLocal8Bit().constData());
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
         }
     }
     if (options.show) {
-        ZoomableChartView view(buildChart(result.plot, options.unit, title));
+        ZoomableChartView view(buildChart(result.plot, options.unit, options.labels, title));
         view.setWindowTitle(QStringLiteral("%1 - tarnwick-report").arg(title));
         view.resize(1200, 700);
         view.show();

@@ -29,7 +29,8 @@ TEST(ReportChart, TheTimeAxisSpansTheData) {
         PlotLine line;
         line.segments.emplace_back();
         for (const WallSeconds t : row.times) line.segments.back().push_back({t, 320});
-        const std::unique_ptr<QChart> chart(buildChart({line}, Unit::Celsius, "t"));
+        const std::unique_ptr<QChart> chart(
+            buildChart({line}, Unit::Celsius, SensorLabels::compiled(), "t"));
         ASSERT_NE(timeAxis(chart.get()), nullptr);
         EXPECT_EQ(timeAxis(chart.get())->min(), row.from * 1000.0);
         EXPECT_EQ(timeAxis(chart.get())->max(), row.to * 1000.0);

@@ -29,6 +29,8 @@ TEST(ReportOptions, EveryBadArgumentIsAnError) {
         {{"--locale", "xx_YY", "a.log"}, "unknown locale"},
         {{"--plot", "chart.jpg", "a.log"}, ".png or .svg"},
         {{"--csv", "", "a.log"}, "--csv needs"},
+        {{"--influx", "", "a.log"}, "--influx needs"},
+        {{"--csv", "-", "--influx", "-", "a.log"}, "cannot both go to standard output"},
         {{"--bogus", "a.log"}, "Unknown option"},
         {{"--unit"}, "Missing value"},
     };

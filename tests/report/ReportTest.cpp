@@ -145,6 +145,29 @@ TEST_F(SmallLogs, FahrenheitTimeRangePowerOnKeptAndColumnsOfTheWidestRecord) {
     EXPECT_EQ(o.out.find("Records"), std::string::npos);  // the CSV alone on standard output
 }
 
+// The line protocol takes the CSV's filters; its times are UTC nanoseconds
+// by this system's time zone.
+TEST_F(SmallLogs, LineProtocolWithTheCsvsFilters) {
+    const auto ns = [](int second) {
+        return std::to_string(
+                   QDateTime(QDate(2026, 12, 7), QTime(7, 0, second)).toSecsSinceEpoch()) +
+               "000000000\n";
+    };
+    const std::string one = "temperature,sensor=9C000000B4A89828 celsius=";
+    const std::string three = "temperature,sensor=B900000027CA8F28 celsius=";
+
+    const Output later = run({"--locale", "en_US", "--unit", "F", "--sensors", "3,1", "--from",
+                              "2026-12-07T07:00:05", "--influx", "-", a_, b_});
+    EXPECT_EQ(later.result.exitStatus, kExitOk);
+    EXPECT_EQ(later.out,
+              one + "-0.0625 " + ns(10) + one + "-10.1250 " + ns(20) + three + "20.6875 " + ns(20));
+
+    const Output earlier = run({"--locale", "en_US", "--sensors", "1,3", "--keep-power-on", "--to",
+                                "2026-12-07T07:00:10", "--influx", "-", a_, b_});
+    EXPECT_EQ(earlier.out, one + "20.6875 " + ns(0) + three + "85.0000 " + ns(0) + one +
+                               "-0.0625 " + ns(10) + three + "85.0000 " + ns(10));
+}
+
 TEST(BadLines, ReportedWithTheirNumbersTheFirstFewOnly) {
     QTemporaryDir dir;
     const QString log = dir.filePath("bad.log");

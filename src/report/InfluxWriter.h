@@ -1,0 +1,43 @@
+// Records as InfluxDB line protocol, one line per temperature:
+//   temperature,sensor=<ROM identifier>[,name=<name>] celsius=<degrees> <UTC time in ns>
+// in degrees Celsius with four decimals whatever the report's unit, the name
+// tag only where a name is known, no line for a missing reading.
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "OutputBuffer.h"
+#include "Selection.h"
+#include "SensorLabels.h"
+#include "WallClockZone.h"
+
+namespace tarnwick {
+
+// A tag key or value, or a field key, escaped as the line protocol asks:
+// a backslash before each comma, equals sign, blank and backslash. A line
+// end, which the protocol cannot carry, becomes a blank.
+std::string lineProtocolKey(std::string_view text);
+// A measurement name: commas, blanks and backslashes escaped.
+std::string lineProtocolMeasurement(std::string_view text);
+
+class InfluxWriter {
+  public:
+    // `zone` gives the rules by which the log's local times become UTC.
+    InfluxWriter(std::FILE* out, const Selection& selection, const SensorLabels& labels,
+                 const QTimeZone& zone);
+
+    void add(const LogRecord& record);
+    // Writes what is buffered; false when writing failed at any time.
+    bool finish();
+
+  private:
+    OutputBuffer out_;
+    Selection selection_;
+    WallClockZone zone_;
+    std::array<std::string, kMaxSensors> prefixes_;  // up to "celsius="
+};
+
+}  // namespace tarnwick
