@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <thread>
 
 #include "AdapterState.h"
@@ -58,15 +60,23 @@ Adapter::Adapter(Options options) : d(std::make_unique<Impl>(std::move(options))
 
 Adapter::~Adapter() { stop(); }
 
-bool Adapter::start(const std::string& host, int port) {
-    if (d->server || !isLoopbackHost(host) || port < 0 || port > 65535) return false;
+std::optional<Adapter::StartFailure> Adapter::tryStart(const std::string& host, int port) {
+    using Cause = StartFailure::Cause;
+    if (d->server) return StartFailure{Cause::Running, "already running"};
+    if (!isLoopbackHost(host))
+        return StartFailure{Cause::Refused,
+                            "refusing to listen on " + host + ": not a loopback address"};
+    if (port < 0 || port > 65535)
+        return StartFailure{Cause::Refused, "no such port: " + std::to_string(port)};
     AdapterState& state = d->state;
     int keepAliveSeconds;
     {
         std::lock_guard lock(state.mutex);
         state.stopping = false;
         keepAliveSeconds = std::max(1, state.options.keepAliveSeconds);
-        if (state.requests.open(state.options.logFile)) return false;
+        if (const auto reason = state.requests.open(state.options.logFile))
+            return StartFailure{Cause::Log, "cannot open the request log " + state.options.logFile +
+                                                ": " + *reason};
     }
 
     auto server = std::make_unique<httplib::Server>();
@@ -85,12 +95,14 @@ bool Adapter::start(const std::string& host, int port) {
     server->set_keep_alive_max_count(1000000);
     d->pages.install(*server);
 
-    int bound = port;
-    if (port == 0) {
-        bound = server->bind_to_any_port(host);
-        if (bound <= 0) return false;
-    } else if (!server->bind_to_port(host, port)) {
-        return false;
+    errno = 0;
+    const int bound =
+        port == 0 ? server->bind_to_any_port(host) : (server->bind_to_port(host, port) ? port : -1);
+    if (bound <= 0) {
+        // The library leaves the system's reason from bind() or listen() in errno.
+        const std::string reason = errno != 0 ? std::strerror(errno) : "cannot bind";
+        return StartFailure{
+            Cause::Listen, "cannot listen on " + host + ":" + std::to_string(port) + ": " + reason};
     }
     d->connections.open(bound, [&state] {
         std::lock_guard lock(state.mutex);
@@ -109,10 +121,11 @@ bool Adapter::start(const std::string& host, int port) {
     if (!listening->load()) {
         d->listener.join();
         d->server.reset();
-        return false;
+        return StartFailure{Cause::Listen, "cannot listen on " + host + ":" +
+                                               std::to_string(bound) + ": the server stopped"};
     }
     d->boundPort = bound;
-    return true;
+    return std::nullopt;
 }
 
 int Adapter::port() const { return d->boundPort.load(); }

@@ -74,12 +74,27 @@ class Adapter {
     Adapter(const Adapter&) = delete;
     Adapter& operator=(const Adapter&) = delete;
 
+    // Why start() failed, and a message that says so:
+    // "cannot listen on 127.0.0.1:8642: Address already in use".
+    struct StartFailure {
+        enum class Cause {
+            Refused,  // not a loopback host, or no port number
+            Running,  // already running
+            Listen,   // the address and port cannot be bound
+            Log,      // the request log cannot be opened
+        };
+        Cause cause;
+        std::string message;
+    };
+
     // Binds and listens; port 0 picks a free port. Only loopback hosts
-    // (127.0.0.0/8 or "localhost") are accepted. Returns false when the
-    // address is refused, the port cannot be bound, the log file cannot be
-    // opened or the adapter is already running. Connections are accepted
-    // as soon as it returns true.
-    bool start(const std::string& host = "127.0.0.1", int port = 0);
+    // (127.0.0.0/8 or "localhost") are accepted. Connections are accepted
+    // as soon as it returns with no failure.
+    std::optional<StartFailure> tryStart(const std::string& host = "127.0.0.1", int port = 0);
+    // The same, true when listening.
+    bool start(const std::string& host = "127.0.0.1", int port = 0) {
+        return !tryStart(host, port);
+    }
     int port() const;  // 0 when not running
     bool running() const;
     // Stops listening, releases stalled and delayed pages by closing their

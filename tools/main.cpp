@@ -37,11 +37,10 @@ int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
 
     Adapter adapter(command.options);
-    if (!adapter.start(command.host, command.port)) {
-        std::fprintf(stderr, "tarnwick-simadapter: cannot listen on %s:%d%s\n",
-                     command.host.c_str(), command.port,
-                     command.options.logFile.empty() ? "" : " or cannot open the log file");
-        return kCannotListenExitStatus;
+    if (const auto failure = adapter.tryStart(command.host, command.port)) {
+        std::fprintf(stderr, "tarnwick-simadapter: %s\n", failure->message.c_str());
+        return failure->cause == Adapter::StartFailure::Cause::Log ? kCannotOpenLogExitStatus
+                                                                   : kCannotListenExitStatus;
     }
     std::printf("listening on http://%s:%d\n", command.host.c_str(), adapter.port());
     std::fflush(stdout);

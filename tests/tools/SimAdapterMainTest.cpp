@@ -16,6 +16,7 @@ namespace {
 struct Child {
     pid_t pid = -1;
     FILE* out = nullptr;  // the child's stdout
+    FILE* err = nullptr;  // the child's stderr
 
     ~Child() {
         if (pid > 0) {
@@ -23,36 +24,41 @@ struct Child {
             ::waitpid(pid, nullptr, 0);
         }
         if (out) std::fclose(out);
+        if (err) std::fclose(err);
     }
 
-    // Runs the executable with `args`; stdout comes through `out`, stderr is dropped.
+    // Runs the executable with `args`; stdout and stderr come through `out` and `err`.
     bool spawn(std::vector<std::string> args) {
-        int fds[2];
-        if (::pipe(fds) != 0) return false;
+        int outFds[2], errFds[2];
+        if (::pipe(outFds) != 0 || ::pipe(errFds) != 0) return false;
         args.insert(args.begin(), SIMADAPTER_EXE);
         pid = ::fork();
         if (pid == 0) {
-            ::dup2(fds[1], STDOUT_FILENO);
-            if (FILE* null = std::fopen("/dev/null", "w")) ::dup2(fileno(null), STDERR_FILENO);
-            ::close(fds[0]);
-            ::close(fds[1]);
+            ::dup2(outFds[1], STDOUT_FILENO);
+            ::dup2(errFds[1], STDERR_FILENO);
+            for (int fd : {outFds[0], outFds[1], errFds[0], errFds[1]}) ::close(fd);
+            ::setenv("LC_ALL", "C", 1);  // the system's reasons in English
             std::vector<char*> argv;
             for (auto& a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
-        ::close(fds[1]);
-        out = ::fdopen(fds[0], "r");
-        return pid > 0 && out;
+        ::close(outFds[1]);
+        ::close(errFds[1]);
+        out = ::fdopen(outFds[0], "r");
+        err = ::fdopen(errFds[0], "r");
+        return pid > 0 && out && err;
     }
 
-    std::string readAll() {
+    // Everything `stream` carries until the child closes it.
+    static std::string readAll(FILE* stream) {
         std::string text;
         char buffer[1024];
-        while (std::fgets(buffer, sizeof buffer, out)) text += buffer;
+        while (std::fgets(buffer, sizeof buffer, stream)) text += buffer;
         return text;
     }
+    std::string readAll() { return readAll(out); }
 
     // Exit status, or -1 when it did not exit normally.
     int wait() {
@@ -118,7 +124,34 @@ TEST(SimAdapterExecutable, RefusesANonLoopbackHost) {
     Child child;
     ASSERT_TRUE(child.spawn({"--host", "0.0.0.0", "--port", "0"}));
     EXPECT_EQ(child.readAll(), "") << "never listening";
+    EXPECT_EQ(Child::readAll(child.err),
+              "tarnwick-simadapter: refusing to listen on 0.0.0.0: not a loopback address\n"
+              "Try --help.\n");
     EXPECT_EQ(child.wait(), 2);
+}
+
+TEST(SimAdapterExecutable, SaysWhyItCannotStartWithAStatusForEachCause) {
+    sim::Adapter taken;
+    ASSERT_TRUE(taken.start());
+    const std::string port = std::to_string(taken.port());
+    const std::string noLog = "/nonexistent-dir/simadapter.log";
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+        int status;
+    } cases[] = {
+        {{"--port", port}, "cannot listen on 127.0.0.1:" + port + ": Address already in use", 1},
+        {{"--port", "0", "--log", noLog},
+         "cannot open the request log " + noLog + ": No such file or directory",
+         3},
+    };
+    for (const auto& c : cases) {
+        Child child;
+        ASSERT_TRUE(child.spawn(c.args));
+        EXPECT_EQ(child.readAll(), "") << "never listening";
+        EXPECT_EQ(Child::readAll(child.err), "tarnwick-simadapter: " + c.message + "\n");
+        EXPECT_EQ(child.wait(), c.status) << c.message;
+    }
 }
 
 TEST(SimAdapterExecutable, AnswersItsVersion) {

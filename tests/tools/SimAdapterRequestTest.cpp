@@ -210,14 +210,21 @@ TEST_F(SimAdapterRequests, StartRefusesAddressesOffThisMachine) {
     ASSERT_TRUE(a.start("127.0.0.1", 0));
     EXPECT_FALSE(a.start("127.0.0.1", 0)) << "already running";
     sim::Adapter b;
-    EXPECT_FALSE(b.start("127.0.0.1", a.port())) << "port taken";
+    const auto taken = b.tryStart("127.0.0.1", a.port());
+    ASSERT_TRUE(taken) << "port taken";
+    EXPECT_EQ(taken->cause, sim::Adapter::StartFailure::Cause::Listen);
+    EXPECT_EQ(taken->message, "cannot listen on 127.0.0.1:" + std::to_string(a.port()) +
+                                  ": Address already in use");
 }
 
 TEST_F(SimAdapterRequests, StartFailsWhenTheLogCannotBeOpened) {
     sim::Options o;
     o.logFile = "/nonexistent-dir/simadapter.log";
     sim::Adapter a(o);
-    EXPECT_FALSE(a.start());
+    const auto failure = a.tryStart();
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->cause, sim::Adapter::StartFailure::Cause::Log);
+    EXPECT_FALSE(a.running());
 }
 
 TEST_F(SimAdapterRequests, PagesAreNeverCompressed) {
