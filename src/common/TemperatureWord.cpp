@@ -8,7 +8,7 @@ namespace tarnwick {
 
 namespace {
 template <typename Text, typename CodeOf>
-std::optional<int> sixteenthsOf(const Text& word, CodeOf code) {
+std::optional<int> stepsOf(const Text& word, CodeOf code) {
     if (word.size() != 4) return std::nullopt;
     int digits[4];
     for (int i = 0; i < 4; ++i) {
@@ -21,12 +21,18 @@ std::optional<int> sixteenthsOf(const Text& word, CodeOf code) {
 }
 }  // namespace
 
-std::optional<int> wordToSixteenths(QStringView word) {
-    return sixteenthsOf(word, [](QChar c) { return char32_t(c.unicode()); });
+std::optional<int> wordToSteps(QStringView word) {
+    return stepsOf(word, [](QChar c) { return char32_t(c.unicode()); });
 }
 
-std::optional<int> wordToSixteenths(std::string_view word) {
-    return sixteenthsOf(word, [](char c) { return char32_t(static_cast<unsigned char>(c)); });
+std::optional<int> wordToSteps(std::string_view word) {
+    return stepsOf(word, [](char c) { return char32_t(static_cast<unsigned char>(c)); });
+}
+
+std::optional<double> wordToCelsius(QStringView word, int family) {
+    const std::optional<int> steps = wordToSteps(word);
+    if (!steps) return std::nullopt;
+    return *steps * stepTenThousandths(family) / 10000.0;
 }
 
 }  // namespace tarnwick

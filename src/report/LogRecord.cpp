@@ -30,7 +30,7 @@ const std::uint32_t kPowerOnBytes = wordBytes("5005");
 Reading readWord(std::string_view word, bool& ok) {
     const std::uint32_t bytes = wordBytes(word);
     if (bytes == kMissingBytes) return {ReadingKind::Missing, 0};
-    const std::optional<int> value = wordToSixteenths(word);
+    const std::optional<int> value = wordToSteps(word);
     if (!value) {
         ok = false;
         return {};

@@ -1,0 +1,201 @@
+#include "RosterFile.h"
+
+#include <QFile>
+#include <QList>
+#include <QStandardPaths>
+#include <QStringDecoder>
+
+#include "CRCRoutines.h"
+#include "HexDigit.h"
+
+namespace tarnwick {
+
+namespace {
+
+// Far more than sixteen lines of sensors and comments; anything longer is
+// not a roster (and /dev/zero is not read for ever).
+constexpr qint64 kMaxRosterBytes = 64 * 1024;
+
+bool isHex(QStringView text) {
+    for (const QChar c : text)
+        if (hexDigitValue(c.unicode()) < 0) return false;
+    return true;
+}
+
+// The ROM code's CRC byte as it should be: the CRC-8 of the other seven
+// bytes in the order they travel on the bus, family code first.
+int expectedRomCrc(QStringView rom) {
+    QString wireOrder;
+    for (int byte = 7; byte >= 1; --byte) wireOrder += rom.mid(byte * 2, 2);
+    CRCRoutines::FillCRCTable();
+    return CRCRoutines::HexStringCRC8(wireOrder);
+}
+
+// Thousandths of a degree from "-0.25", "+0.3", "2", ".5"; nullopt for
+// anything else, more than three decimals included.
+std::optional<int> parseOffset(QStringView text) {
+    qsizetype at = 0;
+    int sign = 1;
+    if (at < text.size() && (text[at] == u'+' || text[at] == u'-')) {
+        if (text[at] == u'-') sign = -1;
+        ++at;
+    }
+    qint64 whole = 0;
+    int digits = 0;
+    for (; at < text.size() && text[at].isDigit() && text[at].unicode() < 128; ++at, ++digits) {
+        whole = whole * 10 + (text[at].unicode() - u'0');
+        if (whole > 1'000'000) return std::nullopt;
+    }
+    int thousandths = 0;
+    if (at < text.size() && text[at] == u'.') {
+        ++at;
+        int decimals = 0;
+        for (; at < text.size() && text[at].isDigit() && text[at].unicode() < 128;
+             ++at, ++decimals) {
+            if (decimals == 3) return std::nullopt;
+            thousandths = thousandths * 10 + (text[at].unicode() - u'0');
+        }
+        digits += decimals;
+        for (int d = decimals; d < 3; ++d) thousandths *= 10;
+    }
+    if (at != text.size() || digits == 0) return std::nullopt;
+    return sign * static_cast<int>(whole * 1000 + thousandths);
+}
+
+QString sourceName(RosterLocation::Source source) {
+    switch (source) {
+        case RosterLocation::Source::Option:
+            return QStringLiteral("--roster");
+        case RosterLocation::Source::Environment:
+            return QLatin1String(kRosterVariable);
+        case RosterLocation::Source::ConfigFolder:
+            return QStringLiteral("the config folder");
+        case RosterLocation::Source::Compiled:
+            break;
+    }
+    return QString();
+}
+
+}  // namespace
+
+RosterLocation locateRoster(const std::optional<QString>& option, const QString& environment) {
+    if (option) return {RosterLocation::Source::Option, *option};
+    if (!environment.isEmpty()) return {RosterLocation::Source::Environment, environment};
+    const QString found = QStandardPaths::locate(QStandardPaths::GenericConfigLocation,
+                                                 QLatin1String(kRosterConfigName));
+    if (!found.isEmpty()) return {RosterLocation::Source::ConfigFolder, found};
+    return {};
+}
+
+RosterLoad parseRoster(const QByteArray& text, const QString& file) {
+    RosterLoad result;
+    const auto refuse = [&](qsizetype line, const QString& what) {
+        result.error = QStringLiteral("%1:%2: %3").arg(file).arg(line).arg(what);
+        return result;
+    };
+    std::vector<RosterSensor> sensors;
+    std::vector<qsizetype> lineOf;  // each sensor's line number
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype index = 0; index < lines.size(); ++index) {
+        const qsizetype lineNumber = index + 1;
+        QByteArrayView bytes(lines[index]);
+        if (index == 0 && bytes.startsWith("\xEF\xBB\xBF")) bytes = bytes.sliced(3);  // a BOM
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString line = utf8(bytes);
+        if (utf8.hasError()) return refuse(lineNumber, QStringLiteral("not UTF-8 text"));
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(u'#')) continue;
+
+        const QStringList fields = trimmed.split(u',');
+        if (fields.size() > 3)
+            return refuse(lineNumber,
+                          QStringLiteral("more than three fields (ROM code, name, offset); "
+                                         "a name cannot hold a comma, an offset takes a dot"));
+        RosterSensor sensor;
+        const QString rom = fields[0].trimmed();
+        if (rom.size() != 16 || !isHex(rom))
+            return refuse(
+                lineNumber,
+                QStringLiteral("\"%1\" is not a ROM code: 16 hex digits expected").arg(rom));
+        sensor.rom = rom.toUpper();
+        const QString crc =
+            QStringLiteral("%1").arg(expectedRomCrc(sensor.rom), 2, 16, QLatin1Char('0')).toUpper();
+        if (!sensor.rom.startsWith(crc))
+            return refuse(lineNumber,
+                          QStringLiteral("ROM code %1 does not check: its first byte should be "
+                                         "the CRC-8 of the other seven, %2 (a mistyped digit?)")
+                              .arg(sensor.rom, crc));
+        sensor.family = familyOf(sensor.rom);
+        if (!isTemperatureFamily(sensor.family))
+            return refuse(lineNumber,
+                          QStringLiteral("ROM code %1 is of family %2, not a temperature sensor "
+                                         "this logger reads (families 28, 22 and 10)")
+                              .arg(sensor.rom, sensor.rom.right(2)));
+        if (fields.size() > 1) sensor.name = fields[1].trimmed();
+        if (fields.size() > 2 && !fields[2].trimmed().isEmpty()) {
+            const QString offset = fields[2].trimmed();
+            const std::optional<int> value = parseOffset(offset);
+            if (!value)
+                return refuse(lineNumber,
+                              QStringLiteral("offset \"%1\" is not a number of degrees such as "
+                                             "-0.25 (a dot, at most three decimals)")
+                                  .arg(offset));
+            if (*value > kMaxOffsetMilliCelsius || *value < -kMaxOffsetMilliCelsius)
+                return refuse(
+                    lineNumber,
+                    QStringLiteral("offset %1 is beyond 10 degrees either way").arg(offset));
+            sensor.offsetMilliCelsius = *value;
+        }
+        for (std::size_t i = 0; i < sensors.size(); ++i) {
+            if (sensors[i].rom == sensor.rom)
+                return refuse(lineNumber, QStringLiteral("sensor %1 is listed twice, on lines "
+                                                         "%2 and %3")
+                                              .arg(sensor.rom)
+                                              .arg(lineOf[i])
+                                              .arg(lineNumber));
+        }
+        if (static_cast<int>(sensors.size()) == kMaxRosterSensors)
+            return refuse(lineNumber, QStringLiteral("a 17th sensor: a roster lists at most 16"));
+        sensor.slot = static_cast<int>(sensors.size());
+        sensors.push_back(sensor);
+        lineOf.push_back(lineNumber);
+    }
+    if (sensors.empty()) {
+        result.error = QStringLiteral("%1: lists no sensor").arg(file);
+        return result;
+    }
+    result.roster = SensorRoster(std::move(sensors), file);
+    return result;
+}
+
+RosterLoad loadRoster(const RosterLocation& location) {
+    if (location.source == RosterLocation::Source::Compiled) return {SensorRoster(), QString()};
+    RosterLoad result;
+    QFile file(location.path);
+    if (location.path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        result.error =
+            QStringLiteral("%1: cannot read the roster (named by %2): %3")
+                .arg(location.path, sourceName(location.source),
+                     location.path.isEmpty() ? QStringLiteral("no file name") : file.errorString());
+        return result;
+    }
+    const QByteArray text = file.read(kMaxRosterBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        result.error =
+            QStringLiteral("%1: cannot read the roster: %2").arg(location.path, file.errorString());
+        return result;
+    }
+    if (text.size() > kMaxRosterBytes) {
+        result.error = QStringLiteral("%1: over %2 KiB, too long for a roster")
+                           .arg(location.path)
+                           .arg(kMaxRosterBytes / 1024);
+        return result;
+    }
+    return parseRoster(text, location.path);
+}
+
+RosterLoad findRoster(const std::optional<QString>& option, const QString& environment) {
+    return loadRoster(locateRoster(option, environment));
+}
+
+}  // namespace tarnwick
