@@ -4,6 +4,7 @@
 #include <QList>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <algorithm>
 
 #include "CRCRoutines.h"
 #include "HexDigit.h"
@@ -17,9 +18,7 @@ namespace {
 constexpr qint64 kMaxRosterBytes = 64 * 1024;
 
 bool isHex(QStringView text) {
-    for (const QChar c : text)
-        if (hexDigitValue(c.unicode()) < 0) return false;
-    return true;
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return isHexDigit(c.unicode()); });
 }
 
 // The ROM code's CRC byte as it should be: the CRC-8 of the other seven
