@@ -58,7 +58,7 @@ std::optional<std::string_view> LineSplitter::next(bool& tooLong) {
             }
         }
         if (!refill()) {
-            if (end_ == begin_) return std::nullopt;
+            if (end_ == begin_ || (following_ && error_.isEmpty())) return std::nullopt;
             // The last line has no line end.
             std::size_t lineEnd = end_;
             if (lineEnd > begin_ && buffer_[lineEnd - 1] == '\r') --lineEnd;
@@ -76,6 +76,21 @@ std::optional<QString> LogReader::open() {
     if (std::optional<QString> reason = input_.open()) return reason;
     splitter_ = std::make_unique<LineSplitter>(input_.device());
     return std::nullopt;
+}
+
+void LogReader::follow(bool following) {
+    if (splitter_) splitter_->setFollowing(following);
+}
+
+void LogReader::resume() {
+    if (splitter_) splitter_->resume();
+}
+
+void LogReader::rewind() {
+    if (!splitter_ || !input_.file().seek(0)) return;
+    splitter_ = std::make_unique<LineSplitter>(input_.device());
+    splitter_->setFollowing(true);
+    lineNumber_ = 0;
 }
 
 const LogRecord* LogReader::next() {
@@ -136,10 +151,16 @@ const LogRecord* MergedLogs::next() {
     return heads_[current_];
 }
 
+std::unique_ptr<LogReader> MergedLogs::take(int index) {
+    heap_.clear();
+    current_ = -1;
+    return std::move(readers_[static_cast<std::size_t>(index)]);
+}
+
 QStringList MergedLogs::errors() const {
     QStringList errors;
     for (const auto& reader : readers_) {
-        if (!reader->error().isEmpty())
+        if (reader && !reader->error().isEmpty())
             errors << QStringLiteral("%1: %2").arg(reader->path(), reader->error());
     }
     return errors;
@@ -147,7 +168,7 @@ QStringList MergedLogs::errors() const {
 
 qint64 MergedLogs::lines() const {
     qint64 lines = 0;
-    for (const auto& reader : readers_) lines += reader->lines();
+    for (const auto& reader : readers_) lines += reader ? reader->lines() : 0;
     return lines;
 }
 

@@ -38,6 +38,12 @@ class LineSplitter {
     std::optional<std::string_view> next(bool& tooLong);
     QString error() const { return error_; }
 
+    // While following a file that is being written, a last line without its
+    // line end is held back, and the end of the stream is looked for again
+    // after resume(): the line may yet be ended.
+    void setFollowing(bool following) { following_ = following; }
+    void resume() { eof_ = false; }
+
   private:
     bool refill();
 
@@ -46,6 +52,7 @@ class LineSplitter {
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
+    bool following_ = false;
     QString error_;
 };
 
@@ -63,6 +70,15 @@ class LogReader {
     QString path() const { return path_; }
     QString error() const { return splitter_ ? splitter_->error() : QString(); }
     qint64 lines() const { return lineNumber_; }
+
+    // Following a plain log that is being written (see LineSplitter): next()
+    // gives nullptr at the end of what is there now, and more after resume().
+    void follow(bool following);
+    void resume();
+    // Reads the file again from its start (it was cut short or rewritten).
+    void rewind();
+    void setBadLineHandler(BadLineHandler onBadLine) { onBadLine_ = std::move(onBadLine); }
+    LogInput& input() { return input_; }
 
   private:
     QString path_;
@@ -87,6 +103,11 @@ class MergedLogs {
     // Read errors met so far, one text per file that had one.
     QStringList errors() const;
     qint64 lines() const;
+
+    // The reader of the log given `index`th, to follow it (LogReader::follow)
+    // while the merge runs, and to take it over once the merge has ended.
+    LogReader& reader(int index) { return *readers_[static_cast<std::size_t>(index)]; }
+    std::unique_ptr<LogReader> take(int index);
 
   private:
     std::vector<std::unique_ptr<LogReader>> readers_;

@@ -94,6 +94,17 @@ ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* 
         result.exitStatus = kExitFailure;
         return result;
     }
+    const int followed = static_cast<int>(options.logs.indexOf(options.followPath));
+    if (followed >= 0) {
+        if (logs.reader(followed).input().compressed()) {
+            message(err, QStringLiteral("%1 is compressed: only a log being written can be "
+                                        "followed")
+                             .arg(options.followPath));
+            result.exitStatus = kExitFailure;
+            return result;
+        }
+        logs.reader(followed).follow(true);
+    }
 
     Summary summary(options.selection, options.sensorsGiven);
 
@@ -175,6 +186,10 @@ ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* 
         std::fflush(out);
     }
     if (plot) result.plot = plot->lines();
+    if (followed >= 0) {
+        result.reducer = std::move(plot);
+        result.followed = logs.take(followed);
+    }
     return result;
 }
 

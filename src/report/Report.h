@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
+#include "LogReader.h"
 #include "PlotReducer.h"
 #include "ReportOptions.h"
 
@@ -17,6 +19,9 @@ struct ReportResult {
     qint64 records = 0;  // records in the selected time range
     qint64 badLines = 0;
     std::vector<PlotLine> plot;  // when a chart was asked for
+    // With --follow: the chart's data, and the followed log read to its end.
+    std::unique_ptr<PlotReducer> reducer;
+    std::unique_ptr<LogReader> followed;
 };
 
 // Reads `options.logs` and writes the summary to `out` (unless the CSV goes

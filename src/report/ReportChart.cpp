@@ -1,6 +1,7 @@
 #include "ReportChart.h"
 
 #include <QCategoryAxis>
+#include <QChart>
 #include <QDateTime>
 #include <QGraphicsScene>
 #include <QImage>
@@ -94,64 +95,75 @@ std::vector<std::pair<double, QString>> timeTicks(double minMs, double maxMs, in
     return ticks;
 }
 
-QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const SensorLabels& labels,
-                   const QString& title) {
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    chart->legend()->setAlignment(Qt::AlignRight);
-    auto* x = new QCategoryAxis;
-    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    x->setTitleText(QStringLiteral("Local time"));
-    x->setLabelsAngle(-30);
-    auto* y = new QValueAxis;
-    y->setTitleText(QStringLiteral("Temperature (%1)").arg(QString::fromUtf8(unitSymbol(unit))));
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
+ChartLines::ChartLines(QChart* chart, Unit unit, const SensorLabels& labels)
+    : chart_(chart), unit_(unit), labels_(labels) {}
 
-    double minX = 0, maxX = 0, minY = 0, maxY = 0;
-    bool any = false;
-    for (const PlotLine& line : lines) {
-        QPen pen(kColours[line.slot % kMaxSensors]);
-        pen.setWidthF(1.5);
-        bool first = true;
-        for (const std::vector<PlotPoint>& segment : line.segments) {
-            auto* series = new QLineSeries;
-            series->setPen(pen);
-            series->setName(labels.legend(line.slot));
+void ChartLines::show(const std::vector<PlotLine>& lines) {
+    QAbstractAxis* x = chart_->axes(Qt::Horizontal).value(0);
+    QAbstractAxis* y = chart_->axes(Qt::Vertical).value(0);
+    extent_ = {};
+    std::array<const PlotLine*, kMaxSensors> bySlot{};
+    for (const PlotLine& line : lines) bySlot[static_cast<std::size_t>(line.slot)] = &line;
+    for (int slot = 0; slot < kMaxSensors; ++slot) {
+        std::vector<QLineSeries*>& pieces = series_[static_cast<std::size_t>(slot)];
+        const PlotLine* line = bySlot[static_cast<std::size_t>(slot)];
+        const std::size_t count = line ? line->segments.size() : 0;
+        while (pieces.size() > count) {
+            chart_->removeSeries(pieces.back());
+            delete pieces.back();
+            pieces.pop_back();
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::vector<PlotPoint>& segment = line->segments[i];
+            if (i == pieces.size()) {
+                auto* series = new QLineSeries;
+                QPen pen(kColours[slot]);
+                pen.setWidthF(1.5);
+                series->setPen(pen);
+                series->setName(labels_.legend(slot));
+                chart_->addSeries(series);
+                series->attachAxis(x);
+                series->attachAxis(y);
+                // One legend entry per sensor, however many pieces its line has.
+                if (i > 0) {
+                    for (QLegendMarker* marker : chart_->legend()->markers(series))
+                        marker->setVisible(false);
+                }
+                pieces.push_back(series);
+            }
             QList<QPointF> points;
             points.reserve(static_cast<qsizetype>(segment.size()));
             for (const PlotPoint& p : segment) {
-                const double px = static_cast<double>(p.time) * kMsPerSecond;
-                const double py = degrees(p.sixteenths, unit);
-                points.append(QPointF(px, py));
-                if (!any) {
-                    minX = maxX = px;
-                    minY = maxY = py;
-                    any = true;
-                }
-                minX = std::min(minX, px);
-                maxX = std::max(maxX, px);
-                minY = std::min(minY, py);
-                maxY = std::max(maxY, py);
+                const QPointF point(static_cast<double>(p.time) * kMsPerSecond,
+                                    degrees(p.sixteenths, unit_));
+                points.append(point);
+                extent_.add(point);
             }
-            series->replace(points);
+            pieces[i]->replace(points);
             // A reading alone between two gaps would draw nothing as a line.
-            if (segment.size() == 1) {
-                series->setPointsVisible(true);
-                series->setMarkerSize(4);
-            }
-            chart->addSeries(series);
-            series->attachAxis(x);
-            series->attachAxis(y);
-            // One legend entry per sensor, however many pieces its line has.
-            if (!first) {
-                for (QLegendMarker* marker : chart->legend()->markers(series))
-                    marker->setVisible(false);
-            }
-            first = false;
+            pieces[i]->setPointsVisible(segment.size() == 1);
+            pieces[i]->setMarkerSize(4);
         }
     }
+}
+
+void ChartLines::Extent::add(const QPointF& p) {
     if (!any) {
+        minX = maxX = p.x();
+        minY = maxY = p.y();
+        any = true;
+        return;
+    }
+    minX = std::min(minX, p.x());
+    maxX = std::max(maxX, p.x());
+    minY = std::min(minY, p.y());
+    maxY = std::max(maxY, p.y());
+}
+
+void ChartLines::fitView() {
+    double minX = extent_.minX, maxX = extent_.maxX;
+    double minY = extent_.minY, maxY = extent_.maxY;
+    if (!extent_.any) {
         minX = 0;
         maxX = kDay * kMsPerSecond;
         minY = 0;
@@ -166,13 +178,56 @@ QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const SensorLa
         minY -= 0.25;
         maxY += 0.25;
     }
-    QObject::connect(x, &QValueAxis::rangeChanged, x,
-                     [x](qreal min, qreal max) { relabel(x, min, max); });
+    auto* x = static_cast<QValueAxis*>(chart_->axes(Qt::Horizontal).value(0));
+    auto* y = static_cast<QValueAxis*>(chart_->axes(Qt::Vertical).value(0));
     x->setRange(minX, maxX);
-    relabel(x, minX, maxX);
     y->setRange(minY, maxY);
     y->applyNiceNumbers();
+}
+
+QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const SensorLabels& labels,
+                   const QString& title) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->legend()->setAlignment(Qt::AlignRight);
+    auto* x = new QCategoryAxis;
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    x->setTitleText(QStringLiteral("Local time"));
+    x->setLabelsAngle(-30);
+    auto* y = new QValueAxis;
+    y->setTitleText(QStringLiteral("Temperature (%1)").arg(QString::fromUtf8(unitSymbol(unit))));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    QObject::connect(x, &QValueAxis::rangeChanged, x,
+                     [x](qreal min, qreal max) { relabel(x, min, max); });
+
+    ChartLines chartLines(chart, unit, labels);
+    chartLines.show(lines);
+    chartLines.fitView();
+    relabel(x, x->min(), x->max());
     return chart;
+}
+
+LiveChart::LiveChart(std::unique_ptr<PlotReducer> reducer, std::unique_ptr<LogReader> log,
+                     const ReportOptions& options, const QString& title, NoteHandler onNote)
+    : reducer_(std::move(reducer)),
+      selection_(options.selection),
+      chart_(buildChart({}, options.unit, options.labels, title)),
+      lines_(chart_, options.unit, options.labels),
+      follower_(
+          std::move(log), options.locale,
+          [this](const LogRecord& record) {
+              if (!selection_.includes(record.time)) return;
+              reducer_->add(record);
+          },
+          [this] { redraw(); }, std::move(onNote)) {
+    redraw();
+}
+
+void LiveChart::redraw() {
+    lines_.show(reducer_->lines());
+    // Zoomed in, the user looks at something: the view stays where it is.
+    if (!chart_->isZoomed()) lines_.fitView();
 }
 
 std::optional<QString> saveChart(QChart* chart, const QString& path, bool svg, int width,

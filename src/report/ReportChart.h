@@ -3,12 +3,18 @@
 #pragma once
 
 #include <QChartView>
+#include <QLineSeries>
+#include <QPointF>
 #include <QString>
+#include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "Degrees.h"
+#include "LogFollower.h"
 #include "PlotReducer.h"
+#include "ReportOptions.h"
 #include "SensorLabels.h"
 
 namespace tarnwick {
@@ -21,6 +27,55 @@ std::vector<std::pair<double, QString>> timeTicks(double minMs, double maxMs, in
 // A new chart (the caller owns it) with `title` at the top.
 QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const SensorLabels& labels,
                    const QString& title);
+
+// A chart's lines as its series: one per sensor and stretch between gaps,
+// kept from one show() to the next where they are still needed.
+class ChartLines {
+  public:
+    // `chart` (not owned) has its time and temperature axes.
+    ChartLines(QChart* chart, Unit unit, const SensorLabels& labels);
+    void show(const std::vector<PlotLine>& lines);
+    // The axes' ranges to the data shown.
+    void fitView();
+
+  private:
+    struct Extent {
+        double minX = 0, maxX = 0, minY = 0, maxY = 0;
+        bool any = false;
+        void add(const QPointF& p);
+    };
+
+    QChart* chart_;
+    Unit unit_;
+    SensorLabels labels_;
+    std::array<std::vector<QLineSeries*>, kMaxSensors> series_;
+    Extent extent_;  // of the points shown
+};
+
+// A chart that follows a log (--follow): the records the logger appends are
+// added to the chart's data, and the lines are drawn again. The view keeps to
+// all the data unless the user has zoomed in.
+class LiveChart {
+  public:
+    using NoteHandler = LogFollower::NoteHandler;
+
+    // `reducer` holds the data read so far; `log` has been read to its end, following.
+    LiveChart(std::unique_ptr<PlotReducer> reducer, std::unique_ptr<LogReader> log,
+              const ReportOptions& options, const QString& title, NoteHandler onNote);
+
+    // Owned by whoever shows it (a QChartView).
+    QChart* chart() const { return chart_; }
+    LogFollower& follower() { return follower_; }
+
+  private:
+    void redraw();
+
+    std::unique_ptr<PlotReducer> reducer_;
+    Selection selection_;
+    QChart* chart_;
+    ChartLines lines_;
+    LogFollower follower_;
+};
 
 // Writes the chart as PNG or SVG, `width` x `height` pixels. The reason on failure.
 std::optional<QString> saveChart(QChart* chart, const QString& path, bool svg, int width,

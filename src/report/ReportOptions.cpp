@@ -80,8 +80,12 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
     const QCommandLineOption show("show",
                                   "Show the chart in a window (drag to zoom, wheel to "
                                   "zoom, right click or 0 to zoom out).");
+    const QCommandLineOption follow(
+        "follow",
+        "With --show: keep the window open and add each record as the logger writes it "
+        "to the log written last (the newest of the LOGs), through rotations.");
     parser.addOptions({help, versionOption, unit, from, to, sensors, keepPowerOn, locale, csv,
-                       influx, plot, show});
+                       influx, plot, show, follow});
     parser.addPositionalArgument("LOG", "Log files written by Tarnwick.", "LOG...");
 
     const auto fail = [&](const QString& message) {
@@ -177,6 +181,15 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
         o.plotSvg = suffix == u"svg";
     }
     o.show = parser.isSet(show);
+    if (parser.isSet(follow)) {
+        if (!o.show) return fail(QStringLiteral("--follow needs --show"));
+        // The logger writes to the newest of a rotated series.
+        o.followPath = o.logs.front();
+        for (const QString& log : o.logs) {
+            if (QFileInfo(log).lastModified() > QFileInfo(o.followPath).lastModified())
+                o.followPath = log;
+        }
+    }
 
     // An output must never overwrite one of the logs it is made from.
     for (const QString& output : {o.csvPath, o.influxPath, o.plotPath}) {

@@ -28,6 +28,7 @@ struct ReportOptions {
     QString plotPath;    // empty: no plot file
     bool plotSvg = false;
     bool show = false;
+    QString followPath;  // with --show --follow: the log written last
 };
 
 struct ParsedArguments {

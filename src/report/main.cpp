@@ -79,8 +79,22 @@ int main(int argc, char** argv) {
         }
     }
     if (options.show) {
-        ZoomableChartView view(buildChart(result.plot, options.unit, options.labels, title));
-        view.setWindowTitle(QStringLiteral("%1 - tarnwick-report").arg(title));
+        std::unique_ptr<LiveChart> live;
+        QChart* shown = nullptr;
+        if (result.followed) {
+            live = std::make_unique<LiveChart>(
+                std::move(result.reducer), std::move(result.followed), options, title,
+                [](const QString& note) {
+                    std::fprintf(stderr, "tarnwick-report: %s\n", note.toLocal8Bit().constData());
+                });
+            live->follower().watch();
+            shown = live->chart();
+        } else {
+            shown = buildChart(result.plot, options.unit, options.labels, title);
+        }
+        ZoomableChartView view(shown);
+        view.setWindowTitle(QStringLiteral("%1 - tarnwick-report%2")
+                                .arg(title, live ? QStringLiteral(" (following)") : QString()));
         view.resize(1200, 700);
         view.show();
         app->exec();

@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QChart>
+#include <QDateTime>
+#include <QFile>
+#include <QLineSeries>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QValueAxis>
+#include <cstdio>
 #include <memory>
 
+#include "LoggerLines.h"
+#include "Report.h"
 #include "ReportChart.h"
 
 namespace tarnwick::test {
@@ -35,6 +43,72 @@ TEST(ReportChart, TheTimeAxisSpansTheData) {
         EXPECT_EQ(timeAxis(chart.get())->min(), row.from * 1000.0);
         EXPECT_EQ(timeAxis(chart.get())->max(), row.to * 1000.0);
     }
+}
+
+double msAt(int second) {
+    return static_cast<double>(toWallSeconds(QDate(2026, 12, 7), QTime(7, 0, second))) * 1000.0;
+}
+
+// The latest time among the first sensor's points, and its pieces of line.
+std::pair<double, int> firstSensor(QChart* chart) {
+    double latest = 0;
+    int pieces = 0;
+    for (QAbstractSeries* s : chart->series()) {
+        auto* series = static_cast<QLineSeries*>(s);
+        if (!series->name().startsWith("1 ")) continue;
+        ++pieces;
+        if (series->count() > 0) latest = std::max(latest, series->at(series->count() - 1).x());
+    }
+    return {latest, pieces};
+}
+
+// The window of --show --follow, with the logger writing to its log: every
+// record reaches the chart, through a rotation; the view keeps to the newest
+// data unless zoomed in; a pause breaks the lines as in a chart drawn at the end.
+TEST(LiveChart, AppendedRecordsReachTheWindow) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("tarnwick.log");
+    QByteArray start;
+    for (int second = 0; second < 10; ++second) start += recordAt(second);
+    append(log, start);
+
+    const ParsedArguments parsed = parseArguments(
+        {"tarnwick-report", "--locale", "en_US", "--sensors", "1,2", "--show", "--follow", log},
+        "0");
+    ASSERT_EQ(parsed.outcome, ParsedArguments::Run) << parsed.text.toStdString();
+    std::FILE* out = std::tmpfile();
+    ReportResult result = runReport(parsed.options, out, out, 200);
+    std::fclose(out);
+    ASSERT_TRUE(result.followed);
+    QStringList notes;
+    LiveChart live(std::move(result.reducer), std::move(result.followed), parsed.options, "t",
+                   [&](const QString& note) { notes << note; });
+    ZoomableChartView view(live.chart());
+    view.resize(800, 500);
+    view.show();
+    live.follower().watch();
+    QValueAxis* x = timeAxis(live.chart());
+    EXPECT_EQ(firstSensor(live.chart()), std::make_pair(msAt(9), 1));
+
+    append(log, recordAt(10));
+    QTRY_COMPARE_WITH_TIMEOUT(firstSensor(live.chart()).first, msAt(10), 5000);
+    EXPECT_EQ(x->max(), msAt(10));
+
+    live.chart()->zoom(2.0);
+    const double zoomedMax = x->max();
+    append(log, recordAt(11));
+    QTRY_COMPARE_WITH_TIMEOUT(firstSensor(live.chart()).first, msAt(11), 5000);
+    EXPECT_EQ(x->max(), zoomedMax);
+
+    QTest::keyClick(&view, Qt::Key_0);  // back to all of it
+    ASSERT_TRUE(QFile::rename(log, log + ".1"));
+    append(log, recordAt(12));
+    QTRY_COMPARE_WITH_TIMEOUT(firstSensor(live.chart()).first, msAt(12), 5000);
+    EXPECT_EQ(x->max(), msAt(12));
+
+    append(log, recordAt(40));
+    QTRY_COMPARE_WITH_TIMEOUT(firstSensor(live.chart()), std::make_pair(msAt(40), 2), 5000);
+    EXPECT_TRUE(notes.join(' ').contains("rotated")) << notes.join(' ').toStdString();
 }
 
 }  // namespace

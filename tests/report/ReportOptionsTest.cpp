@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -30,6 +31,7 @@ TEST(ReportOptions, EveryBadArgumentIsAnError) {
         {{"--plot", "chart.jpg", "a.log"}, ".png or .svg"},
         {{"--csv", "", "a.log"}, "--csv needs"},
         {{"--influx", "", "a.log"}, "--influx needs"},
+        {{"--follow", "a.log"}, "--follow needs --show"},
         {{"--csv", "-", "--influx", "-", "a.log"}, "cannot both go to standard output"},
         {{"--bogus", "a.log"}, "Unknown option"},
         {{"--unit"}, "Missing value"},
@@ -57,6 +59,24 @@ TEST(ReportOptions, GoodArguments) {
     EXPECT_TRUE(p.options.plotSvg);
     EXPECT_TRUE(p.options.selection.keepPowerOn);
     EXPECT_EQ(p.options.logs, (QStringList{"a.log", "b.log"}));
+}
+
+// --follow follows the log written last, whatever the order they are named in.
+TEST(ReportOptions, FollowTheLogWrittenLast) {
+    QTemporaryDir dir;
+    const QStringList logs{dir.filePath("tarnwick.log"), dir.filePath("tarnwick.log.1"),
+                           dir.filePath("tarnwick.log.2.gz")};
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int i = 0; i < logs.size(); ++i) {
+        QFile file(logs[i]);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.setFileTime(now.addDays(-7 * i), QFileDevice::FileModificationTime));
+    }
+    const ParsedArguments p =
+        parse(QStringList{"--show", "--follow"} + QStringList{logs[2], logs[1], logs[0]});
+    ASSERT_EQ(p.outcome, ParsedArguments::Run) << p.text.toStdString();
+    EXPECT_EQ(p.options.followPath, logs[0]);
+    EXPECT_TRUE(parse({"--show", logs[0]}).options.followPath.isEmpty());
 }
 
 // The program itself: exit statuses, messages, the version, and an output

@@ -241,6 +241,12 @@ TEST(CompressedLogs, ARotatedSeriesIsReadAsOneInTimeOrder) {
                                   "2026-12-07T07:07:30,16.9375", "2026-12-07T07:08:00,16.5000",
                                   "2026-12-07T07:09:00,16.5625", "2026-12-07T07:10:00,17.0000",
                                   "2026-12-07T07:11:00,17.0625"}));
+
+    // Only a log being written can be followed.
+    const Output followed =
+        run({"--locale", "en_US", "--show", "--follow", dir.filePath("tarnwick.log.2.gz")});
+    EXPECT_EQ(followed.result.exitStatus, kExitFailure);
+    EXPECT_NE(followed.err.find("tarnwick.log.2.gz is compressed"), std::string::npos);
 }
 
 TEST(CompressedLogs, ALogCutShortKeepsWhatCouldBeRead) {
