@@ -59,6 +59,11 @@ void LogControl::stop() {
     flag_ = kLoggingOff;
 }
 
+void LogControl::reopen() {
+    syncNow();
+    file_.closeUntilNextAppend();
+}
+
 LogControl::RecordResult LogControl::writeRecord(const QStringList& words, const QLocale& locale) {
     RecordResult result;
     if (flag_ != kLoggingOn) return result;

@@ -52,6 +52,10 @@ class LogControl {
     // Syncs and closes the log file, if one is open, and switches logging off.
     void stop();
 
+    // Syncs and closes the log file; logging stays on and the next record
+    // goes to the file that the path names then (created if missing).
+    void reopen();
+
     // While logging is on, writes one record (the wall clock's time in the
     // general date format of `locale`, then the words) in one write. A written
     // record takes the counter's value as its number and advances the counter,

@@ -15,6 +15,21 @@ namespace {
 
 QString reasonFor(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+// True when the last byte of the file `name` (open as `st`) is not a line
+// feed. The log is open for writing only, so it is read through a descriptor
+// of its own; a file that cannot be read is taken as it stands.
+bool endsInCutLine(const QByteArray& name, const struct stat& st) {
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat read {};
+    char last = '\n';
+    const bool same =
+        ::fstat(fd, &read) == 0 && read.st_dev == st.st_dev && read.st_ino == st.st_ino;
+    const bool cut = same && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n';
+    ::close(fd);
+    return cut;
+}
+
 }  // namespace
 
 LogFile::~LogFile() { close(); }
@@ -23,6 +38,7 @@ LogFile::LogFile(LogFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       regular_(std::exchange(other.regular_, false)),
       reopenPending_(std::exchange(other.reopenPending_, false)),
+      lineEndDue_(std::exchange(other.lineEndDue_, false)),
       path_(std::move(other.path_)) {}
 
 LogFile& LogFile::operator=(LogFile&& other) noexcept {
@@ -31,6 +47,7 @@ LogFile& LogFile::operator=(LogFile&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
         regular_ = std::exchange(other.regular_, false);
         reopenPending_ = std::exchange(other.reopenPending_, false);
+        lineEndDue_ = std::exchange(other.lineEndDue_, false);
         path_ = std::move(other.path_);
     }
     return *this;
@@ -78,11 +95,13 @@ std::optional<QString> LogFile::open(const QString& path) {
     fd_ = fd;
     regular_ = S_ISREG(st.st_mode);
     path_ = path;
+    lineEndDue_ = regular_ && st.st_size > 0 && endsInCutLine(name, st);
     return std::nullopt;
 }
 
 std::optional<QString> LogFile::reopenIfMoved() {
-    struct stat open {}, named {};
+    struct stat open {
+    }, named{};
     if (::fstat(fd_, &open) != 0) return reasonFor(errno);
     const QByteArray name = QFile::encodeName(path_);
     if (::stat(name.constData(), &named) == 0 && named.st_dev == open.st_dev &&
@@ -107,8 +126,10 @@ std::optional<QString> LogFile::append(const QByteArray& record) {
     if (fd_ < 0 && !reopenPending_) return reasonFor(EBADF);
     if (std::optional<QString> reason = fd_ < 0 ? reopen() : reopenIfMoved()) return reason;
 
-    const char* data = record.constData();
-    std::size_t left = static_cast<std::size_t>(record.size());
+    const QByteArray ended = lineEndDue_ ? QByteArrayLiteral("\r\n") + record : QByteArray();
+    const QByteArray& whole = lineEndDue_ ? ended : record;
+    const char* data = whole.constData();
+    std::size_t left = static_cast<std::size_t>(whole.size());
     std::size_t written = 0;
     while (left > 0) {
         const ssize_t n = ::write(fd_, data + written, left);
@@ -138,7 +159,14 @@ std::optional<QString> LogFile::append(const QByteArray& record) {
         }
         return reason;
     }
+    lineEndDue_ = false;
     return std::nullopt;
+}
+
+void LogFile::closeUntilNextAppend() {
+    if (fd_ < 0) return;
+    close();
+    reopenPending_ = true;
 }
 
 std::optional<QString> LogFile::syncData() {
@@ -154,6 +182,7 @@ std::optional<QString> LogFile::syncData() {
 
 std::optional<QString> LogFile::close() {
     reopenPending_ = false;
+    lineEndDue_ = false;
     if (fd_ < 0) return std::nullopt;
     const int fd = std::exchange(fd_, -1);
     regular_ = false;

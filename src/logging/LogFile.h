@@ -27,6 +27,10 @@ class LogFile {
     // keeps its content. Only a regular file or a character device is
     // accepted. A file already open is closed first. Returns the reason on
     // failure, in which case the file is closed.
+    //
+    // A regular file whose last line has no line end (a power cut during a
+    // write can leave one) gets CR LF before the next record, in the same
+    // write, so that record is not glued to the cut one.
     std::optional<QString> open(const QString& path);
 
     // Appends `record` whole. Returns the reason on failure. When the path
@@ -34,6 +38,11 @@ class LogFile {
     // rotation does), the file at the path is opened first, created if
     // missing: a record never goes to a file that has lost its name.
     std::optional<QString> append(const QByteArray& record);
+
+    // Closes the file but keeps its path: the next append opens the file the
+    // path names then, as after a rename (what a SIGHUP from log rotation
+    // asks for).
+    void closeUntilNextAppend();
 
     // Hands the data written so far to the storage device (fdatasync).
     std::optional<QString> syncData();
@@ -52,6 +61,7 @@ class LogFile {
     int fd_ = -1;
     bool regular_ = false;
     bool reopenPending_ = false;  // the path lost its file and could not be reopened yet
+    bool lineEndDue_ = false;     // the file ends in a line without its line end
     QString path_;
 };
 

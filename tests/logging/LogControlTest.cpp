@@ -258,7 +258,7 @@ TEST_F(LogControlTest, PartialRecordIsRemovedAndNotCounted) {
 // Log rotation: the file renamed away, then deleted, then its folder gone for
 // a while. Each record goes to the path the user chose, never to a file that
 // has lost its name; a record that cannot go there is not counted.
-TEST_F(LogControlTest, RecordsFollowThePathWhenTheFileIsRenamedOrDeleted) {
+TEST_F(LogControlTest, RecordsFollowThePathWhenTheFileIsRenamedDeletedOrReopened) {
     ASSERT_TRUE(QDir(dir_.path()).mkdir("logs"));
     const QString path = pathOf("logs/run.log");
     ASSERT_EQ(log_.start(path), std::nullopt);
@@ -280,6 +280,22 @@ TEST_F(LogControlTest, RecordsFollowThePathWhenTheFileIsRenamedOrDeleted) {
     ASSERT_TRUE(QDir(dir_.path()).mkdir("logs"));
     EXPECT_EQ(write().shownNumber, 4);
     EXPECT_EQ(readAll(path), kTwelveLine);
+
+    // Asked to reopen (log rotation's SIGHUP), it lets go of the file at once
+    // and takes the one the path names at the next record.
+    const auto heldOpen = [](const QString& file) {
+        const QDir fds(QStringLiteral("/proc/self/fd"));
+        for (const QFileInfo& fd :
+             fds.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System))
+            if (fd.symLinkTarget() == QFileInfo(file).absoluteFilePath()) return true;
+        return false;
+    };
+    ASSERT_TRUE(heldOpen(path));
+    log_.reopen();
+    EXPECT_FALSE(heldOpen(path));
+    EXPECT_TRUE(log_.isLogging());
+    EXPECT_EQ(write().shownNumber, 5);
+    EXPECT_EQ(readAll(path), kTwelveLine + kTwelveLine);
 }
 
 // The file is synced at the first record, then at most once every 10 s: a

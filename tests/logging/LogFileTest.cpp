@@ -16,7 +16,6 @@
 namespace tarnwick::test {
 namespace {
 
-
 class LogFileTest : public ::testing::Test {
   protected:
     QString pathOf(const QString& name) const { return dir_.filePath(name); }
@@ -34,13 +33,27 @@ TEST_F(LogFileTest, CreatesAMissingFileAndAppends) {
     EXPECT_EQ(readAll(path), QByteArray("one\r\ntwo\r\n"));
 }
 
-TEST_F(LogFileTest, KeepsExistingContent) {
-    const QString path = pathOf("old.log");
-    ASSERT_TRUE(writeAll(path, "earlier line\r\n"));
-    LogFile file;
-    ASSERT_EQ(file.open(path), std::nullopt);
-    ASSERT_EQ(file.append("later line\r\n"), std::nullopt);
-    EXPECT_EQ(readAll(path), QByteArray("earlier line\r\nlater line\r\n"));
+// Existing content is kept; a last line cut before its line end (a power cut
+// mid-write) is ended once, before the first record, never glued to it.
+TEST_F(LogFileTest, KeepsExistingContentAndEndsACutLastLine) {
+    const struct {
+        const char* before;
+        const char* after;
+    } cases[] = {
+        {"earlier line\r\n", "earlier line\r\nlater\r\nnext\r\n"},
+        {"unix line\n", "unix line\nlater\r\nnext\r\n"},
+        {"12/7/2026 7:12:49 AM, 0191 , 01", "12/7/2026 7:12:49 AM, 0191 , 01\r\nlater\r\nnext\r\n"},
+        {"cut after CR\r", "cut after CR\r\r\nlater\r\nnext\r\n"},
+    };
+    for (const auto& c : cases) {
+        const QString path = pathOf("old.log");
+        ASSERT_TRUE(writeAll(path, c.before));
+        LogFile file;
+        ASSERT_EQ(file.open(path), std::nullopt);
+        ASSERT_EQ(file.append("later\r\n"), std::nullopt);
+        ASSERT_EQ(file.append("next\r\n"), std::nullopt);
+        EXPECT_EQ(readAll(path), QByteArray(c.after)) << c.before;
+    }
 }
 
 TEST_F(LogFileTest, ReopeningMovesToTheNewFile) {
@@ -84,11 +97,12 @@ TEST_F(LogFileTest, FullDeviceReportsNoSpace) {
 }
 
 // A file size limit lets the first part of a record through and then fails
-// with EFBIG; what got through is cut off again. Runs in a child process so the
-// limit and the ignored signal stay there.
+// with EFBIG; what got through is cut off again, the line end owed to a cut
+// last line with it, and the next record still brings that line end. Runs in a
+// child process so the limit and the ignored signal stay there.
 TEST_F(LogFileTest, PartialWriteIsRolledBack) {
     const QString path = pathOf("limited.log");
-    const QByteArray before("whole line\r\n");
+    const QByteArray before("whole line\r\ncut");
     ASSERT_TRUE(writeAll(path, before));
     const QByteArray record(100, 'r');
 
@@ -112,7 +126,7 @@ TEST_F(LogFileTest, PartialWriteIsRolledBack) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(readAll(path), before + "short\r\n");
+    EXPECT_EQ(readAll(path), before + "\r\nshort\r\n");
 }
 
 TEST_F(LogFileTest, MovedFileKeepsWriting) {

@@ -19,6 +19,7 @@
 #include "ImageList.h"
 #include "LogControl.h"
 #include "MainServices.h"
+#include "RunStatus.h"
 #include "Seams.h"
 #include "frmAbout.h"
 
@@ -226,10 +227,8 @@ class frmMain : public QMainWindow, private CycleView {
     AcquisitionCycle cycle_;
     LogControl log_;
     bool unloaded_ = false;
-    // What the first status bar panel has to say; a failed log write wins
-    // over a silent adapter, since records are then being lost.
-    std::optional<QString> logFailure_;
-    std::optional<QString> adapterFailure_;
+    // What the first status bar panel has to say: its headline, or "Status".
+    RunStatus status_;
     QPointer<frmAbout> about_;
 };
 

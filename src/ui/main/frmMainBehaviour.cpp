@@ -204,25 +204,15 @@ void frmMain::showSensor(int number, const QString& word) {
 
 void frmMain::passCompleted(const QStringList& words) {
     const LogControl::RecordResult r = log_.writeRecord(words, QLocale());
-    const std::optional<QString> before = logFailure_;
     if (r.written) showText(txtRecNum, QString::number(r.shownNumber));
     // Logging switched off ends a log write failure too.
-    logFailure_ = r.attempted && !r.written ? std::optional<QString>(r.error) : std::nullopt;
-    if (logFailure_ != before) showStatus();
+    if (status_.noteRecord(r)) showStatus();
 }
 
 void frmMain::showAdapterFailure(const std::optional<QString>& reason) {
-    adapterFailure_ = reason;
-    showStatus();
+    if (status_.set(RunStatus::Concern::Adapter, reason)) showStatus();
 }
 
-void frmMain::showStatus() {
-    if (logFailure_)
-        sbStatusBar->setStatusText(QStringLiteral("Log write failed: ") + *logFailure_);
-    else if (adapterFailure_)
-        sbStatusBar->setStatusText(QStringLiteral("Adapter not answering: ") + *adapterFailure_);
-    else
-        sbStatusBar->setStatusText(kStatusIdle);
-}
+void frmMain::showStatus() { sbStatusBar->setStatusText(status_.headline().value_or(kStatusIdle)); }
 
 }  // namespace tarnwick

@@ -1,0 +1,60 @@
+// The run's status: what is told (a concern starting to fail or well again,
+// not a new reason while it fails), the words, and the headline's precedence.
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include "RunStatus.h"
+
+namespace tarnwick::test {
+namespace {
+
+using Concern = RunStatus::Concern;
+
+LogControl::RecordResult failedRecord(const char* reason) {
+    return {.attempted = true, .written = false, .shownNumber = 0, .error = reason};
+}
+LogControl::RecordResult writtenRecord() {
+    return {.attempted = true, .written = true, .shownNumber = 1, .error = {}};
+}
+
+TEST(RunStatusTest, TellsEachChangeOnceAndHeadlinesTheLogFirst) {
+    QStringList told;
+    RunStatus status([&](const RunStatus::Change& c) { told << RunStatus::describe(c); });
+    const struct {
+        std::function<bool()> step;
+        bool changed;
+        const char* headline;  // nullptr: all is well
+    } steps[] = {
+        {[&] { return status.noteRecord(writtenRecord()); }, false, nullptr},
+        {[&] { return status.set(Concern::Adapter, "Connection refused"); }, true,
+         "Adapter not answering: Connection refused"},
+        {[&] { return status.set(Concern::Adapter, "Connection refused"); }, false,
+         "Adapter not answering: Connection refused"},
+        // A new reason shows, but is not told again.
+        {[&] { return status.set(Concern::Adapter, "timed out"); }, true,
+         "Adapter not answering: timed out"},
+        {[&] { return status.noteRecord(failedRecord("No space left on device")); }, true,
+         "Log write failed: No space left on device"},
+        {[&] { return status.set(Concern::Adapter, std::nullopt); }, true,
+         "Log write failed: No space left on device"},
+        {[&] { return status.noteRecord(writtenRecord()); }, true, nullptr},
+        {[&] { return status.noteRecord(failedRecord("Input/output error")); }, true,
+         "Log write failed: Input/output error"},
+        // Logging switched off ends a log write failure too.
+        {[&] { return status.noteRecord({}); }, true, nullptr},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        EXPECT_EQ(steps[i].step(), steps[i].changed) << "step " << i;
+        EXPECT_EQ(status.headline(),
+                  steps[i].headline ? std::optional<QString>(steps[i].headline) : std::nullopt)
+            << "step " << i;
+    }
+    EXPECT_EQ(told, QStringList({"Adapter not answering: Connection refused",
+                                 "Log write failed: No space left on device",
+                                 "Adapter answering again", "Log written again",
+                                 "Log write failed: Input/output error", "Log written again"}));
+}
+
+}  // namespace
+}  // namespace tarnwick::test
