@@ -21,6 +21,11 @@ AcquisitionCycle::AcquisitionCycle(PageBrowser& browser, EventPump& pump, const 
                                    CycleView& view, CycleTiming timing)
     : browser_(browser), pump_(pump), clock_(clock), view_(view), timing_(timing) {}
 
+void AcquisitionCycle::setRoster(const SensorRoster& roster) {
+    roster_ = roster;
+    ids_ = roster.identifiers();
+}
+
 void AcquisitionCycle::run() {
     try {
         while (!stopped_) runPass();
@@ -133,10 +138,12 @@ void AcquisitionCycle::runPass() {
     view_.makeVisible();
 
     // The record carries the sensors this pass's read loop covered, even if
-    // the count was changed while the pass was under way.
+    // the count was changed while the pass was under way; an empty slot has
+    // no word in it.
     QStringList words;
     words.reserve(reading);
-    for (int i = 0; i < reading; ++i) words << words_[i];
+    for (int i = 0; i < reading; ++i)
+        if (!ids_[i].isEmpty()) words << words_[i];
     ++passes_;
     if (!goodPageThisPass_) {
         backOffMs_ = std::clamp(backOffMs_ * 2, timing_.firstBackOffMs, timing_.maxBackOffMs);

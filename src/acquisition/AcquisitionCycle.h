@@ -14,6 +14,7 @@
 #include "EventPump.h"
 #include "PageBrowser.h"
 #include "Roster.h"
+#include "SensorRoster.h"
 
 namespace tarnwick {
 
@@ -30,7 +31,9 @@ class CycleView {
     virtual void makeVisible() = 0;
     // A sensor's number (slot + 1) and its temperature word.
     virtual void showSensor(int number, const QString& word) = 0;
-    // End of a pass: the words of the sensors this pass read, slot order.
+    // End of a pass: the words of the sensors this pass read, slot order,
+    // one per active slot that holds a sensor (none for an empty slot):
+    // words[i] is the word of the cycle's roster().sensors()[i].
     virtual void passCompleted(const QStringList& words) = 0;
     // The adapter has stopped answering (`reason` says how the first page of
     // the failed pass went wrong), or answers again (nullopt). Called after
@@ -62,7 +65,15 @@ class AcquisitionCycle {
                      CycleTiming timing = {});
 
     void setAdapterAddress(const QString& address) { address_ = address; }
-    void setIdentifiers(const IdentifierTable& ids) { ids_ = ids; }
+    // The sensors to poll: their ROM codes in their slots, and what the
+    // roster says of each (name, offset, family) for whoever shows or sends
+    // their readings.
+    void setRoster(const SensorRoster& roster);
+    const SensorRoster& roster() const { return roster_; }
+    // The same from an identifier table alone (no names, no offsets).
+    void setIdentifiers(const IdentifierTable& ids) {
+        setRoster(SensorRoster::fromIdentifiers(ids));
+    }
 
     // The active sensor count, 12 or 16; read afresh at the start of each
     // sensor loop.
@@ -111,7 +122,8 @@ class AcquisitionCycle {
     CycleTiming timing_;
 
     QString address_;
-    IdentifierTable ids_;
+    SensorRoster roster_;
+    IdentifierTable ids_;  // roster_'s ROM codes by slot
     SlotTexts replies_;
     SlotTexts words_;
     QString lockId_;

@@ -7,6 +7,7 @@
 
 #include "ExitStatus.h"
 #include "Roster.h"
+#include "RosterFile.h"
 
 #ifndef TARNWICK_VERSION
 #error "TARNWICK_VERSION must be defined by the build"
@@ -64,14 +65,14 @@ bool isAdapterAddress(const QString& text) {
 }
 
 CommandLine parseCommandLine(const QStringList& arguments, const QString& environmentAdapter,
-                             const QString& compiledAddress) {
+                             const QString& compiledAddress, const QString& environmentRoster) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Data logger for 1-Wire temperature sensors behind a network 1-Wire "
                        "adapter.\n\nThe adapter is %1 unless %2 in the environment\nor --adapter "
-                       "names another one; the option wins.")
-            .arg(compiledAddress, QLatin1String(kAdapterVariable)));
+                       "names another one; the option wins.\n\n%3")
+            .arg(compiledAddress, QLatin1String(kAdapterVariable), rosterHelp()));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -80,9 +81,14 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& enviro
         QStringLiteral("adapter"),
         QStringLiteral("Talk to the adapter at ADDRESS for this run: a.b.c.d or a.b.c.d:port."),
         QStringLiteral("ADDRESS"));
+    const QCommandLineOption roster(
+        QStringLiteral("roster"),
+        QStringLiteral("Poll the sensors of the roster FILE for this run (see above)."),
+        QStringLiteral("FILE"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(adapter);
+    parser.addOption(roster);
     for (const QtOption& qt : kQtOptions) {
         QCommandLineOption option(QString::fromLatin1(qt.name));
         if (qt.takesValue) option.setValueName(QStringLiteral("value"));
@@ -121,6 +127,12 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& enviro
     } else {
         result.adapterAddress = compiledAddress;
     }
+
+    const std::optional<QString> rosterFile =
+        parser.isSet(roster) ? std::optional(parser.values(roster).constLast()) : std::nullopt;
+    RosterLoad load = findRoster(rosterFile, environmentRoster);
+    if (!load.roster) return refuse(QStringLiteral("tarnwick: ") + load.error);
+    result.roster = std::move(*load.roster);
     return result;
 }
 
@@ -130,8 +142,9 @@ CommandLine readCommandLine(int argc, char** argv) {
         // A core application only: it decodes argv and names the program in
         // the help text, and it needs no display.
         QCoreApplication core(argc, argv);
-        result = parseCommandLine(QCoreApplication::arguments(),
-                                  qEnvironmentVariable(kAdapterVariable), compiledAdapterAddress());
+        result =
+            parseCommandLine(QCoreApplication::arguments(), qEnvironmentVariable(kAdapterVariable),
+                             compiledAdapterAddress(), qEnvironmentVariable(kRosterVariable));
     }
     const QByteArray text = result.message.toLocal8Bit();
     if (result.outcome == CommandLine::Outcome::ShowText) {

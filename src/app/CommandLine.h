@@ -1,11 +1,15 @@
-// The logger's command line: --help, --version and the adapter to talk to for
+// The logger's command line: --help, --version, the adapter to talk to for
 // this run (--adapter, or TARNWICK_ADAPTER in the environment; the option
-// wins). Parsed before any window system is touched, so that help, version
-// and a refused address need no display.
+// wins) and the sensors to poll (the roster: --roster, TARNWICK_ROSTER, the
+// config folders, or the compiled-in one). Parsed, and the roster file read
+// and checked, before any window system is touched, so that help, version, a
+// refused address and a refused roster need no display.
 #pragma once
 
 #include <QString>
 #include <QStringList>
+
+#include "SensorRoster.h"
 
 namespace tarnwick {
 
@@ -24,15 +28,19 @@ struct CommandLine {
     };
     Outcome outcome = Outcome::Run;
     QString adapterAddress;
+    SensorRoster roster;
     QString message;
     int exitStatus = 0;
 };
 
-// Parses arguments (program name first). environmentAdapter is the value of
-// TARNWICK_ADAPTER, empty when unset. The help text names the program after
-// the running QCoreApplication, when there is one.
+// Parses arguments (program name first) and reads the roster file they or
+// the environment name. environmentAdapter and environmentRoster are the
+// values of TARNWICK_ADAPTER and TARNWICK_ROSTER, empty when unset. The help
+// text names the program after the running QCoreApplication, when there is
+// one.
 CommandLine parseCommandLine(const QStringList& arguments, const QString& environmentAdapter,
-                             const QString& compiledAddress);
+                             const QString& compiledAddress,
+                             const QString& environmentRoster = QString());
 
 // For main(), before the application object exists: parses argv and the
 // environment against the compiled-in address inside a short-lived

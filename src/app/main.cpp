@@ -17,5 +17,6 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     const std::unique_ptr<tarnwick::RealServices> real = tarnwick::makeRealServices();
     real->services.adapterAddress = options.adapterAddress;
+    real->services.roster = options.roster;
     return tarnwick::MainForm(real->services);
 }

@@ -193,6 +193,23 @@ RosterLoad loadRoster(const RosterLocation& location) {
     return parseRoster(text, location.path);
 }
 
+QString rosterHelp() {
+    return QStringLiteral(
+        "The sensors are those of the roster file named by --roster, else by\n"
+        "TARNWICK_ROSTER, else Tarnwick/roster.conf in the config folders\n"
+        "($XDG_CONFIG_HOME or ~/.config, then $XDG_CONFIG_DIRS or /etc/xdg); without\n"
+        "one, the sixteen built in. One sensor a line in slot order (the first is\n"
+        "sensor 1): its ROM code, then optionally a name and a calibration offset in\n"
+        "degrees C added to its readings, separated by commas; lines starting with #\n"
+        "are comments:\n"
+        "\n"
+        "  # ROM code,       name,          offset\n"
+        "  9C000000B4A89828, Freezer door,  -0.25\n"
+        "  06000000A4EC7428, Living room\n"
+        "  B900000027CA8F28\n"
+        "  E6000000B4E6AC28, ,              +0.3");
+}
+
 RosterLoad findRoster(const std::optional<QString>& option, const QString& environment) {
     return loadRoster(locateRoster(option, environment));
 }

@@ -59,4 +59,7 @@ RosterLoad loadRoster(const RosterLocation& location);
 // locateRoster, then loadRoster: what a program calls at start.
 RosterLoad findRoster(const std::optional<QString>& option, const QString& environment);
 
+// For a program's --help: where the roster is found, and an example.
+QString rosterHelp();
+
 }  // namespace tarnwick

@@ -272,7 +272,7 @@ TEST(CycleRead, RejectedRepliesBecomeZeros) {
                            "5B01", "5005", "5005"}));
 }
 
-TEST(CycleRoster, AnEmptyActiveSlotGetsNoPagesAndKeepsItsWord) {
+TEST(CycleRoster, AnEmptyActiveSlotGetsNoPagesNoWordInTheRecordAndKeepsItsWord) {
     Rig rig;
     IdentifierTable ids = compiledRoster();
     ids[3].clear();
@@ -280,8 +280,10 @@ TEST(CycleRoster, AnEmptyActiveSlotGetsNoPagesAndKeepsItsWord) {
     rig.runPasses(1);
     EXPECT_EQ(rig.browser.urls.size(), 2 * 11 + 2);
     for (const QString& u : rig.browser.urls) EXPECT_FALSE(u.contains("E6000000B4E6AC28"));
-    ASSERT_EQ(rig.view.records.at(0).size(), 12);
-    EXPECT_TRUE(rig.view.records[0][3].isEmpty());
+    ASSERT_EQ(rig.view.records.at(0).size(), 11);
+    EXPECT_TRUE(rig.cycle.words()[3].isEmpty());
+    EXPECT_EQ(rig.cycle.roster().sensors()[3].rom, "6E00000027CD1E28")
+        << "the record's fourth word is slot 4's";
 }
 
 TEST(CycleRoster, CountChangedBetweenTheLoopsTakesEffectAtTheReadLoop) {

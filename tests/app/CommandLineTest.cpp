@@ -1,13 +1,16 @@
 // The logger's command line: the address rule, option over environment,
-// refusals with status 2, and the built program answering --help, --version
-// and a bad address without any display.
+// the roster file, refusals with status 2, and the built program answering
+// --help, --version, a bad address and a mistyped roster without any display.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 #include "CommandLine.h"
 #include "ExitStatus.h"
+#include "RosterFile.h"
 
 namespace tarnwick::test {
 namespace {
@@ -104,9 +107,50 @@ TEST(CommandLineTest, OptionEnvironmentAndDefault) {
     }
 }
 
-// The installed program itself, with no display at all: had it opened a
-// window, the xcb platform would have aborted it.
+QString writeRoster(const QTemporaryDir& dir, const char* name, const QByteArray& text) {
+    QFile file(dir.filePath(QString::fromLatin1(name)));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) return QString();
+    return file.fileName();
+}
+
+TEST(CommandLineTest, RosterFromOptionEnvironmentOrCompiled) {
+    QTemporaryDir dir;
+    const QString five = writeRoster(dir, "five.conf",
+                                     "9C000000B4A89828, Freezer\n06000000A4EC7428\n"
+                                     "B900000027CA8F28\nE6000000B4E6AC28\n6E00000027CD1E28\n");
+    const QString one = writeRoster(dir, "one.conf", "06000000A4EC7428, Loft, 0.5\n");
+    const QString typo =
+        writeRoster(dir, "typo.conf", "# mine\n9C000000B4A89828\n06000000A4EC7429\n");
+    const QStringList program{QStringLiteral("tarnwick")};
+
+    EXPECT_EQ(parseCommandLine(program, {}, kCompiled).roster.describe(),
+              "compiled-in roster, 16 sensors");
+    EXPECT_EQ(parseCommandLine(program, {}, kCompiled, five).roster.describe(),
+              "roster " + five + ", 5 sensors");
+    const CommandLine both =
+        parseCommandLine(program + QStringList{"--roster", one}, {}, kCompiled, five);
+    ASSERT_EQ(both.roster.sensors().size(), 1u);
+    EXPECT_EQ(both.roster.sensors()[0].name, "Loft");
+    EXPECT_EQ(both.roster.sensors()[0].offsetMilliCelsius, 500);
+
+    const CommandLine refused =
+        parseCommandLine(program + QStringList{"--roster", typo}, {}, kCompiled, five);
+    EXPECT_EQ(refused.outcome, Outcome::Refuse);
+    EXPECT_EQ(refused.exitStatus, kUsageExitStatus);
+    EXPECT_TRUE(refused.message.startsWith("tarnwick: " + typo +
+                                           ":3: ROM code 06000000A4EC7429 does not check"))
+        << refused.message.toStdString();
+    EXPECT_TRUE(parseCommandLine(program, {}, kCompiled, dir.filePath("gone.conf"))
+                    .message.contains("(named by TARNWICK_ROSTER): No such file"));
+}
+
+// The installed program itself, with no display at all (DISPLAY,
+// WAYLAND_DISPLAY and QT_QPA_PLATFORM unset): had it opened a window, the
+// default xcb platform would have aborted it.
 TEST(CommandLineTest, ProgramAnswersWithoutDisplay) {
+    QTemporaryDir dir;
+    const QString typo = writeRoster(dir, "typo.conf", "9C000000B4A89828\n\n06000000A4EC7429\n");
+    const QByteArray typoLine = (typo + ":3: ROM code 06000000A4EC7429 does not check").toUtf8();
     const struct {
         QStringList arguments;
         const char* environment;
@@ -118,13 +162,16 @@ TEST(CommandLineTest, ProgramAnswersWithoutDisplay) {
         {{"--help"}, nullptr, 0, "TARNWICK_ADAPTER", ""},
         {{"--adapter", "192.168.1"}, nullptr, 2, "", "invalid adapter address \"192.168.1\""},
         {{}, "192.168.1.50:0", 2, "", "from TARNWICK_ADAPTER"},
+        {{"--help"}, nullptr, 0, "TARNWICK_ROSTER", ""},
+        {{"--roster", typo}, nullptr, 2, "", typoLine.constData()},
     };
     for (const auto& c : cases) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("DISPLAY"));
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
         environment.remove(QLatin1String(kAdapterVariable));
+        environment.remove(QLatin1String(kRosterVariable));
         if (c.environment)
             environment.insert(QLatin1String(kAdapterVariable), QString::fromLatin1(c.environment));
         QProcess program;
@@ -141,7 +188,7 @@ TEST(CommandLineTest, ProgramAnswersWithoutDisplay) {
         if (*c.out == '\0') {
             EXPECT_TRUE(out.isEmpty());
         }
-        EXPECT_TRUE(err.contains(QString::fromLatin1(c.err)));
+        EXPECT_TRUE(err.contains(QString::fromUtf8(c.err)));
         if (*c.err == '\0') {
             EXPECT_TRUE(err.isEmpty());
         }

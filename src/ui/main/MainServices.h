@@ -12,6 +12,7 @@
 #include "PageBrowser.h"
 #include "Roster.h"
 #include "Seams.h"
+#include "SensorRoster.h"
 #include "WallClock.h"
 
 namespace tarnwick {
@@ -31,7 +32,7 @@ struct MainServices {
     SystemInfoStore& systemInfoStore;
 
     QString adapterAddress = compiledAdapterAddress();
-    IdentifierTable roster = compiledRoster();
+    SensorRoster roster = {};
     CycleTiming timing = {};
     // The application's help file: none in this build.
     QString helpFile = {};

@@ -18,6 +18,7 @@
 #include "PageText.h"
 #include "RepaintThrottle.h"
 #include "Seams.h"
+#include "SensorTip.h"
 #include "Twips.h"
 #include "frmMain.h"
 
@@ -42,7 +43,7 @@ void frmMain::Show() { Form_Load(); }
 void frmMain::Form_Load() {
     cycle_.setAdapterAddress(services_.adapterAddress);
     SetSensorCount();
-    cycle_.setIdentifiers(services_.roster);
+    cycle_.setRoster(services_.roster);
     if (!unloaded_) cycle_.run();
 }
 
@@ -200,6 +201,13 @@ void frmMain::showSensor(int number, const QString& word) {
     const QString shownNumber = QString::number(number);
     showText(txtSensorNum, shownNumber);
     showText(txtTemperature, word);
+    // The name and the degrees, for a hover and for a screen reader.
+    const QString tip = sensorTip(cycle_.roster().atSlot(number - 1), number, word, QLocale());
+    if (tip == txtTemperature->toolTip()) return;
+    for (QLineEdit* box : {txtSensorNum, txtTemperature}) {
+        box->setToolTip(tip);
+        box->setAccessibleDescription(tip);
+    }
 }
 
 void frmMain::passCompleted(const QStringList& words) {

@@ -25,17 +25,19 @@ struct MainWindowRig {
     MainServices services;
     frmMain window;
 
-    explicit MainWindowRig(tarnwick::sim::Options o = quickOptions(), CycleTiming timing = {})
+    explicit MainWindowRig(tarnwick::sim::Options o = quickOptions(), CycleTiming timing = {},
+                           SensorRoster roster = {})
         : sim(o),
           simStarted(sim.start()),
-          services(
-              withTiming(desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port())), timing)),
+          services(tuned(desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port())), timing,
+                         std::move(roster))),
           window(services) {
         EXPECT_TRUE(simStarted);
     }
 
-    static MainServices withTiming(MainServices s, CycleTiming timing) {
+    static MainServices tuned(MainServices s, CycleTiming timing, SensorRoster roster) {
         s.timing = timing;
+        s.roster = std::move(roster);
         return s;
     }
 
