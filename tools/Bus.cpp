@@ -79,8 +79,8 @@ std::string lower(std::string text) {
 }
 
 bool isSensorId(const std::string& text) {
-    return text.size() == 16 && std::all_of(text.begin(), text.end(),
-                                            [](unsigned char c) { return hexDigitValue(c) >= 0; });
+    return text.size() == 16 &&
+           std::all_of(text.begin(), text.end(), [](unsigned char c) { return isHexDigit(c); });
 }
 
 std::uint64_t Random::next() {
