@@ -6,7 +6,6 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -45,22 +44,22 @@ std::optional<Peer> endpoint(int fd, AddressOf addressOf) {
 }
 
 // This process's sockets whose local end is `port` and that have a peer (the
-// listening socket has none), with their peers.
-std::vector<std::pair<int, Peer>> connectedTo(int port) {
+// listening socket has none), with their peers, leaving out the descriptors
+// in `skip`.
+std::vector<std::pair<int, Peer>> connectedTo(int port, const std::map<int, Peer>& skip) {
     std::vector<std::pair<int, Peer>> found;
     DIR* dir = ::opendir("/proc/self/fd");
     if (!dir) return found;
     const int own = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
         char* end = nullptr;
-        const long fd = std::strtol(entry->d_name, &end, 10);
-        if (end == entry->d_name || *end != '\0' || fd == own) continue;
-        struct stat status {};
-        if (::fstat(static_cast<int>(fd), &status) != 0 || !S_ISSOCK(status.st_mode)) continue;
-        const auto local = endpoint(static_cast<int>(fd), ::getsockname);
+        const long number = std::strtol(entry->d_name, &end, 10);
+        const int fd = static_cast<int>(number);
+        if (end == entry->d_name || *end != '\0' || fd == own || skip.count(fd)) continue;
+        // Anything but a socket fails here at once.
+        const auto local = endpoint(fd, ::getsockname);
         if (!local || local->second != port) continue;
-        if (const auto peer = endpoint(static_cast<int>(fd), ::getpeername))
-            found.emplace_back(static_cast<int>(fd), *peer);
+        if (const auto peer = endpoint(fd, ::getpeername)) found.emplace_back(fd, *peer);
     }
     ::closedir(dir);
     return found;
@@ -144,7 +143,7 @@ ConnectionRegistry::Admission ConnectionRegistry::admit() {
     int fd = -1;
     Peer peer;
     int candidates = 0;
-    for (auto& [candidate, candidatePeer] : connectedTo(port_)) {
+    for (auto& [candidate, candidatePeer] : connectedTo(port_, handles_)) {
         const bool known = std::any_of(handles_.begin(), handles_.end(), [&](const auto& entry) {
             return entry.second == candidatePeer;
         });

@@ -84,9 +84,11 @@ std::optional<Adapter::StartFailure> Adapter::tryStart(const std::string& host, 
     server->set_tcp_nodelay(true);
     // httplib's default is SO_REUSEPORT, which lets a second adapter bind the same port and
     // silently take half the connections. Plain SO_REUSEADDR: a busy port fails start().
-    server->set_socket_options([](socket_t sock) {
+    auto listeningSocket = std::make_shared<int>(-1);
+    server->set_socket_options([listeningSocket](socket_t sock) {
         int yes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        *listeningSocket = sock;
     });
     server->set_read_timeout(kReadTimeoutSeconds, 0);
     server->set_write_timeout(kWriteTimeoutSeconds, 0);
@@ -104,6 +106,9 @@ std::optional<Adapter::StartFailure> Adapter::tryStart(const std::string& host, 
         return StartFailure{
             Cause::Listen, "cannot listen on " + host + ":" + std::to_string(port) + ": " + reason};
     }
+    // The library listens with a backlog of 5: clients connecting in a burst would have their
+    // connections dropped and tried again a second later. The same socket, a longer queue.
+    ::listen(*listeningSocket, SOMAXCONN);
     d->connections.open(bound, [&state] {
         std::lock_guard lock(state.mutex);
         return state.options.maxConnections;
