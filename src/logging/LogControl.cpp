@@ -9,7 +9,8 @@
 
 namespace tarnwick {
 
-LogControl::LogControl(const Clock& steady, const WallClock& wall) : steady_(steady), wall_(wall) {}
+LogControl::LogControl(const Clock& steady, const WallClock& wall, DataSync& sync)
+    : steady_(steady), wall_(wall), sync_(sync), file_(sync) {}
 
 LogControl::~LogControl() = default;
 
@@ -21,7 +22,6 @@ void LogControl::syncNow() {
     file_.syncData();
     unsynced_ = false;
     lastSyncMs_ = steady_.monotonicMs();
-    ++syncs_;
 }
 
 void LogControl::syncNowOrLater() {
@@ -41,7 +41,7 @@ void LogControl::syncNowOrLater() {
 }
 
 std::optional<QString> LogControl::start(const QString& path) {
-    LogFile opened;
+    LogFile opened(sync_);
     if (const std::optional<QString> reason = opened.open(path)) {
         return QStringLiteral("Cannot open the log file \"%1\" for appending: %2.")
             .arg(path, *reason);

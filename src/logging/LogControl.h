@@ -29,9 +29,10 @@ class LogControl {
     // does not wear out flash memory with a sync per record.
     static constexpr qint64 kSyncIntervalMs = 10'000;
 
-    // `steady` times the syncs; `wall` gives each record its timestamp. Both
-    // must outlive the object.
-    LogControl(const Clock& steady, const WallClock& wall);
+    // `steady` times the syncs; `wall` gives each record its timestamp;
+    // `sync` hands the file's data to the storage device. All must outlive
+    // the object.
+    LogControl(const Clock& steady, const WallClock& wall, DataSync& sync = systemDataSync());
     ~LogControl();
     LogControl(const LogControl&) = delete;
     LogControl& operator=(const LogControl&) = delete;
@@ -79,21 +80,20 @@ class LogControl {
 
     // For tests: lets a run begin near the counter's limit.
     void setRecordCounter(std::int16_t value) { counter_ = value; }
-    int syncCount() const { return syncs_; }
 
   private:
     void syncNowOrLater();
     void syncNow();
 
+    const Clock& steady_;
+    const WallClock& wall_;
+    DataSync& sync_;
     std::int16_t flag_ = kLoggingOff;
     std::int16_t counter_ = kCounterStart;
     LogFile file_;
     QString fileName_;
-    const Clock& steady_;
-    const WallClock& wall_;
     std::optional<qint64> lastSyncMs_;
     bool unsynced_ = false;
-    int syncs_ = 0;
     std::unique_ptr<QTimer> syncTimer_;
 };
 

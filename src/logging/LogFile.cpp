@@ -30,12 +30,28 @@ bool endsInCutLine(const QByteArray& name, const struct stat& st) {
     return cut;
 }
 
+struct FdataSync : DataSync {
+    int syncData(int fd) override {
+        int result;
+        do {
+            result = ::fdatasync(fd);
+        } while (result != 0 && errno == EINTR);
+        return result == 0 ? 0 : errno;
+    }
+};
+
 }  // namespace
+
+DataSync& systemDataSync() {
+    static FdataSync sync;
+    return sync;
+}
 
 LogFile::~LogFile() { close(); }
 
 LogFile::LogFile(LogFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
+    : sync_(other.sync_),
+      fd_(std::exchange(other.fd_, -1)),
       regular_(std::exchange(other.regular_, false)),
       reopenPending_(std::exchange(other.reopenPending_, false)),
       lineEndDue_(std::exchange(other.lineEndDue_, false)),
@@ -44,6 +60,7 @@ LogFile::LogFile(LogFile&& other) noexcept
 LogFile& LogFile::operator=(LogFile&& other) noexcept {
     if (this != &other) {
         close();
+        sync_ = other.sync_;
         fd_ = std::exchange(other.fd_, -1);
         regular_ = std::exchange(other.regular_, false);
         reopenPending_ = std::exchange(other.reopenPending_, false);
@@ -100,8 +117,8 @@ std::optional<QString> LogFile::open(const QString& path) {
 }
 
 std::optional<QString> LogFile::reopenIfMoved() {
-    struct stat open {
-    }, named{};
+    struct stat open = {};
+    struct stat named = {};
     if (::fstat(fd_, &open) != 0) return reasonFor(errno);
     const QByteArray name = QFile::encodeName(path_);
     if (::stat(name.constData(), &named) == 0 && named.st_dev == open.st_dev &&
@@ -171,12 +188,9 @@ void LogFile::closeUntilNextAppend() {
 
 std::optional<QString> LogFile::syncData() {
     if (fd_ < 0) return std::nullopt;
-    int result;
-    do {
-        result = ::fdatasync(fd_);
-    } while (result != 0 && errno == EINTR);
+    const int error = sync_->syncData(fd_);
     // Devices and pipes cannot be synced; there is nothing to lose on them.
-    if (result != 0 && errno != EINVAL && errno != EROFS) return reasonFor(errno);
+    if (error != 0 && error != EINVAL && error != EROFS) return reasonFor(error);
     return std::nullopt;
 }
 

@@ -6,6 +6,19 @@
 
 namespace tarnwick {
 
+// How the data written to a file reaches the storage device: fdatasync for
+// the program (systemDataSync()); tests see each sync that reaches a file.
+class DataSync {
+  public:
+    virtual ~DataSync() = default;
+    // Hands the data written to `fd` to the storage device. Returns 0, or the
+    // errno value of the failure.
+    virtual int syncData(int fd) = 0;
+};
+
+// fdatasync(2), repeated while interrupted.
+DataSync& systemDataSync();
+
 // A file opened for appending records. Every record goes to the operating
 // system in one write call (repeated only for a partial write or an
 // interrupted call), so a reader of the file sees whole lines and nothing is
@@ -16,7 +29,8 @@ namespace tarnwick {
 // ("No such file or directory", "No space left on device").
 class LogFile {
   public:
-    LogFile() = default;
+    // Syncs go through `sync`, which must outlive the object.
+    explicit LogFile(DataSync& sync = systemDataSync()) : sync_(&sync) {}
     ~LogFile();
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
@@ -44,7 +58,7 @@ class LogFile {
     // asks for).
     void closeUntilNextAppend();
 
-    // Hands the data written so far to the storage device (fdatasync).
+    // Hands the data written so far to the storage device.
     std::optional<QString> syncData();
 
     // Closes the file if it is open. Returns the reason if the system reports
@@ -58,6 +72,7 @@ class LogFile {
     std::optional<QString> reopenIfMoved();
     std::optional<QString> reopen();
 
+    DataSync* sync_;
     int fd_ = -1;
     bool regular_ = false;
     bool reopenPending_ = false;  // the path lost its file and could not be reopened yet

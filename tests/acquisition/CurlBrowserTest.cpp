@@ -18,15 +18,20 @@ namespace tarnwick::test {
 
 namespace {
 
-// Loads a page the way the cycle does; gives up (test failure) after `limitMs`.
+// Loads a page the way the cycle does, but waits no longer than `limitMs`
+// in all: a load that has not completed by then fails the test, whether or
+// not any event comes meanwhile.
 void load(PageBrowser& b, const QString& url, int limitMs = 5000) {
     QtEventPump pump;
     QElapsedTimer t;
     t.start();
     b.navigate(url);
-    while (b.readyState() != PageBrowser::kComplete && t.elapsed() < limitMs) pump.waitForEvents();
+    for (qint64 left = limitMs; b.readyState() != PageBrowser::kComplete && left > 0;
+         left = limitMs - t.elapsed())
+        pump.waitForEvents(left);
     ASSERT_EQ(b.readyState(), PageBrowser::kComplete)
-        << "page did not complete: " << url.toStdString();
+        << "no end of the load (page, failure or timeout) within " << limitMs
+        << " ms: " << url.toStdString();
 }
 
 }  // namespace
@@ -83,7 +88,7 @@ TEST(CurlBrowser, FailedLoadsCompleteWithoutFields) {
     CurlBrowser b(BrowserLimits{300, 1 << 20});
 
     sim.addFault({sim::PageKind::Lock, sim::Fault::Stall, "", 1, 1});
-    load(b, lockPageUrl(address(sim)));
+    load(b, lockPageUrl(address(sim)), 2000);
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt) << "stalled page ends with the timeout";
     EXPECT_EQ(b.failureReason(), QString("timed out"));
 
@@ -164,7 +169,10 @@ TEST(CurlBrowser, StopAbandonsALoadUnderWay) {
     CurlBrowser b;
     b.navigate(lockPageUrl(address(sim)));
     QtEventPump pump;
-    while (sim.stalledPages() == 0) pump.waitForEvents();
+    QElapsedTimer t;
+    t.start();
+    while (sim.stalledPages() == 0 && t.elapsed() < 5000) pump.waitForEvents(100);
+    ASSERT_EQ(sim.stalledPages(), 1) << "the request did not reach the adapter";
     b.stop();
     EXPECT_EQ(b.readyState(), PageBrowser::kComplete);
     EXPECT_EQ(b.fieldValue("LockID_0"), std::nullopt);

@@ -72,6 +72,18 @@ TEST(HtmlFieldLookup, PagesBeyondAnAdapterPagesBoundsHaveNoFields) {
         for (int i = 2; i < n; ++i) tag += " a" + QByteArray::number(i);
         return tag + ">";
     };
+    // `tags` tags of 21 attributes each: 4,200 attributes for 200 tags,
+    // over the 4,000 a page may hold, though each tag and the tag count are
+    // within their own bounds.
+    auto manyAttributes = [](int tags) {
+        QByteArray page;
+        for (int t = 0; t < tags; ++t) {
+            page += "<p";
+            for (int i = 0; i < 21; ++i) page += " a" + QByteArray::number(i);
+            page += ">";
+        }
+        return page;
+    };
     QByteArray nested, quoted = "<a x=\">\"";
     for (int i = 0; i < 20000; ++i) nested += "<div>";
     for (int i = 0; i < 33; ++i) quoted += " a" + QByteArray::number(i);
@@ -82,6 +94,8 @@ TEST(HtmlFieldLookup, PagesBeyondAnAdapterPagesBoundsHaveNoFields) {
         {nested + field, std::nullopt},
         {withAttributes(33), std::nullopt},
         {withAttributes(32), QString("v")},
+        {manyAttributes(200) + field, std::nullopt},
+        {manyAttributes(190) + field, QString("v")},
         {"<div a=\"" + QByteArray(9000, 'x') + "\">" + field, std::nullopt},
         // A '>' inside a quoted value does not end the tag.
         {quoted + ">" + field, std::nullopt},

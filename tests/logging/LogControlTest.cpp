@@ -38,6 +38,15 @@ QStringList sixteenWords() {
     return words;
 }
 
+// Records which file each sync reaches; the data goes nowhere further.
+struct RecordingSync : DataSync {
+    int syncData(int fd) override {
+        synced << QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(fd)).symLinkTarget();
+        return 0;
+    }
+    QStringList synced;
+};
+
 class LogControlTest : public ::testing::Test {
   protected:
     QString pathOf(const QString& name) const { return dir_.filePath(name); }
@@ -48,7 +57,8 @@ class LogControlTest : public ::testing::Test {
     QTemporaryDir dir_;
     FakeClock steady_;
     FakeWallClock wall_;  // 7 Dec 2026 07:12:49
-    LogControl log_{steady_, wall_};
+    RecordingSync sync_;
+    LogControl log_{steady_, wall_, sync_};
     const QLocale us_{"en_US"};
 };
 
@@ -303,24 +313,27 @@ TEST_F(LogControlTest, RecordsFollowThePathWhenTheFileIsRenamedDeletedOrReopened
 TEST_F(LogControlTest, SyncsAtMostEveryTenSecondsAndNeverLeavesARecordLonger) {
     qint64& now = steady_.now;
     ASSERT_EQ(log_.start(pathOf("synced.log")), std::nullopt);
+    const QString path = QFileInfo(pathOf("synced.log")).canonicalFilePath();
+    const auto syncedTimes = [&](int n) { return QStringList(n, path); };
+    EXPECT_EQ(sync_.synced, syncedTimes(0));
     write();
-    EXPECT_EQ(log_.syncCount(), 1);
+    EXPECT_EQ(sync_.synced, syncedTimes(1));
     for (now = 100; now < 9'000; now += 100) write();  // 89 records in 9 s
-    EXPECT_EQ(log_.syncCount(), 1);
+    EXPECT_EQ(sync_.synced, syncedTimes(1));
     now = 10'000;
     write();
-    EXPECT_EQ(log_.syncCount(), 2);
+    EXPECT_EQ(sync_.synced, syncedTimes(2));
 
     now = 19'990;  // a record, then nothing: the timer syncs it 10 ms later
     write();
-    EXPECT_EQ(log_.syncCount(), 2);
+    EXPECT_EQ(sync_.synced, syncedTimes(2));
     QElapsedTimer waited;
     waited.start();
-    while (log_.syncCount() == 2 && waited.elapsed() < 2'000)
+    while (sync_.synced.size() == 2 && waited.elapsed() < 2'000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    EXPECT_EQ(log_.syncCount(), 3);
+    EXPECT_EQ(sync_.synced, syncedTimes(3));
     log_.stop();
-    EXPECT_EQ(log_.syncCount(), 3) << "nothing new to sync on closing";
+    EXPECT_EQ(sync_.synced, syncedTimes(3)) << "nothing new to sync on closing";
 }
 
 TEST_F(LogControlTest, StopWhileNotLoggingIsHarmless) {

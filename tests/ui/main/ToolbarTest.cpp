@@ -30,32 +30,23 @@ class ToolbarTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ToolbarTest, ButtonsCarryTheirKeysTooltipsAndPictures) {
-    const QList<QAction*> actions = window->tbToolBar->actions();
-    ASSERT_EQ(actions.size(), 17);
-    ASSERT_EQ(frmMain::toolbarTable().size(), 17u);
-    int separators = 0;
-    for (qsizetype i = 0; i < actions.size(); ++i) {
-        const QString key = QString::fromLatin1(frmMain::toolbarTable()[std::size_t(i)].key);
-        QAction* action = actions[i];
-        SCOPED_TRACE(i);
-        if (key.isEmpty()) {
-            EXPECT_TRUE(action->isSeparator());
-            ++separators;
-            continue;
-        }
-        EXPECT_FALSE(action->isSeparator());
-        EXPECT_EQ(action->data().toString(), key);
-        EXPECT_EQ(action->objectName(), key);
-        EXPECT_EQ(action->toolTip(), key);
+// Each button shows the picture its key names in the image list (keys,
+// tooltips and separators: CaptionsTest).
+TEST_F(ToolbarTest, ButtonsShowTheirPictures) {
+    int pictures = 0;
+    for (QAction* action : window->tbToolBar->actions()) {
+        if (action->isSeparator()) continue;
+        const QString key = action->data().toString();
+        SCOPED_TRACE(key.toStdString());
         ASSERT_TRUE(window->imlToolbarIcons.contains(key));
         const QImage shown =
             action->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
         const QImage listed =
             window->imlToolbarIcons.pixmap(key).toImage().convertToFormat(QImage::Format_ARGB32);
         EXPECT_EQ(shown, listed);
+        ++pictures;
     }
-    EXPECT_EQ(separators, 4);
+    EXPECT_EQ(pictures, 13);
 }
 
 TEST_F(ToolbarTest, ButtonsAreIconsOnlyOfTheDesignedSize) {
