@@ -32,9 +32,7 @@ struct DiscardedSettings : SettingsStore {
 // Answers every Open dialog with one file: the log file of a benchmark.
 struct FixedFile : FileDialogs {
     explicit FixedFile(QString p) : path(std::move(p)) {}
-    QString getOpenFileName(QWidget*, const QString&, const QString&, bool) override {
-        return path;
-    }
+    QString getOpenFileName(QWidget*, const QString&, const QString&) override { return path; }
     QString path;
 };
 

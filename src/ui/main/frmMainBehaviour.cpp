@@ -66,7 +66,7 @@ void frmMain::btnFileWrite_Click() {
     // A cancel here always comes back as an empty name, whatever an earlier
     // command set CancelError to.
     dlgCommonDialog.FileName = services_.fileDialogs.getOpenFileName(
-        this, dlgCommonDialog.DialogTitle, dlgCommonDialog.Filter, true);
+        this, dlgCommonDialog.DialogTitle, dlgCommonDialog.Filter);
     const QString name = dlgCommonDialog.FileName;
     if (name.isEmpty() || unloaded_) return;
     if (std::optional<QString> failure = log_.start(name)) {

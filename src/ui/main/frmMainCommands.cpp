@@ -53,8 +53,8 @@ void frmMain::mnuFileOpen_Click() {
     dlgCommonDialog.CancelError = false;
     dlgCommonDialog.Filter = kOpenFilter;
     dlgCommonDialog.FileName = services_.fileDialogs.getOpenFileName(
-        this, dlgCommonDialog.DialogTitle, dlgCommonDialog.Filter, false);
-    // The name, chosen or empty, is not used.
+        this, dlgCommonDialog.DialogTitle, dlgCommonDialog.Filter);
+    // The name, chosen or empty, existing or not, is not used.
 }
 
 void frmMain::mnuFilePageSetup_Click() {

@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPageSetupDialog>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QSettings>
@@ -13,21 +13,20 @@
 
 namespace tarnwick {
 
-QString QtFileDialogs::getOpenFileName(QWidget* parent, const QString& title, const QString& filter,
-                                       bool acceptNewName) {
+QString QtFileDialogs::getOpenFileName(QWidget* parent, const QString& title,
+                                       const QString& filter) {
     QFileDialog dialog(parent, title.isEmpty() ? QStringLiteral("Open") : title, QString(), filter);
+    // The desktop's own dialog may refuse a name that does not exist yet in
+    // Open mode; Qt's dialog honours AnyFile.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
     if (filter.endsWith(QLatin1String("(*.*)"))) {
         // "*.*" is the every-file pattern of such filters. Here a name needs
         // no dot, so the entry is shown as written and matches with "*".
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setNameFilter(filter + QStringLiteral(" (*)"));
     }
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(acceptNewName ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    // The desktop's own dialog may refuse a name that does not exist yet in
-    // Open mode; Qt's dialog honours AnyFile.
-    if (acceptNewName) dialog.setOption(QFileDialog::DontUseNativeDialog);
     if (dialog.exec() != QDialog::Accepted) return QString();
     const QStringList files = dialog.selectedFiles();
     return files.isEmpty() ? QString() : files.first();
@@ -35,7 +34,7 @@ QString QtFileDialogs::getOpenFileName(QWidget* parent, const QString& title, co
 
 bool QtPrinterDialogs::showPageSetup(QWidget* parent, const QString& title) {
     QPrinter printer;
-    QPageSetupDialog dialog(&printer, parent);
+    QPrintDialog dialog(&printer, parent);
     dialog.setWindowTitle(title);
     return dialog.exec() == QDialog::Accepted;
 }

@@ -16,17 +16,18 @@ class FileDialogs {
   public:
     virtual ~FileDialogs() = default;
     // A modal Open dialog. Returns the chosen file's full name, or an empty
-    // text when the user cancels. With `acceptNewName` a name that does not
-    // exist yet may be chosen.
-    virtual QString getOpenFileName(QWidget* parent, const QString& title, const QString& filter,
-                                    bool acceptNewName) = 0;
+    // text when the user cancels. Any name may be chosen, one that does not
+    // exist yet as well: what becomes of it is the caller's business.
+    virtual QString getOpenFileName(QWidget* parent, const QString& title,
+                                    const QString& filter) = 0;
 };
 
 class PrinterDialogs {
   public:
     virtual ~PrinterDialogs() = default;
-    // The desktop's modal printer (page setup) dialog. True when the user
-    // accepted it; false on cancel or when it could not be shown.
+    // The desktop's modal printer dialog, where a printer is chosen, under
+    // `title`. True when the user accepted it; false on cancel or when it
+    // could not be shown.
     virtual bool showPageSetup(QWidget* parent, const QString& title) = 0;
 };
 
@@ -76,8 +77,7 @@ class SystemInfoStore {
 
 class QtFileDialogs : public FileDialogs {
   public:
-    QString getOpenFileName(QWidget* parent, const QString& title, const QString& filter,
-                            bool acceptNewName) override;
+    QString getOpenFileName(QWidget* parent, const QString& title, const QString& filter) override;
 };
 
 class QtPrinterDialogs : public PrinterDialogs {

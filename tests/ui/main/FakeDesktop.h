@@ -20,12 +20,10 @@ namespace tarnwick::test {
 // Answers each Open dialog with the next queued name; a cancel (empty name)
 // when none is left.
 struct FakeFileDialogs : FileDialogs {
-    QString getOpenFileName(QWidget*, const QString& title, const QString& filter,
-                            bool acceptNewName) override {
+    QString getOpenFileName(QWidget*, const QString& title, const QString& filter) override {
         ++shown;
         lastTitle = title;
         lastFilter = filter;
-        lastAcceptNew = acceptNewName;
         if (answers.empty()) return QString();
         QString a = answers.front();
         answers.pop_front();
@@ -34,7 +32,6 @@ struct FakeFileDialogs : FileDialogs {
     std::deque<QString> answers;
     int shown = 0;
     QString lastTitle, lastFilter;
-    bool lastAcceptNew = false;
 };
 
 struct RecordingPrinterDialogs : PrinterDialogs {

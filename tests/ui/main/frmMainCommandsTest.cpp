@@ -6,11 +6,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -123,14 +128,23 @@ TEST_F(CommandsTest, ToolbarButtonsAreNamedForScreenReaders) {
 }
 
 TEST_F(CommandsTest, OpenLeavesNoTraceAndStartLoggingKeepsItsOwnDialog) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString existing = dir.filePath("chosen.txt");
+    const QString newName = dir.filePath("new.txt");
+    {
+        QFile f(existing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
     window->txtFileName->setText("kept.log");
-    desktop.fileDialogs.answers = {QString(), QStringLiteral("/tmp/chosen.txt")};
-    window->mnuFileOpen->trigger();
-    window->mnuFileOpen->trigger();
-    EXPECT_EQ(desktop.fileDialogs.shown, 2);
+    desktop.fileDialogs.answers = {QString(), existing, newName};
+    for (int i = 0; i < 3; ++i) window->mnuFileOpen->trigger();
+    EXPECT_EQ(desktop.fileDialogs.shown, 3);
     EXPECT_EQ(desktop.fileDialogs.lastTitle, "Open");
     EXPECT_EQ(desktop.fileDialogs.lastFilter, "All Files (*.*)");
-    EXPECT_FALSE(desktop.fileDialogs.lastAcceptNew);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"chosen.txt"})
+        << "a new name is not created";
+    EXPECT_EQ(QFileInfo(existing).size(), 0);
     EXPECT_EQ(window->txtFileName->text(), "kept.log");
     EXPECT_EQ(window->logControl().flag(), 0);
     EXPECT_TRUE(desktop.messageBoxes.shown.empty());
@@ -139,39 +153,68 @@ TEST_F(CommandsTest, OpenLeavesNoTraceAndStartLoggingKeepsItsOwnDialog) {
     window->mnuFilePageSetup->trigger();
     window->btnFileWrite->click();
     EXPECT_EQ(desktop.fileDialogs.lastFilter, "all Files (*)");
-    EXPECT_TRUE(desktop.fileDialogs.lastAcceptNew);
     EXPECT_EQ(window->btnFileWrite->text(), "Start Logging");
     EXPECT_EQ(window->txtFileName->text(), "kept.log");
     EXPECT_TRUE(desktop.messageBoxes.shown.empty());
 }
 
-TEST(RealDialogs, OpenShowsOneEntryThatMatchesEveryFile) {
+TEST(RealDialogs, OpenShowsOneEntryThatMatchesEveryFileAndTakesANewName) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString newName = dir.filePath("not-there-yet.txt");
     QtFileDialogs dialogs;
     QString shownFilter;
     QStringList patterns;
     QString title;
+    QFileDialog::FileMode mode = QFileDialog::ExistingFile;
+    bool accepted = false;
     whenModalShows([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         title = dialog->windowTitle();
+        mode = dialog->fileMode();
         auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         ASSERT_NE(types, nullptr);
         ASSERT_EQ(types->count(), 1);
         shownFilter = types->currentText();
         patterns = dialog->findChild<QFileSystemModel*>()->nameFilters();
+        // A dialog that wants an existing file would hold a warning box open here.
+        if (mode != QFileDialog::AnyFile) return;
+        // Typed as the user would, then Open.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(newName);
+        QTest::keyClick(name, Qt::Key_Return);
+        accepted = dialog->result() == QDialog::Accepted;
     });
-    EXPECT_TRUE(dialogs.getOpenFileName(nullptr, "Open", "All Files (*.*)", false).isEmpty());
+    EXPECT_EQ(dialogs.getOpenFileName(nullptr, "Open", "All Files (*.*)"), newName);
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(mode, QFileDialog::AnyFile);
     EXPECT_EQ(title, "Open");
     EXPECT_EQ(shownFilter, "All Files (*.*)");
     EXPECT_EQ(patterns, QStringList{"*"}) << "names without a dot are listed too";
+    EXPECT_FALSE(QFile::exists(newName));
+
+    // Cancelled: no name.
+    whenModalShows([](QWidget*) {});
+    EXPECT_TRUE(dialogs.getOpenFileName(nullptr, "Open", "All Files (*.*)").isEmpty());
 }
 
-TEST(RealDialogs, PageSetupOpensAndClosesWithoutAPrinter) {
+TEST(RealDialogs, PageSetupIsThePrinterDialogAndACancelShowsNothing) {
     QtPrinterDialogs dialogs;
-    QString title;
-    whenModalShows([&](QWidget* modal) { title = modal->windowTitle(); });
+    QString title, className;
+    QWidgetList othersShown;
+    whenModalShows([&](QWidget* modal) {
+        title = modal->windowTitle();
+        className = QString::fromLatin1(modal->metaObject()->className());
+    });
     EXPECT_FALSE(dialogs.showPageSetup(nullptr, "Page Setup"));
     EXPECT_EQ(title, "Page Setup");
+    EXPECT_EQ(className, "QPrintDialog") << "the printer dialog, not paper and margins";
+    QTest::qWait(50);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible()) othersShown << w;
+    EXPECT_TRUE(othersShown.isEmpty()) << "nothing is shown after the cancel";
 }
 
 TEST_F(CommandsTest, PageSetupShowsThePrinterDialogAndNothingElse) {
