@@ -19,6 +19,11 @@ constexpr std::uint8_t kReserved5 = 0xFF;
 constexpr std::uint8_t kReserved6 = 0x0C;
 constexpr std::uint8_t kReserved7 = 0x10;
 
+// A family-10 sensor (DS18S20) after power-up: reserved bytes 4 and 5 all
+// ones, and 16 counts per degree for the remainder in byte 6.
+constexpr char kHalfDegreeFamily[] = "10";
+constexpr std::uint8_t kCountPerDegree = 0x10;
+
 constexpr std::uint8_t kConvertT = 0x44;
 constexpr std::uint8_t kReadScratchpad = 0xBE;
 
@@ -143,18 +148,30 @@ void Bus::settle(const std::string& id, Sensor& sensor, Clock::time_point now, R
 }
 
 std::vector<std::uint8_t> Bus::scratchpad(const std::string& id) const {
-    std::int16_t word = 85 * 16;
+    std::int16_t sixteenths = 85 * 16;
     auto it = sensors_.find(id);
-    if (it != sensors_.end()) word = it->second.latched;
-    const auto raw = static_cast<std::uint16_t>(word);
-    std::vector<std::uint8_t> pad = {static_cast<std::uint8_t>(raw & 0xFF),
-                                     static_cast<std::uint8_t>(raw >> 8),
-                                     kAlarmHigh,
-                                     kAlarmLow,
-                                     kConfig12Bit,
-                                     kReserved5,
-                                     kReserved6,
-                                     kReserved7};
+    if (it != sensors_.end()) sixteenths = it->second.latched;
+    std::vector<std::uint8_t> pad;
+    const auto addWord = [&pad](int value) {
+        const auto raw = static_cast<std::uint16_t>(static_cast<std::int16_t>(value));
+        pad.push_back(static_cast<std::uint8_t>(raw & 0xFF));
+        pad.push_back(static_cast<std::uint8_t>(raw >> 8));
+    };
+    if (id.size() == 16 && id.compare(14, 2, kHalfDegreeFamily) == 0) {
+        // Half degrees in bytes 0 and 1; the whole degrees (the half bit
+        // dropped) with 0.25 taken off plus (16 - byte 6) / 16 give the
+        // finer reading.
+        const int halves = static_cast<int>(std::lround(sixteenths / 8.0));
+        const int whole = halves >> 1;
+        const int remain = std::clamp(16 - (sixteenths - 16 * whole + 4), 0, 16);
+        addWord(halves);
+        pad.insert(pad.end(), {kAlarmHigh, kAlarmLow, kReserved5, kReserved5,
+                               static_cast<std::uint8_t>(remain), kCountPerDegree});
+    } else {
+        addWord(sixteenths);
+        pad.insert(pad.end(),
+                   {kAlarmHigh, kAlarmLow, kConfig12Bit, kReserved5, kReserved6, kReserved7});
+    }
     pad.push_back(crc8(pad.data(), pad.size()));
     return pad;
 }

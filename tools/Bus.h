@@ -1,6 +1,7 @@
-// The simulated 1-Wire bus behind the adapter: temperature sensors of family 28
-// with a 12-bit reading, their scratchpads and conversions, and the
-// write-block exchange. Not thread-safe; the adapter serialises access.
+// The simulated 1-Wire bus behind the adapter: temperature sensors with a
+// 12-bit reading (families 28 and 22) or a half-degree one (family 10, the
+// DS18S20), their scratchpads and conversions, and the write-block exchange.
+// Not thread-safe; the adapter serialises access.
 #pragma once
 
 #include <chrono>

@@ -1,9 +1,9 @@
 // A simulated 1-Wire HTTP adapter: a small web server that answers the lock,
 // write-block and release pages the way the network adapter does, with a bus of
-// 12-bit temperature sensors (family 28) behind it, and a set of knobs that make
-// it misbehave on purpose (slow, stalled, dropped, malformed or oversized pages,
-// bad CRCs, missing fields). The demo, the end-to-end tests and the benchmarks
-// run the logger against it.
+// temperature sensors behind it (12-bit ones of families 28 and 22, half-degree
+// ones of family 10), and a set of knobs that make it misbehave on purpose (slow, stalled, dropped,
+// malformed or oversized pages, bad CRCs, missing fields). The demo, the end-to-end tests and the
+// benchmarks run the logger against it.
 //
 // Lock rule: GetLock hands out a fresh identifier. When a lock is still held,
 // GetLock first waits up to Options::lockWaitMs for it to be released, then takes

@@ -8,6 +8,7 @@
 
 #include "Bus.h"
 #include "ExitStatus.h"
+#include "RosterFile.h"
 
 namespace tarnwick::sim {
 
@@ -99,6 +100,16 @@ std::optional<std::string> sensors(const QStringList& values, SimCommandLine& in
     return std::nullopt;
 }
 
+// The sensors of a roster file, read and checked as the logger reads it.
+std::optional<std::string> roster(const QStringList& values, SimCommandLine& into) {
+    const RosterLoad load = loadRoster({RosterLocation::Source::Option, values.last()});
+    if (!load.roster) return text(load.error);
+    into.options.sensors.clear();
+    for (const RosterSensor& sensor : load.roster->sensors())
+        into.options.sensors.push_back(text(sensor.rom));
+    return std::nullopt;
+}
+
 std::optional<std::string> disconnected(const QStringList& values, SimCommandLine& into) {
     for (const QString& id : values) {
         if (!isSensorId(text(id))) return "bad sensor id: " + text(id);
@@ -187,6 +198,11 @@ const std::vector<Flag>& flags() {
          "ID,ID,...",
          "Sensors on the bus (default: the sixteen roster sensors); \"none\" for an empty bus.",
          sensors},
+        {{"roster"},
+         "FILE",
+         "Sensors on the bus: those of the logger's roster FILE, in its order (instead of "
+         "--sensors). A sensor of family 10 answers as a DS18S20, in half degrees.",
+         roster},
         {{"disconnected"},
          "ID",
          "A sensor that has lost contact and answers all FF (repeatable).",
@@ -302,6 +318,8 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments, const QString& 
     }
     if (!parser.positionalArguments().isEmpty())
         return refuse("unknown option " + text(parser.positionalArguments().first()));
+    if (parser.isSet(QStringLiteral("sensors")) && parser.isSet(QStringLiteral("roster")))
+        return refuse("--sensors and --roster both name the sensors on the bus: give one");
     for (std::size_t i = 0; i < options.size(); ++i) {
         if (!parser.isSet(options[i])) continue;
         if (const auto refusal = flags()[i].apply(parser.values(options[i]), result))

@@ -75,6 +75,28 @@ TEST_F(SimAdapterScratchpad, FixedTemperaturesGiveTheirTwelveBitWords) {
     EXPECT_EQ(convertAndRead(sensor(3), id).substr(2, 4), "D007") << "clamped to +125 C";
 }
 
+TEST_F(SimAdapterScratchpad, FamilyTenSensorsAnswerInHalfDegreesWithTheirRemainder) {
+    const std::string ds18s20 = "56000802B1C4A510";
+    sim::Options o = instant();
+    o.sensors = {ds18s20};
+    startWith(o);
+    const std::string id = lock();
+    const std::string powerOn = readReply(ds18s20, id);
+    EXPECT_EQ(powerOn.substr(0, 18), "BEAA004B46FFFF0C10") << "85 C, 12 counts remain of 16";
+    EXPECT_TRUE(accepted(powerOn)) << powerOn;
+    // Bytes 0-1 in half degrees, byte 6 the counts that remain: whole degrees
+    // - 0.25 + (16 - remain) / 16 is the reading to a sixteenth.
+    const std::tuple<double, std::string, std::string> cases[] = {
+        {21.5, "2B00", "04"}, {-10.125, "ECFF", "0E"}, {0.25, "0100", "08"}, {-55.0, "92FF", "0C"}};
+    for (const auto& [c, word, remain] : cases) {
+        adapter->setTemperature(ds18s20, c);
+        const std::string reply = convertAndRead(ds18s20, id);
+        EXPECT_EQ(reply.substr(2, 4), word) << c;
+        EXPECT_EQ(reply.substr(14, 4), remain + "10") << c;
+        EXPECT_TRUE(accepted(reply)) << reply;
+    }
+}
+
 TEST_F(SimAdapterScratchpad, AddressIsMatchedWhateverItsCase) {
     sim::Options o = instant();
     o.temperatureC[sensor(0)] = 25.0625;

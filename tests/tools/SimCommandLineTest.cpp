@@ -1,6 +1,9 @@
 // tarnwick-simadapter's command line, parsed into the adapter's options.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "ExitStatus.h"
 #include "SimCommandLine.h"
 
@@ -119,6 +122,30 @@ TEST(SimCommandLine, RefusesBadArgumentsWithTheUsageStatus) {
         EXPECT_EQ(c.exitStatus, kUsageExitStatus) << args[0];
         EXPECT_EQ(c.message.rfind("tarnwick-simadapter: ", 0), 0u) << c.message;
     }
+}
+
+TEST(SimCommandLine, SensorsFromTheLoggersRosterFile) {
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("roster.conf"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("# two of mine\nb900000027ca8f28, Loft\n56000802B1C4A510, Cellar, -0.5\n");
+    file.close();
+    EXPECT_EQ(parse({"--roster", path.toStdString()}).options.sensors,
+              (std::vector<std::string>{"B900000027CA8F28", "56000802B1C4A510"}));
+    const sim::SimCommandLine both =
+        parse({"--roster", path.toStdString(), "--sensors", "9C000000B4A89828"});
+    EXPECT_EQ(both.outcome, sim::SimCommandLine::Outcome::Refuse);
+    EXPECT_NE(both.message.find("--sensors and --roster"), std::string::npos);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("9C000000B4A89829\n");
+    file.close();
+    const sim::SimCommandLine typo = parse({"--roster", path.toStdString()});
+    EXPECT_EQ(typo.exitStatus, kUsageExitStatus);
+    EXPECT_NE(
+        typo.message.find(path.toStdString() + ":4: ROM code 9C000000B4A89829 does not check"),
+        std::string::npos)
+        << typo.message;
 }
 
 TEST(SimCommandLine, HelpAndVersionAreShownNotRun) {
