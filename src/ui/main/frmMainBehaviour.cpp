@@ -117,11 +117,10 @@ void frmMain::endAfterUnhandledError(const QString& what) {
 }
 
 void frmMain::savePlacement() {
-    // The outer frame, decorations included, as decimal text of twips in the
-    // user's locale without grouping.
+    // The outer frame, decorations included, as decimal text of twips with
+    // the user's decimal separator.
     const QRect frame = frameGeometry();
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const QLocale locale;
     const std::pair<const char*, int> values[] = {{"MainLeft", frame.x()},
                                                   {"MainTop", frame.y()},
                                                   {"MainWidth", frame.width()},
@@ -129,8 +128,7 @@ void frmMain::savePlacement() {
     for (const auto& [key, pixels] : values) {
         const float twips = static_cast<float>(pixelsToTwips(pixels, twipsPerPixel_));
         services_.settingsStore.saveSetting(kApplicationTitle, QStringLiteral("Settings"),
-                                            QString::fromLatin1(key),
-                                            locale.toString(twips, 'g', 7));
+                                            QString::fromLatin1(key), twipsText(twips, locale));
     }
     // A store that cannot be written costs the placement, nothing else: the
     // log is closed already and the program ends normally.

@@ -1,8 +1,11 @@
 #include "Twips.h"
 
 #include <QGuiApplication>
+#include <QLocale>
 #include <QScreen>
 #include <QtMath>
+#include <algorithm>
+#include <cmath>
 
 namespace tarnwick {
 
@@ -30,5 +33,19 @@ QRect twipsToPixels(const QRect& twips, double perPixel) {
 }
 
 double pixelsToTwips(int pixels, double perPixel) { return pixels * perPixel; }
+
+QString twipsText(float twips, const QLocale& locale) {
+    const double value = twips;
+    // As many decimals as seven significant digits leave after the whole part.
+    const int wholeDigits =
+        value == 0.0 ? 1
+                     : std::max(1, static_cast<int>(std::floor(std::log10(std::abs(value)))) + 1);
+    QString text = QString::number(value, 'f', std::max(0, 7 - wholeDigits));
+    const qsizetype point = text.indexOf(u'.');
+    if (point < 0) return text;
+    while (text.endsWith(u'0')) text.chop(1);
+    if (text.endsWith(u'.')) return text.chopped(1);
+    return text.replace(point, 1, locale.decimalPoint());
+}
 
 }  // namespace tarnwick

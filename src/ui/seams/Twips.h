@@ -4,7 +4,9 @@
 
 #include <QRect>
 #include <QSize>
+#include <QString>
 
+class QLocale;
 class QScreen;
 
 namespace tarnwick {
@@ -31,5 +33,13 @@ QRect twipsToPixels(const QRect& twips, double perPixel);
 
 // A length in pixels, in twips.
 double pixelsToTwips(int pixels, double perPixel);
+
+// A length in twips as the settings store keeps it: decimal text of the
+// single-precision number, up to seven significant digits, never an exponent,
+// in ASCII digits with "-" before a negative one (whatever digits and minus
+// sign `locale` writes, so that any reader of the file can take it as a
+// number) and `locale`'s decimal separator before a fraction. Whole twips,
+// the usual case, are an integer.
+QString twipsText(float twips, const QLocale& locale);
 
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 #include <functional>
 
 #include "../../TestPrinters.h"
+#include "MainWindowHelpers.h"
 #include "MainWindowRig.h"
 
 namespace tarnwick::test {
@@ -123,6 +125,32 @@ TEST(MainWindowPlacement, MinimisedKeepsTheStoredValuesMaximisedWritesItsOwn) {
         EXPECT_GE(widthAtClose * rig.window.twipsPerPixel(), 10000) << "no grouping separator";
     }
     QLocale::setDefault(QLocale::c());
+}
+
+TEST(MainWindowPlacement, ValuesAreAsciiNumbersInEveryLocaleLeftOfTheScreenToo) {
+    for (const QLocale& locale :
+         {QLocale(QLocale::Swedish, QLocale::Sweden), QLocale(QLocale::Arabic, QLocale::Egypt)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        const ScopedLocale scoped(locale);
+        MainWindowRig rig;
+        std::vector<QString> expected;
+        rig.desktop.settingsStore.whileSaving = [&] {
+            if (expected.empty()) expected = placementOf(rig.window);
+        };
+        rig.run([&] {
+            if (!rig.window.isVisible()) return false;
+            rig.window.move(-200, 30);  // partly off the screen's left edge
+            return rig.window.frameGeometry().x() < 0;
+        });
+        const auto& saved = rig.desktop.settingsStore.saved;
+        ASSERT_EQ(saved.size(), 4u);
+        EXPECT_EQ(expected[0], QString::number(-200 * rig.window.twipsPerPixel()));
+        const QRegularExpression number(QStringLiteral("^-?[0-9]+$"));
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(saved[i].value, expected[i]) << saved[i].key.toStdString();
+            EXPECT_TRUE(number.match(saved[i].value).hasMatch()) << saved[i].value.toStdString();
+        }
+    }
 }
 
 TEST(MainWindowPlacement, AStoreThatCannotBeWrittenCostsOnlyThePlacement) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QLocale>
 #include <QScreen>
 
 #include "Twips.h"
@@ -40,6 +41,37 @@ TEST(TwipsTest, RectanglesRoundTheirEdges) {
     const QRect b = twipsToPixels(QRect(22, 0, 22, 15), 15.0);
     EXPECT_EQ(a.x() + a.width(), b.x());
     EXPECT_EQ(b.width(), 2);
+}
+
+TEST(TwipsTest, TextIsAsciiWithTheLocalesDecimalSeparator) {
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+    const QLocale de(QLocale::German, QLocale::Germany);
+    const QLocale sv(QLocale::Swedish, QLocale::Sweden);
+    const QLocale ar(QLocale::Arabic, QLocale::Egypt);
+    // 13090.909...: a thousand pixels at 110 dpi.
+    const float fraction = static_cast<float>(pixelsToTwips(1000, twipsPerPixelAt(110.0)));
+    const struct {
+        float twips;
+        const QLocale& locale;
+        QString text;
+    } cases[] = {
+        {1200, en, "1200"},
+        {-2250, sv, "-2250"},  // not sv_SE's U+2212 minus sign
+        {-2250, ar, "-2250"},  // not Arabic-Indic digits
+        {16200, ar, "16200"},
+        {150000, de, "150000"},  // never grouped
+        {0, sv, "0"},
+        {fraction, en, "13090.91"},
+        {fraction, de, "13090,91"},
+        {-fraction / 10, de, "-1309,091"},
+        {12.5, sv, "12,5"},
+        {15000000, en, "15000000"},  // never an exponent
+        {fraction, ar, QStringLiteral("13090") + ar.decimalPoint() + "91"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.locale.name().toStdString() + " " + std::to_string(c.twips));
+        EXPECT_EQ(twipsText(c.twips, c.locale), c.text);
+    }
 }
 
 }  // namespace tarnwick::test
