@@ -1,0 +1,67 @@
+// Publishes each pass's readings to an MQTT broker with libmosquitto.
+//
+// The cycle's thread only turns a pass into messages and queues them
+// (PendingMessages: the newest per topic, at most 64); everything that waits
+// on the network (resolving, connecting, TLS, writing, keep-alive) happens in
+// the publisher's own network thread, which drives libmosquitto and wakes when
+// messages are queued. A refused or lost connection is tried again after 1 s,
+// then 2, 4 ... at most 60 s, whatever went wrong; each failure's reason
+// ("connection refused", "not authorised", "TLS failure: certificate verify
+// failed") reaches the failure listener on the thread that made the
+// publisher, through its event loop.
+//
+// On connect it publishes "online" (retained) on the status topic, with
+// "offline" as the last will, and the discovery configs when asked for; on
+// destruction it sends what waits, publishes "offline" and disconnects.
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <memory>
+
+#include "BrokerSettings.h"
+#include "Clock.h"
+#include "ReadingsPublisher.h"
+#include "WallClock.h"
+
+namespace tarnwick {
+
+class MqttPublisher : public QObject, public ReadingsPublisher {
+    Q_OBJECT
+  public:
+    // `adapterAddress` names the adapter in the topics. The clocks must
+    // outlive the publisher; `steady` is read from the network thread too.
+    MqttPublisher(BrokerSettings settings, const QString& adapterAddress, const Clock& steady,
+                  const WallClock& wall);
+    // Waits at most 2 s for what is queued, "offline" and the disconnect to go out.
+    ~MqttPublisher() override;
+    MqttPublisher(const MqttPublisher&) = delete;
+    MqttPublisher& operator=(const MqttPublisher&) = delete;
+
+    void publish(const SensorRoster& roster, const QStringList& words) override;
+    void setFailureListener(FailureListener listener) override;
+
+    struct Counts {
+        std::uint64_t sent = 0;     // handed to the broker connection
+        std::uint64_t dropped = 0;  // replaced or pushed out while waiting
+        std::size_t waiting = 0;
+    };
+    Counts counts() const;
+    // The last failure told to the listener (nullopt: connected, or not yet
+    // known).
+    const std::optional<QString>& failure() const { return failure_; }
+    // "mqtts://broker.lan:8883, topics tarnwick/192.168.1.50/..."
+    QString describe() const;
+
+  private:
+    struct Network;
+
+    void tell(const std::optional<QString>& reason);
+
+    std::unique_ptr<Network> network_;
+    const WallClock& wall_;
+    FailureListener listener_;
+    std::optional<QString> failure_;
+};
+
+}  // namespace tarnwick

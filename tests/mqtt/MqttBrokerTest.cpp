@@ -1,0 +1,232 @@
+// The publisher against a real Mosquitto broker on a loopback port: what a
+// pass publishes, the login, TLS, and a broker that goes away and comes back.
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "FakeClocks.h"
+#include "MqttPublisher.h"
+#include "SteadyClock.h"
+#include "TestBroker.h"
+
+namespace tarnwick::test {
+namespace {
+
+constexpr char kAdapter[] = "127.0.0.1:8642";
+
+#define REQUIRE_MOSQUITTO()                       \
+    if (!TestBroker::available())                 \
+    GTEST_SKIP() << "mosquitto is not installed " \
+                    "(scripts/install-deps.sh installs it)"
+
+class MqttBrokerTest : public ::testing::Test {
+  protected:
+    void SetUp() override { wall_.now = QDateTime(QDate(2026, 12, 9), QTime(14, 3, 7)); }
+
+    BrokerSettings settingsFor(const TestBroker& broker) {
+        BrokerSettings s;
+        parseBrokerUrl(broker.url(), s);
+        s.firstRetryMs = 100;
+        s.maxRetryMs = 400;
+        return s;
+    }
+    std::unique_ptr<MqttPublisher> publisher(const BrokerSettings& s) {
+        auto p = std::make_unique<MqttPublisher>(s, kAdapter, clock_, wall_);
+        p->setFailureListener([this](const std::optional<QString>& r) { told_.push_back(r); });
+        return p;
+    }
+    // Waits until the publisher has told `reason` (nullopt: connected).
+    bool toldOf(const std::optional<QString>& reason, int ms = 10'000) {
+        return waitUntil([&] { return !told_.empty() && told_.back() == reason; }, ms);
+    }
+    QString lastTold() const {
+        return told_.empty() ? "(nothing)" : told_.back().value_or("(connected)");
+    }
+
+    SteadyClock clock_;
+    FakeWallClock wall_;
+    std::vector<std::optional<QString>> told_;
+};
+
+QByteArray stateTopic(const char* rom) {
+    return QByteArray("tarnwick/127.0.0.1_8642/") + rom + "/state";
+}
+
+TEST_F(MqttBrokerTest, DatasheetWordsArriveAsDegreesWithDiscoveryAndAvailability) {
+    REQUIRE_MOSQUITTO();
+    TestBroker broker;
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    // The datasheet's table: the word for each temperature, and "0000".
+    struct Row {
+        const char* word;
+        std::optional<double> celsius;
+        const char* status;
+    };
+    const Row rows[] = {
+        {"D007", 125.0, nullptr},   {"5005", std::nullopt, "power-on"},
+        {"9101", 25.0625, nullptr}, {"A200", 10.125, nullptr},
+        {"0800", 0.5, nullptr},     {"F8FF", -0.5, nullptr},
+        {"5EFF", -10.125, nullptr}, {"6FFE", -25.0625, nullptr},
+        {"90FC", -55.0, nullptr},   {"0000", std::nullopt, "failed"},
+    };
+    std::vector<RosterSensor> sensors;
+    QStringList words;
+    for (int slot = 0; slot < int(std::size(rows)); ++slot) {
+        sensors.push_back(
+            {.slot = slot,
+             .rom = QStringLiteral("%1000000B4A89828").arg(slot + 0x10, 2, 16).toUpper(),
+             .name = slot == 0 ? "Boiler" : ""});
+        words << rows[slot].word;
+    }
+    const SensorRoster roster(sensors, "roster.conf");
+    BrokerSettings s = settingsFor(broker);
+    s.discovery = true;
+    {
+        auto p = publisher(s);
+        TestSubscriber sub;
+        ASSERT_TRUE(sub.connect(broker));
+        p->publish(roster, words);
+        ASSERT_TRUE(toldOf(std::nullopt)) << lastTold().toStdString();
+        ASSERT_TRUE(sub.waitFor(stateTopic(sensors.back().rom.toLatin1())));
+        EXPECT_EQ(sub.on("tarnwick/127.0.0.1_8642/status"), QList<QByteArray>{"online"});
+        for (std::size_t i = 0; i < std::size(rows); ++i) {
+            SCOPED_TRACE(rows[i].word);
+            const QByteArray rom = sensors[i].rom.toLatin1();
+            const QList<QByteArray> got = sub.on(stateTopic(rom));
+            ASSERT_EQ(got.size(), 1);
+            const QJsonObject state = QJsonDocument::fromJson(got[0]).object();
+            EXPECT_EQ(state["word"], rows[i].word);
+            EXPECT_EQ(state["sensor"], int(i) + 1);
+            EXPECT_EQ(state["time"].toString().left(19), "2026-12-09T14:03:07");
+            if (rows[i].celsius) {
+                EXPECT_EQ(state["celsius"].toDouble(), *rows[i].celsius);
+                EXPECT_FALSE(state.contains("status"));
+            } else {
+                EXPECT_TRUE(state["celsius"].isNull());
+                EXPECT_EQ(state["status"], rows[i].status);
+            }
+            const QList<QByteArray> config =
+                sub.on("homeassistant/sensor/tarnwick_" + rom + "/config");
+            ASSERT_EQ(config.size(), 1);
+            const QJsonObject c = QJsonDocument::fromJson(config[0]).object();
+            EXPECT_EQ(c["state_topic"].toString().toLatin1(), stateTopic(rom));
+            EXPECT_EQ(c["name"], i == 0 ? "Boiler" : QStringLiteral("Sensor %1").arg(i + 1));
+        }
+        // The configs go once; a second pass sends the states alone.
+        sub.clear();
+        p->publish(roster, words);
+        ASSERT_TRUE(sub.waitFor(stateTopic(sensors.back().rom.toLatin1())));
+        for (const auto& m : sub.messages())
+            EXPECT_TRUE(m.topic.endsWith("/state")) << m.topic.toStdString();
+        EXPECT_EQ(p->counts().dropped, 0u);
+    }
+    // A clean end says "offline"; a subscriber that comes later finds the
+    // retained status and states at once.
+    TestSubscriber later;
+    ASSERT_TRUE(later.connect(broker));
+    ASSERT_TRUE(later.waitFor("tarnwick/127.0.0.1_8642/status"));
+    EXPECT_EQ(later.on("tarnwick/127.0.0.1_8642/status"), QList<QByteArray>{"offline"});
+    ASSERT_TRUE(later.waitFor(stateTopic(sensors[2].rom.toLatin1())));
+    EXPECT_TRUE(later.messages().front().retained);
+}
+
+TEST_F(MqttBrokerTest, LoginRefusedWithItsReasonThenAccepted) {
+    REQUIRE_MOSQUITTO();
+    TestBroker broker;
+    const TestBroker::Login login{"logger", "right one"};
+    ASSERT_TRUE(broker.requireLogin(login));
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    BrokerSettings s = settingsFor(broker);
+    s.username = login.username;
+    s.password = "wrong one";
+    {
+        auto p = publisher(s);
+        ASSERT_TRUE(waitUntil([&] { return !told_.empty(); }, 10'000));
+        EXPECT_EQ(told_.back(), QString("not authorised"));
+        EXPECT_EQ(p->failure(), told_.back());
+        // Tried again and again, but told only once.
+        QThread::msleep(600);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(told_.size(), 1u);
+    }
+    told_.clear();
+    s.password = login.password;
+    auto p = publisher(s);
+    TestSubscriber sub;
+    ASSERT_TRUE(sub.connect(broker, login));
+    ASSERT_TRUE(toldOf(std::nullopt)) << lastTold().toStdString();
+    p->publish(SensorRoster(), QStringList{"9101"});
+    EXPECT_TRUE(sub.waitFor(stateTopic("9C000000B4A89828")));
+}
+
+TEST_F(MqttBrokerTest, TlsWithThePrivateCaAndRefusedWithoutIt) {
+    REQUIRE_MOSQUITTO();
+    TestBroker broker;
+    const QString ca = broker.useTls();
+    ASSERT_FALSE(ca.isEmpty());
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    BrokerSettings s = settingsFor(broker);
+    ASSERT_TRUE(s.tls);
+    {
+        // The system's CA store does not vouch for the throw-away CA.
+        auto p = publisher(s);
+        ASSERT_TRUE(waitUntil([&] { return !told_.empty(); }, 10'000));
+        EXPECT_EQ(told_.back(), QString("TLS failure: certificate verify failed"));
+    }
+    told_.clear();
+    s.caFile = ca;
+    auto p = publisher(s);
+    TestSubscriber sub;
+    ASSERT_TRUE(sub.connect(broker, {}, ca));
+    ASSERT_TRUE(toldOf(std::nullopt)) << lastTold().toStdString();
+    p->publish(SensorRoster(), QStringList{"A200"});
+    ASSERT_TRUE(sub.waitFor(stateTopic("9C000000B4A89828")));
+    EXPECT_EQ(
+        QJsonDocument::fromJson(sub.on(stateTopic("9C000000B4A89828"))[0]).object()["celsius"],
+        10.125);
+}
+
+TEST_F(MqttBrokerTest, BrokerAwayThenBackGetsTheCurrentReadingsOnly) {
+    REQUIRE_MOSQUITTO();
+    TestBroker broker;
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    auto p = publisher(settingsFor(broker));
+    ASSERT_TRUE(toldOf(std::nullopt)) << lastTold().toStdString();
+    const SensorRoster roster;  // the compiled-in sixteen
+    const QStringList first = {"9101", "A200"};
+    p->publish(roster, first);
+    ASSERT_TRUE(waitUntil([&] { return p->counts().sent >= 3; }));
+
+    broker.stop();
+    ASSERT_TRUE(waitUntil([&] { return !told_.empty() && told_.back(); }, 10'000));
+    EXPECT_TRUE(*told_.back() == "connection closed by the broker" ||
+                *told_.back() == "connection refused")
+        << lastTold().toStdString();
+    // Passes go on while it is away: only the newest reading of each sensor waits.
+    const qint64 sentBefore = qint64(p->counts().sent);
+    for (int pass = 0; pass < 50; ++pass)
+        p->publish(roster,
+                   {QStringLiteral("%1").arg(0x100 + pass, 4, 16, QChar('0')).toUpper(), "A200"});
+    const MqttPublisher::Counts away = p->counts();
+    EXPECT_EQ(away.waiting, 2u);
+    EXPECT_EQ(away.dropped, 98u);
+    EXPECT_EQ(qint64(away.sent), sentBefore);
+    // Tried again while it is away.
+    EXPECT_TRUE(toldOf(QString("connection refused"))) << lastTold().toStdString();
+
+    ASSERT_TRUE(broker.start(broker.port())) << broker.log().toStdString();
+    TestSubscriber sub;
+    ASSERT_TRUE(sub.connect(broker));
+    ASSERT_TRUE(toldOf(std::nullopt)) << lastTold().toStdString();
+    ASSERT_TRUE(sub.waitFor(stateTopic("06000000A4EC7428")));
+    ASSERT_TRUE(sub.waitFor(stateTopic("9C000000B4A89828")));
+    EXPECT_EQ(sub.on(stateTopic("9C000000B4A89828")).size(), 1);
+    EXPECT_EQ(QJsonDocument::fromJson(sub.on(stateTopic("9C000000B4A89828"))[0]).object()["word"],
+              "0131");
+    EXPECT_EQ(sub.on("tarnwick/127.0.0.1_8642/status"), QList<QByteArray>{"online"});
+    EXPECT_EQ(p->counts().waiting, 0u);
+}
+
+}  // namespace
+}  // namespace tarnwick::test
