@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
-  libgumbo-dev libcpp-httplib-dev libcurl4-openssl-dev zlib1g-dev
+  libgumbo-dev libcpp-httplib-dev libcurl4-openssl-dev zlib1g-dev libsystemd-dev
   libmosquitto-dev mosquitto mosquitto-clients openssl
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <cstdio>
 
@@ -85,10 +86,16 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& enviro
         QStringLiteral("roster"),
         QStringLiteral("Poll the sensors of the roster FILE for this run (see above)."),
         QStringLiteral("FILE"));
-    parser.addOption(help);
-    parser.addOption(version);
-    parser.addOption(adapter);
-    parser.addOption(roster);
+    const QCommandLineOption log(
+        QStringLiteral("log"),
+        QStringLiteral("Log into FILE from the start, as Start Logging does (appended to)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption headless(
+        QStringLiteral("headless"),
+        QStringLiteral("Run without a window or display, logging into the --log FILE: status "
+                       "lines on standard error; SIGTERM or SIGINT ends the run, SIGHUP reopens "
+                       "the log."));
+    parser.addOptions({help, version, adapter, roster, log, headless});
     for (const QtOption& qt : kQtOptions) {
         QCommandLineOption option(QString::fromLatin1(qt.name));
         if (qt.takesValue) option.setValueName(QStringLiteral("value"));
@@ -128,6 +135,17 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& enviro
         result.adapterAddress = compiledAddress;
     }
 
+    result.headless = parser.isSet(headless);
+    if (parser.isSet(log)) {
+        const QString file = parser.values(log).constLast();
+        if (file.isEmpty()) return refuse(QStringLiteral("tarnwick: --log needs a file name"));
+        // The service and the user's shell start it in different folders.
+        result.logFile = QFileInfo(file).absoluteFilePath();
+    } else if (result.headless) {
+        return refuse(QStringLiteral(
+            "tarnwick: --headless needs --log FILE: without a window, the log is all it makes"));
+    }
+
     const std::optional<QString> rosterFile =
         parser.isSet(roster) ? std::optional(parser.values(roster).constLast()) : std::nullopt;
     RosterLoad load = findRoster(rosterFile, environmentRoster);
@@ -136,15 +154,16 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& enviro
     return result;
 }
 
-CommandLine readCommandLine(int argc, char** argv) {
+CommandLine readCommandLine(int argc, char** argv, Front front) {
     CommandLine result;
     {
         // A core application only: it decodes argv and names the program in
         // the help text, and it needs no display.
         QCoreApplication core(argc, argv);
-        result =
-            parseCommandLine(QCoreApplication::arguments(), qEnvironmentVariable(kAdapterVariable),
-                             compiledAdapterAddress(), qEnvironmentVariable(kRosterVariable));
+        QStringList arguments = QCoreApplication::arguments();
+        if (front == Front::Headless) arguments.insert(1, QStringLiteral("--headless"));
+        result = parseCommandLine(arguments, qEnvironmentVariable(kAdapterVariable),
+                                  compiledAdapterAddress(), qEnvironmentVariable(kRosterVariable));
     }
     const QByteArray text = result.message.toLocal8Bit();
     if (result.outcome == CommandLine::Outcome::ShowText) {

@@ -1,9 +1,12 @@
 // The logger's command line: --help, --version, the adapter to talk to for
 // this run (--adapter, or TARNWICK_ADAPTER in the environment; the option
-// wins) and the sensors to poll (the roster: --roster, TARNWICK_ROSTER, the
-// config folders, or the compiled-in one). Parsed, and the roster file read
-// and checked, before any window system is touched, so that help, version, a
-// refused address and a refused roster need no display.
+// The logger's command line: --help, --version, the adapter to talk to for
+// this run (--adapter, or TARNWICK_ADAPTER in the environment; the option
+// wins), the sensors to poll (the roster: --roster, TARNWICK_ROSTER, the
+// config folders, or the compiled-in one), a log to start at start-up (--log)
+// and the run without a window (--headless, which needs --log). Parsed, and
+// the roster file read and checked, before any window system is touched, so
+// that help, version and a refusal need no display.
 #pragma once
 
 #include <QString>
@@ -29,6 +32,8 @@ struct CommandLine {
     Outcome outcome = Outcome::Run;
     QString adapterAddress;
     SensorRoster roster;
+    QString logFile;  // absolute; empty without --log
+    bool headless = false;
     QString message;
     int exitStatus = 0;
 };
@@ -44,7 +49,9 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& enviro
 
 // For main(), before the application object exists: parses argv and the
 // environment against the compiled-in address inside a short-lived
-// QCoreApplication, and prints the help, the version or the refusal.
-CommandLine readCommandLine(int argc, char** argv);
+// QCoreApplication, and prints the help, the version or the refusal. The
+// headless program reads its command line as if --headless were given.
+enum class Front { Window, Headless };
+CommandLine readCommandLine(int argc, char** argv, Front front = Front::Window);
 
 }  // namespace tarnwick

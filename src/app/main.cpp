@@ -1,12 +1,14 @@
 #include "Application.h"
 #include "ApplicationTitle.h"
 #include "CommandLine.h"
+#include "HeadlessLauncher.h"
 #include "MainForm.h"
 #include "RealServices.h"
 
 int main(int argc, char** argv) {
     const tarnwick::CommandLine options = tarnwick::readCommandLine(argc, argv);
     if (options.outcome != tarnwick::CommandLine::Outcome::Run) return options.exitStatus;
+    if (options.headless) return tarnwick::execHeadlessLogger(argv);
 
     tarnwick::Application app(argc, argv);
     QApplication::setApplicationName(tarnwick::kApplicationTitle);
@@ -18,5 +20,6 @@ int main(int argc, char** argv) {
     const std::unique_ptr<tarnwick::RealServices> real = tarnwick::makeRealServices();
     real->services.adapterAddress = options.adapterAddress;
     real->services.roster = options.roster;
+    real->services.logFile = options.logFile;
     return tarnwick::MainForm(real->services);
 }

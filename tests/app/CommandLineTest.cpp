@@ -3,6 +3,7 @@
 // --help, --version, a bad address and a mistyped roster without any display.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -144,9 +145,53 @@ TEST(CommandLineTest, RosterFromOptionEnvironmentOrCompiled) {
                     .message.contains("(named by TARNWICK_ROSTER): No such file"));
 }
 
+// --log names the file from the folder the program starts in; --headless
+// needs it.
+TEST(CommandLineTest, LogAndHeadless) {
+    const struct {
+        QStringList arguments;
+        Outcome outcome;
+        QString logFile;   // for Run
+        bool headless;     // for Run
+        const char* said;  // part of the message otherwise
+    } cases[] = {
+        {{}, Outcome::Run, {}, false, nullptr},
+        {{"--log", "/var/log/t.log"}, Outcome::Run, "/var/log/t.log", false, nullptr},
+        {{"--log", "logs/../t.log"},
+         Outcome::Run,
+         QDir::current().filePath("t.log"),
+         false,
+         nullptr},
+        {{"--headless", "--log=t.log"},
+         Outcome::Run,
+         QDir::current().filePath("t.log"),
+         true,
+         nullptr},
+        {{"--log", "a.log", "--log", "/b.log"}, Outcome::Run, "/b.log", false, nullptr},
+        {{"--headless"}, Outcome::Refuse, {}, false, "tarnwick: --headless needs --log FILE"},
+        {{"--log="}, Outcome::Refuse, {}, false, "tarnwick: --log needs a file name"},
+        {{"--log"}, Outcome::Refuse, {}, false, "Missing value after '--log'"},
+    };
+    for (const auto& c : cases) {
+        const QStringList arguments = QStringList{QStringLiteral("tarnwick")} + c.arguments;
+        const CommandLine result = parseCommandLine(arguments, {}, kCompiled);
+        SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
+        ASSERT_EQ(result.outcome, c.outcome) << result.message.toStdString();
+        if (c.outcome == Outcome::Run) {
+            EXPECT_EQ(result.logFile, QDir::cleanPath(c.logFile));
+            EXPECT_EQ(result.headless, c.headless);
+        } else {
+            EXPECT_EQ(result.exitStatus, kUsageExitStatus);
+            EXPECT_TRUE(result.message.contains(QString::fromLatin1(c.said)))
+                << result.message.toStdString();
+        }
+    }
+}
+
 // The installed program itself, with no display at all (DISPLAY,
 // WAYLAND_DISPLAY and QT_QPA_PLATFORM unset): had it opened a window, the
-// default xcb platform would have aborted it.
+// default xcb platform would have aborted it. The headless logger it hands
+// --headless to says why it cannot log, with the journal's error priority.
 TEST(CommandLineTest, ProgramAnswersWithoutDisplay) {
     QTemporaryDir dir;
     const QString typo = writeRoster(dir, "typo.conf", "9C000000B4A89828\n\n06000000A4EC7429\n");
@@ -160,10 +205,17 @@ TEST(CommandLineTest, ProgramAnswersWithoutDisplay) {
     } cases[] = {
         {{"--version"}, nullptr, 0, "tarnwick 1.0.0\n", ""},
         {{"--help"}, nullptr, 0, "TARNWICK_ADAPTER", ""},
+        {{"--headless", "--help"}, nullptr, 0, "--log <FILE>", ""},
         {{"--adapter", "192.168.1"}, nullptr, 2, "", "invalid adapter address \"192.168.1\""},
         {{}, "192.168.1.50:0", 2, "", "from TARNWICK_ADAPTER"},
         {{"--help"}, nullptr, 0, "TARNWICK_ROSTER", ""},
         {{"--roster", typo}, nullptr, 2, "", typoLine.constData()},
+        {{"--headless"}, nullptr, 2, "", "--headless needs --log FILE"},
+        {{"--headless", "--log", "/no-such-folder/t.log"},
+         nullptr,
+         1,
+         "",
+         "<3>Cannot open the log file \"/no-such-folder/t.log\" for appending: No such file"},
     };
     for (const auto& c : cases) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -33,6 +33,9 @@ struct MainServices {
 
     QString adapterAddress = compiledAdapterAddress();
     SensorRoster roster = {};
+    // Logging starts into this file at load, as if Start Logging had been
+    // pressed and the file chosen (--log); empty: logging starts off.
+    QString logFile = {};
     CycleTiming timing = {};
     // The application's help file: none in this build.
     QString helpFile = {};

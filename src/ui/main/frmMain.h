@@ -183,6 +183,10 @@ class frmMain : public QMainWindow, private CycleView {
     void ChkSixteenSensors_Click();
     // Start Logging / Stop Logging.
     void btnFileWrite_Click();
+    // Start Logging with `file` chosen: logging on, the name shown, the
+    // caption "Stop Logging"; a file that cannot be opened gets a message box
+    // and logging stays off.
+    void startLogging(const QString& file);
     // Stop Program: closes the log file, unloads the window, ends the program.
     void btnStop_Click();
     // Unloading, on every route out (close box, File > Exit, Stop Program):

@@ -44,6 +44,7 @@ void frmMain::Form_Load() {
     cycle_.setAdapterAddress(services_.adapterAddress);
     SetSensorCount();
     cycle_.setRoster(services_.roster);
+    if (!services_.logFile.isEmpty()) startLogging(services_.logFile);
     if (!unloaded_) cycle_.run();
 }
 
@@ -69,13 +70,17 @@ void frmMain::btnFileWrite_Click() {
         this, dlgCommonDialog.DialogTitle, dlgCommonDialog.Filter);
     const QString name = dlgCommonDialog.FileName;
     if (name.isEmpty() || unloaded_) return;
-    if (std::optional<QString> failure = log_.start(name)) {
+    startLogging(name);
+}
+
+void frmMain::startLogging(const QString& file) {
+    if (std::optional<QString> failure = log_.start(file)) {
         // Logging stays off; the cycle goes on polling once the box is closed.
         services_.messageBoxes.show(this, kApplicationTitle, *failure,
                                     MessageBoxes::Icon::Critical);
         return;
     }
-    txtFileName->setText(name);
+    txtFileName->setText(file);
     btnFileWrite->setText(kStopLogging);
 }
 

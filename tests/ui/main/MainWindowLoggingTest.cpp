@@ -128,6 +128,41 @@ TEST_F(MainWindowLogging, AFileThatCannotBeOpenedIsReportedAndPollingGoesOn) {
     EXPECT_EQ(rig.window.txtFileName->text(), "previous.log");
 }
 
+// --log FILE: logging from load on, as if Start Logging had been pressed and
+// FILE chosen, and Stop Logging works as usual; a file that cannot be opened
+// gets Start Logging's message, and polling goes on without logging.
+TEST_F(MainWindowLogging, TheLogOptionStartsLoggingAtLoad) {
+    {
+        QFile f(path("run.log"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("earlier content\r\n");
+    }
+    MainWindowRig rig(MainWindowRig::quickOptions(), {}, {}, path("run.log"));
+    rig.run([&] {
+        if (rig.window.txtRecNum->text() != "2") return false;
+        EXPECT_EQ(rig.window.btnFileWrite->text(), "Stop Logging");
+        EXPECT_EQ(rig.window.txtFileName->text(), path("run.log"));
+        QTest::mouseClick(rig.window.btnFileWrite, Qt::LeftButton);
+        return true;
+    });
+    EXPECT_EQ(rig.dialogs.shown, 0);
+    EXPECT_TRUE(rig.boxes.shown.empty());
+    EXPECT_EQ(rig.window.btnFileWrite->text(), "Start Logging");
+    EXPECT_EQ(rig.window.logControl().flag(), 0);
+    const QStringList lines = readLines(path("run.log"));
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], "earlier content");
+
+    MainWindowRig refused(MainWindowRig::quickOptions(), {}, {}, path("missing-folder/x.log"));
+    refused.run([&] { return refused.requestCount() > 2 * 26; });
+    ASSERT_EQ(refused.boxes.shown.size(), 1u);
+    EXPECT_EQ(refused.boxes.shown[0].caption, "Tarnwick");
+    EXPECT_TRUE(refused.boxes.shown[0].text.contains("No such file or directory"));
+    EXPECT_EQ(refused.window.logControl().flag(), 0);
+    EXPECT_EQ(refused.window.btnFileWrite->text(), "Start Logging");
+    EXPECT_TRUE(refused.window.txtFileName->text().isEmpty());
+}
+
 // The adapter unplugged, then a log write failing, then both mended: the
 // first status bar panel says what is wrong, and a failed log write, which
 // loses records, wins over the silent adapter, whose passes are still logged.

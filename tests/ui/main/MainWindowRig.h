@@ -25,19 +25,22 @@ struct MainWindowRig {
     MainServices services;
     frmMain window;
 
+    // `logFile`: the program started with --log.
     explicit MainWindowRig(tarnwick::sim::Options o = quickOptions(), CycleTiming timing = {},
-                           SensorRoster roster = {})
+                           SensorRoster roster = {}, const QString& logFile = {})
         : sim(o),
           simStarted(sim.start()),
           services(tuned(desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port())), timing,
-                         std::move(roster))),
+                         std::move(roster), logFile)),
           window(services) {
         EXPECT_TRUE(simStarted);
     }
 
-    static MainServices tuned(MainServices s, CycleTiming timing, SensorRoster roster) {
+    static MainServices tuned(MainServices s, CycleTiming timing, SensorRoster roster,
+                              const QString& logFile) {
         s.timing = timing;
         s.roster = std::move(roster);
+        s.logFile = logFile;
         return s;
     }
 

@@ -1,0 +1,271 @@
+// The headless logger as a process, the way the service runs it: no display,
+// its status lines on standard error, READY and WATCHDOG on the notify socket,
+// the signals that end it or reopen its log, and the log it leaves, read back
+// by the report tool.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "SimAdapter.h"
+
+namespace tarnwick::test {
+namespace {
+
+// A datagram socket standing in for systemd's notify socket, read all the
+// while as systemd does (a sender blocks once a few messages are unread).
+class NotifySocket {
+  public:
+    explicit NotifySocket(const QString& path) : path_(path) {
+        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        EXPECT_LT(static_cast<std::size_t>(name.size()), sizeof address.sun_path);
+        std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+        EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        reader_ = std::thread([this] {
+            while (!done_) {
+                pollfd ready{fd_, POLLIN, 0};
+                if (::poll(&ready, 1, 20) <= 0) continue;
+                char buffer[512];
+                const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+                if (n <= 0) continue;
+                const std::lock_guard<std::mutex> hold(lock_);
+                messages_ << QString::fromUtf8(buffer, static_cast<qsizetype>(n));
+            }
+        });
+    }
+    ~NotifySocket() {
+        done_ = true;
+        reader_.join();
+        ::close(fd_);
+    }
+    // Every message that came so far.
+    QStringList messages() const {
+        const std::lock_guard<std::mutex> hold(lock_);
+        return messages_;
+    }
+    const QString& path() const { return path_; }
+
+  private:
+    QString path_;
+    int fd_ = -1;
+    std::atomic<bool> done_ = false;
+    mutable std::mutex lock_;
+    QStringList messages_;
+    std::thread reader_;
+};
+
+// The headless logger's process and the lines it writes to standard error.
+class Logger {
+  public:
+    Logger(const QString& program, const QStringList& arguments, const QString& folder,
+           const QProcessEnvironment& environment) {
+        process_.setWorkingDirectory(folder);
+        process_.setReadChannel(QProcess::StandardError);
+        process_.setProcessEnvironment(environment);
+        process_.start(program, arguments);
+        EXPECT_TRUE(process_.waitForStarted(10000));
+    }
+    ~Logger() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    pid_t pid() const { return static_cast<pid_t>(process_.processId()); }
+    void signal(int number) { ::kill(pid(), number); }
+    const QStringList& lines() {
+        process_.waitForReadyRead(10);
+        while (process_.canReadLine())
+            lines_ << QString::fromLocal8Bit(process_.readLine()).chopped(1);
+        return lines_;
+    }
+    // Lines that begin with `prefix`.
+    QStringList linesStarting(const QString& prefix) {
+        QStringList out;
+        for (const QString& line : lines())
+            if (line.startsWith(prefix)) out << line;
+        return out;
+    }
+    // The exit status, once it has ended by itself within `ms`; -1 otherwise.
+    int waitForExit(int ms) {
+        if (!process_.waitForFinished(ms)) return -1;
+        lines();
+        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+    }
+
+  private:
+    QProcess process_;
+    QStringList lines_;
+};
+
+// True once `condition` holds, checked every few milliseconds for up to `ms`.
+bool eventually(const std::function<bool()>& condition, int ms = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > ms) return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+int recordsIn(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? static_cast<int>(file.readAll().count('\n')) : 0;
+}
+
+bool endsWithLineEnd(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll().endsWith("\r\n");
+}
+
+QProcessEnvironment headlessEnvironment(const NotifySocket& socket) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("NOTIFY_SOCKET"), socket.path());
+    environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("200000"));
+    return environment;
+}
+
+// What the headless logger must never load: a display, a GUI, fonts.
+QStringList guiLibraries(pid_t pid) {
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    EXPECT_TRUE(maps.open(QIODevice::ReadOnly));
+    static const QRegularExpression gui(
+        QStringLiteral("lib(Qt6Gui|Qt6Widgets|X11|xcb|wayland|fontconfig|EGL|GL)[^/]*\\.so"));
+    QStringList found;
+    for (const QString& line : QString::fromLocal8Bit(maps.readAll()).split('\n'))
+        if (gui.match(line).hasMatch()) found << line.section(' ', -1);
+    return found;
+}
+
+// One run as the service has it, through `tarnwick --headless` with a
+// relative log name: ready, watched, the adapter lost and back, the log's
+// folder gone and back, rotation and SIGHUP, then SIGTERM. Then the power
+// cut: the log's last record cut in two, and a second run, started as the
+// unit starts it, ended by SIGINT. The report reads the three files as one
+// and finds exactly one line that is not a record.
+TEST(HeadlessLogger, RunsAsAServiceAndLeavesEveryRecordWhole) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("logs"));
+    const QString log = dir.filePath("logs/tarnwick.log");
+    sim::Options quick;
+    quick.conversionMs = 0;
+    quick.requestDelayMs = 1;
+    sim::Adapter sim(quick);
+    ASSERT_TRUE(sim.start());
+    const int port = sim.port();
+    const QString adapter = QStringLiteral("127.0.0.1:%1").arg(port);
+    NotifySocket notify(dir.filePath("notify"));
+
+    Logger first(QStringLiteral(TARNWICK_LOGGER_PATH),
+                 {"--headless", "--log", "logs/tarnwick.log", "--adapter", adapter}, dir.path(),
+                 headlessEnvironment(notify));
+    ASSERT_TRUE(eventually([&] { return notify.messages().contains("READY=1"); }));
+    ASSERT_TRUE(eventually([&] { return recordsIn(log) >= 3; }));
+    EXPECT_EQ(first.lines().value(0),
+              "<6>Started: adapter " + adapter + ", compiled-in roster, 12 sensors, log " + log);
+    EXPECT_EQ(guiLibraries(first.pid()), QStringList());
+
+    // Two failed passes (the second after the 1 s back-off), one line.
+    sim.stop();
+    ASSERT_TRUE(eventually([&] { return !first.linesStarting("<4>Adapter").isEmpty(); }));
+    QThread::msleep(1500);
+    ASSERT_TRUE(sim.start("127.0.0.1", port));
+    ASSERT_TRUE(eventually([&] { return !first.linesStarting("<6>Adapter").isEmpty(); }))
+        << first.lines().join('\n').toStdString();
+
+    // The folder renamed away: records are lost until it is back.
+    ASSERT_TRUE(QDir(dir.path()).rename("logs", "gone"));
+    ASSERT_TRUE(eventually([&] { return !first.linesStarting("<4>Log").isEmpty(); }));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("logs"));
+    ASSERT_TRUE(eventually([&] { return !first.linesStarting("<6>Log").isEmpty(); }));
+
+    // Rotation: renamed, then SIGHUP (which must not end it).
+    ASSERT_TRUE(eventually([&] { return recordsIn(log) >= 2; }));
+    ASSERT_TRUE(QFile::rename(log, log + ".1"));
+    first.signal(SIGHUP);
+    ASSERT_TRUE(eventually([&] { return recordsIn(log) >= 2; }));
+
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.waitForExit(10000), 0);
+    EXPECT_EQ(
+        first.lines().mid(1),
+        QStringList({"<4>Adapter not answering: connection refused", "<6>Adapter answering again",
+                     "<4>Log write failed: No such file or directory", "<6>Log written again",
+                     "<6>Stopped (SIGTERM), log closed"}));
+    const QStringList told = notify.messages();
+    EXPECT_GE(told.count("WATCHDOG=1"), 5) << told.join(' ').toStdString();
+    EXPECT_EQ(told.count("READY=1"), 1);
+    EXPECT_EQ(told.constLast(), "STOPPING=1");
+    for (const QString& file : {dir.filePath("gone/tarnwick.log"), log + ".1", log})
+        EXPECT_TRUE(endsWithLineEnd(file)) << file.toStdString();
+
+    // A power cut in the middle of the last record.
+    {
+        QFile file(log);
+        ASSERT_TRUE(file.resize(file.size() - 20));
+    }
+    // The second run polls every sensor of the roster file it is given.
+    const QString roster = dir.filePath("roster.conf");
+    {
+        QFile file(roster);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 16; ++i)
+            file.write(QByteArray::fromStdString(sim::rosterIds()[i]) + "\n");
+    }
+    QProcessEnvironment environment = headlessEnvironment(notify);
+    environment.insert(QStringLiteral("TARNWICK_ROSTER"), roster);
+    const int before = recordsIn(log);
+    Logger second(QStringLiteral(TARNWICK_HEADLESS_PATH), {"--log", log, "--adapter", adapter},
+                  dir.path(), environment);
+    ASSERT_TRUE(eventually([&] { return recordsIn(log) >= before + 3; }));
+    second.signal(SIGINT);
+    EXPECT_EQ(second.waitForExit(10000), 0);
+    EXPECT_EQ(second.lines(), QStringList({"<6>Started: adapter " + adapter + ", roster " + roster +
+                                               ", 16 sensors, log " + log,
+                                           "<6>Stopped (SIGINT), log closed"}));
+    EXPECT_TRUE(endsWithLineEnd(log));
+    {
+        QFile file(log);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().split('\n').value(before + 1).count(" , "), 15);
+    }
+
+    QProcess report;
+    report.setProcessEnvironment(environment);  // the roster of the records' words
+    report.start(QStringLiteral(TARNWICK_REPORT_PATH),
+                 {dir.filePath("gone/tarnwick.log"), log + ".1", log});
+    ASSERT_TRUE(report.waitForFinished(20000));
+    const QString said = QString::fromLocal8Bit(report.readAllStandardError());
+    const int records =
+        recordsIn(dir.filePath("gone/tarnwick.log")) + recordsIn(log + ".1") + recordsIn(log);
+    EXPECT_TRUE(said.contains(QStringLiteral("1 of %1 lines were not records").arg(records)))
+        << said.toStdString();
+    // The cut record, after the whole ones before it.
+    EXPECT_TRUE(said.contains(QStringLiteral("tarnwick.log:%1: not a record").arg(before + 1)))
+        << said.toStdString();
+}
+
+}  // namespace
+}  // namespace tarnwick::test
