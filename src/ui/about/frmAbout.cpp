@@ -57,9 +57,9 @@ frmAbout::frmAbout(QWidget* owner, MessageBoxes& messageBoxes, ProgramLauncher& 
     cmdOK->setGeometry(FromTwips(4245, 2625, 1467, 345));
     cmdOK->setDefault(true);
 
+    // Enter presses the focused button (both are auto-default), OK otherwise.
     cmdSysInfo = Named(new QPushButton(QStringLiteral("&System Info..."), this), "cmdSysInfo");
     cmdSysInfo->setGeometry(FromTwips(4260, 3075, 1452, 345));
-    cmdSysInfo->setAutoDefault(false);
     QWidget::setTabOrder(cmdOK, cmdSysInfo);
 
     picIcon = Named(new QLabel(this), "picIcon");
@@ -115,8 +115,9 @@ void frmAbout::StartSysInfo() {
             path += u'/' + QString::fromLatin1(kSysInfoToolFile);
             if (QFileInfo(path).isFile() && !launcher_.startDetached(path)) return;
         }
-    } catch (const std::invalid_argument&) {
-        // A value that could not be read as text: unavailable, like the rest.
+    } catch (...) {
+        // Whatever failed (a value that could not be read as text, the store,
+        // the launcher): unavailable, like the rest.
     }
     messageBoxes_.show(this, kApplicationTitle, kUnavailable, MessageBoxes::Icon::None);
 }

@@ -81,7 +81,8 @@ class frmAbout : public QDialog {
     void cmdSysInfo_Click();
 
     // Finds the system-information tool in the store and starts it, or says
-    // "System Information Is Unavailable At This Time".
+    // "System Information Is Unavailable At This Time": every failure on the
+    // way, whatever it throws or returns, ends in that one message.
     void StartSysInfo();
 
     // Reads one value of the store as text into `value`. True when the value

@@ -1,6 +1,7 @@
 #include "Seams.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -9,6 +10,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QVariant>
+#include <algorithm>
 #include <utility>
 
 namespace tarnwick {
@@ -83,6 +85,50 @@ QString QtSystemInfoStore::locate() {
     return {};
 }
 
+namespace {
+
+// The text after "=" of the last line `name=...` in section `[key]` of an INI
+// file, as written: up to a ";" outside quotes (where the line ends for
+// QSettings too), without the spaces around it. Nothing when no line has it.
+std::optional<QByteArray> rawIniValue(const QString& path, const QString& key,
+                                      const QString& name) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QByteArray data = file.readAll();
+    if (data.startsWith("\xef\xbb\xbf")) data.remove(0, 3);
+    data.replace('\r', '\n');  // a line ends at either
+    const QByteArray section = key.toUtf8();
+    const QByteArray wanted = name.toUtf8();
+    std::optional<QByteArray> found;
+    bool inSection = false;
+    for (const QByteArray& raw : data.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.startsWith('[')) {
+            const qsizetype close = line.indexOf(']');
+            inSection = close > 0 && line.mid(1, close - 1).trimmed() == section;
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (!inSection || line.startsWith(';') || equals < 0) continue;
+        if (line.left(equals).trimmed() != wanted) continue;
+        qsizetype end = equals + 1;
+        for (bool quoted = false; end < line.size(); ++end) {
+            const char c = line.at(end);
+            if (c == '\\') {
+                ++end;
+            } else if (c == '"') {
+                quoted = !quoted;
+            } else if (c == ';' && !quoted) {
+                break;
+            }
+        }
+        found = line.mid(equals + 1, std::min(end, line.size()) - equals - 1).trimmed();
+    }
+    return found;
+}
+
+}  // namespace
+
 std::optional<SystemInfoStore::Value> QtSystemInfoStore::queryValue(const QString& key,
                                                                     const QString& name) {
     const QString path = locate();
@@ -93,12 +139,16 @@ std::optional<SystemInfoStore::Value> QtSystemInfoStore::queryValue(const QStrin
     if (!value.isValid()) return std::nullopt;
     if (value.typeId() == QMetaType::QString)
         return Value{ValueType::Text, value.toString().toUtf8().append('\0')};
+    if (value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList) {
+        // QSettings reads an unquoted comma as a list; a path may hold one
+        // ("/opt/tools/sys,info"), so the value is the text as written.
+        if (std::optional<QByteArray> raw = rawIniValue(path, key, name))
+            return Value{ValueType::Text, raw->append('\0')};
+    }
     if (value.typeId() == QMetaType::QByteArray)
         return Value{ValueType::Other, value.toByteArray()};
-    // A list is kept as NUL-separated strings ending in an empty one.
-    QByteArray data;
-    for (const QString& item : value.toStringList()) data.append(item.toUtf8()).append('\0');
-    return Value{ValueType::Other, data.append('\0')};
+    // A typed value ("@Rect(...)" and the like): its text form, if any.
+    return Value{ValueType::Other, value.toString().toUtf8().append('\0')};
 }
 
 }  // namespace tarnwick

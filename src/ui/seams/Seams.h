@@ -111,8 +111,9 @@ class QtProgramLauncher : public ProgramLauncher {
 // The INI file "Tarnwick/SystemInformation.conf" in the system configuration
 // folders (XDG_CONFIG_DIRS, /etc/xdg when unset), read with QSettings; the
 // first folder that holds the file wins. A key is an INI group, a name a key
-// in it. A plain value is text; anything else (a list, a byte array, a typed
-// value) is Other.
+// in it. A plain value is text, and so is one with an unquoted comma (which
+// QSettings would read as a list): its text as written, commas and all.
+// Anything else (a byte array, a typed value such as "@Rect(...)") is Other.
 class QtSystemInfoStore : public SystemInfoStore {
   public:
     std::optional<Value> queryValue(const QString& key, const QString& name) override;

@@ -10,7 +10,11 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <map>
+#include <new>
+#include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "Twips.h"
@@ -37,23 +41,63 @@ class RecordingLauncher : public ProgramLauncher {
     std::optional<QString> startDetached(const QString& program,
                                          const QStringList& arguments) override {
         started.push_back(program);
+        if (before) before();
         return real.startDetached(program, arguments);
     }
     QtProgramLauncher real;
     QStringList started;
+    std::function<void()> before;  // may throw
 };
 
 class FakeSystemInfoStore : public SystemInfoStore {
   public:
     std::optional<Value> queryValue(const QString& key, const QString& name) override {
         queried.push_back(key + u'/' + name);
+        if (before) before();
         const auto found = values.find(key + u'/' + name);
         if (found == values.end()) return std::nullopt;
         return found->second;
     }
     std::map<QString, Value> values;
     QStringList queried;
+    std::function<void()> before;  // may throw
 };
+
+// Sets an environment variable for the object's life.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const QString& value) : name_(name), saved_(qgetenv(name)) {
+        qputenv(name, value.toUtf8());
+    }
+    ~ScopedEnv() { qputenv(name_, saved_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    QByteArray saved_;
+};
+
+// Writes `text` as the system-information store in a configuration folder of
+// its own and names that folder in XDG_CONFIG_DIRS for the object's life.
+struct StoreFile {
+    explicit StoreFile(const QByteArray& text) {
+        EXPECT_TRUE(dir.isValid() && QDir(dir.path()).mkpath("Tarnwick"));
+        QFile f(dir.filePath("Tarnwick/SystemInformation.conf"));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QTemporaryDir dir;
+    ScopedEnv env{"XDG_CONFIG_DIRS", dir.path()};
+};
+
+// An executable script at `path`; false when it could not be written.
+bool writeTool(const QString& path, QFile::Permissions extra = QFile::ExeOwner) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    f.write("#!/bin/sh\nexit 0\n");
+    return f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | extra);
+}
 
 using Type = SystemInfoStore::ValueType;
 const QString kTry1 = QStringLiteral("Tool/Path");
@@ -164,6 +208,32 @@ TEST(AboutWindowTest, CentredOverOwnerAndOkUnloadsIt) {
     EXPECT_TRUE(store.queried.isEmpty());
 }
 
+TEST(AboutWindowTest, EnterPressesTheFocusedButtonElseOk) {
+    for (const Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        SCOPED_TRACE(enter == Qt::Key_Return ? "Return" : "keypad Enter");
+        Rig rig;
+        rig.about->show();
+        rig.about->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(rig.about));
+        const auto press = [&] {
+            QTest::keyClick(QApplication::focusWidget(), enter);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        };
+        QTest::keyClick(rig.about, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), rig.about->cmdSysInfo);
+        press();
+        ASSERT_FALSE(rig.about.isNull()) << "OK was pressed";
+        ASSERT_EQ(rig.boxes.shown.size(), 1u) << "System Info... was not pressed";
+        EXPECT_EQ(rig.boxes.shown[0].text, "System Information Is Unavailable At This Time");
+
+        QTest::keyClick(rig.about, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), rig.about->cmdOK);
+        press();
+        EXPECT_TRUE(rig.about.isNull()) << "OK unloads the window";
+        EXPECT_EQ(rig.boxes.shown.size(), 1u);
+    }
+}
+
 SystemInfoStore::Value text(const QByteArray& s, bool terminated = true) {
     return {Type::Text, terminated ? s + '\0' : s};
 }
@@ -209,12 +279,7 @@ TEST(AboutWindowTest, SystemInfoTriesPathThenFolderElseOneMessage) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString tool = dir.filePath("tool");
-    {
-        QFile f(tool);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nexit 0\n");
-        f.setPermissions(f.permissions() | QFile::ExeOwner);
-    }
+    ASSERT_TRUE(writeTool(tool));
     const QString withTool = dir.filePath("with");
     const QString withoutTool = dir.filePath("without");
     const QString dirNamedTool = dir.filePath("dirnamed");
@@ -291,6 +356,59 @@ TEST(AboutWindowTest, SystemInfoTriesPathThenFolderElseOneMessage) {
     EXPECT_FALSE(QFile::exists(pwned));
 }
 
+TEST(AboutWindowTest, AnyFailureWhileStartingEndsInTheOneMessage) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString tool = dir.filePath("tool");
+    const QString notExecutable = dir.filePath("plain");
+    const QString folder = dir.filePath("folder");
+    const QString withTool = dir.filePath("with");
+    ASSERT_TRUE(writeTool(tool) && writeTool(notExecutable, {}));
+    ASSERT_TRUE(QDir().mkpath(folder) && writeTool(folder + "/hardinfo", {}));
+    ASSERT_TRUE(QDir().mkpath(withTool) && writeTool(withTool + "/hardinfo"));
+    const auto path = [](const QString& p) { return text(p.toUtf8()); };
+    using Throw = std::function<void()>;
+    const std::nullopt_t none = std::nullopt;
+    const struct {
+        const char* what;
+        std::optional<SystemInfoStore::Value> try1, try2;
+        Throw storeThrows, launcherThrows;
+    } cases[] = {
+        {"store throws a std::exception",
+         path(tool),
+         none,
+         [] { throw std::runtime_error("store"); },
+         {}},
+        {"store throws something else", path(tool), none, [] { throw 42; }, {}},
+        {"launcher throws std::bad_alloc", path(tool), none, {}, [] { throw std::bad_alloc(); }},
+        {"launcher throws std::logic_error",
+         none,
+         path(withTool),
+         {},
+         [] { throw std::logic_error("launcher"); }},
+        {"launcher throws something else", path(tool), none, {}, [] { throw "launcher"; }},
+        {"path to a missing file", path(tool + "x"), none, {}, {}},
+        {"path to a file that is not executable", path(notExecutable), none, {}, {}},
+        {"path to a folder", path(folder), none, {}, {}},
+        {"folder whose tool is not executable", none, path(folder), {}, {}},
+        {"path filling the buffer without a NUL", text(QByteArray(1024, 'a'), false), none, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        if (c.try1) rig.store.values[kTry1] = *c.try1;
+        if (c.try2) rig.store.values[kTry2] = *c.try2;
+        rig.store.before = c.storeThrows;
+        rig.launcher.before = c.launcherThrows;
+        QTest::mouseClick(rig.about->cmdSysInfo, Qt::LeftButton);
+        ASSERT_EQ(rig.boxes.shown.size(), 1u);
+        EXPECT_EQ(rig.boxes.shown[0].caption, "Tarnwick");
+        EXPECT_EQ(rig.boxes.shown[0].text, "System Information Is Unavailable At This Time");
+        EXPECT_EQ(rig.boxes.shown[0].icon, MessageBoxes::Icon::None);
+        EXPECT_FALSE(rig.about.isNull());
+    }
+}
+
 TEST(AboutWindowTest, StoreIsTheSystemConfigurationFile) {
     QTemporaryDir first, second;
     ASSERT_TRUE(first.isValid() && second.isValid());
@@ -299,19 +417,15 @@ TEST(AboutWindowTest, StoreIsTheSystemConfigurationFile) {
     {
         QSettings ini(file, QSettings::IniFormat);
         ini.setValue("Tool/Path", "/opt/tool; rm -rf x");
-        ini.setValue("Tool/List", QStringList{"a", "b"});
     }
-    const QByteArray saved = qgetenv("XDG_CONFIG_DIRS");
-    qputenv("XDG_CONFIG_DIRS", (first.path() + ":relative:" + second.path()).toUtf8());
+    std::optional<ScopedEnv> dirs;
+    dirs.emplace("XDG_CONFIG_DIRS", first.path() + ":relative:" + second.path());
     QtSystemInfoStore store;
     EXPECT_EQ(QtSystemInfoStore::locate(), file);
     const auto path = store.queryValue("Tool", "Path");
     ASSERT_TRUE(path.has_value());
     EXPECT_EQ(path->type, Type::Text);
     EXPECT_EQ(path->data, QByteArray("/opt/tool; rm -rf x\0", 20));
-    const auto list = store.queryValue("Tool", "List");
-    ASSERT_TRUE(list.has_value());
-    EXPECT_EQ(list->type, Type::Other);
     EXPECT_FALSE(store.queryValue("Tool", "Missing").has_value());
     EXPECT_FALSE(store.queryValue("ToolLocation", "Folder").has_value());
 
@@ -324,10 +438,76 @@ TEST(AboutWindowTest, StoreIsTheSystemConfigurationFile) {
     EXPECT_EQ(folder->data, QByteArray("/usr/bin\0", 9));
 
     // No configuration folder holds the file: nothing is found.
-    qputenv("XDG_CONFIG_DIRS", first.path().toUtf8());
+    dirs.emplace("XDG_CONFIG_DIRS", first.path());
     EXPECT_EQ(QtSystemInfoStore::locate(), QString());
     EXPECT_FALSE(store.queryValue("ToolLocation", "Folder").has_value());
-    qputenv("XDG_CONFIG_DIRS", saved);
+}
+
+TEST(AboutWindowTest, StoreValuesAreTheTextAsWrittenCommasAndAll) {
+    const auto other = [](const QByteArray& data) {
+        return SystemInfoStore::Value{Type::Other, data};
+    };
+    const struct {
+        const char* what;
+        QByteArray file;
+        const char* key;
+        const char* name;
+        std::optional<SystemInfoStore::Value> value;
+    } cases[] = {
+        {"plain", "[Tool]\nPath=/opt/tool\n", "Tool", "Path", text("/opt/tool")},
+        {"unquoted comma", "[Tool]\nPath=/opt/tools/sys,info\n", "Tool", "Path",
+         text("/opt/tools/sys,info")},
+        {"folder with a comma", "[ToolLocation]\nFolder=/usr/local/bin,x\n", "ToolLocation",
+         "Folder", text("/usr/local/bin,x")},
+        {"commas and spaces", "[Tool]\nPath = /opt/a, b ,c \t\n", "Tool", "Path",
+         text("/opt/a, b ,c")},
+        {"comma, then a comment", "[Tool]\r\nPath=/opt/a,b ; the tool\r\n", "Tool", "Path",
+         text("/opt/a,b")},
+        {"the last of two lines", "[Tool]\nPath=/a,b\n[Other]\nPath=/c,d\n[Tool]\nPath=/e,f\n",
+         "Tool", "Path", text("/e,f")},
+        {"quoted", "[Tool]\nPath=\"/opt/a,b; c\"\n", "Tool", "Path", text("/opt/a,b; c")},
+        {"escaped", "[Tool]\nPath=/opt/t\\x00e4st\n", "Tool", "Path", text("/opt/t\xc3\xa4st")},
+        {"byte array", "[Tool]\nPath=@ByteArray(abc)\n", "Tool", "Path", other("abc")},
+        {"typed", "[Tool]\nPath=@Rect(1 2 3 4)\n", "Tool", "Path", other(QByteArray(1, '\0'))},
+        {"another section", "[Other]\nPath=/a,b\n", "Tool", "Path", std::nullopt},
+        {"another letter case", "[Tool]\npath=/a,b\n", "Tool", "Path", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const StoreFile file(c.file);
+        const auto value = QtSystemInfoStore().queryValue(c.key, c.name);
+        ASSERT_EQ(value.has_value(), c.value.has_value());
+        if (!value) continue;
+        EXPECT_EQ(value->type, c.value->type);
+        EXPECT_EQ(value->data, c.value->data);
+    }
+}
+
+TEST(AboutWindowTest, AToolWhosePathHoldsACommaIsStarted) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid() && QDir(dir.path()).mkpath("bin,x"));
+    const QString tool = dir.filePath("sys,info");
+    const QString inFolder = dir.filePath("bin,x/hardinfo");
+    ASSERT_TRUE(writeTool(tool) && writeTool(inFolder));
+    const struct {
+        QByteArray file;
+        QString started;
+    } cases[] = {
+        {"[Tool]\nPath=" + tool.toUtf8() + "\n", tool},
+        {"[ToolLocation]\nFolder=" + dir.filePath("bin,x").toUtf8() + "\n", inFolder},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.started.toStdString());
+        const StoreFile file(c.file);
+        RecordingMessageBoxes boxes;
+        RecordingLauncher launcher;
+        QtSystemInfoStore store;
+        QPointer<frmAbout> about = new frmAbout(nullptr, boxes, launcher, store);
+        QTest::mouseClick(about->cmdSysInfo, Qt::LeftButton);
+        EXPECT_EQ(launcher.started, QStringList{c.started});
+        EXPECT_TRUE(boxes.shown.empty());
+        delete about;
+    }
 }
 
 }  // namespace
