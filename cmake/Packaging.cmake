@@ -27,14 +27,23 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The windows need Qt's X11/Wayland platform plugins, which nothing links.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The service's log is rotated weekly by logrotate.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "logrotate")
 # The About window's "System Info..." starts hardinfo where it is installed.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "hardinfo")
 
-# The system-information store is configuration the administrator may edit:
-# dpkg keeps local changes on upgrade.
+# The system-information store, the service's settings and its log rotation
+# are configuration the administrator may edit: dpkg keeps local changes on
+# upgrade.
 file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles
-     "${TARNWICK_SYSINFO_DIR}/SystemInformation.conf\n")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)
+     "${TARNWICK_SYSINFO_DIR}/SystemInformation.conf\n"
+     "${TARNWICK_DEFAULT_FILE}\n"
+     "${TARNWICK_LOGROTATE_FILE}\n")
+# The maintainer scripts make the service's user and tell systemd of the unit
+# (without enabling or starting it).
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_BINARY_DIR}/debian/conffiles ${CMAKE_SOURCE_DIR}/data/service/postinst
+    ${CMAKE_SOURCE_DIR}/data/service/prerm ${CMAKE_SOURCE_DIR}/data/service/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

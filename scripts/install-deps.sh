@@ -12,7 +12,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev
   fonts-dejavu-core clang-format curl procps xvfb xauth ccache
-  desktop-file-utils appstream man-db dpkg-dev file lintian
+  desktop-file-utils appstream man-db dpkg-dev file systemd logrotate lintian
 )
 
 missing=()

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Checks the service files of a built Debian package as they would be
+# installed, without installing anything on this system: the package is
+# unpacked into a scratch root beside this system's systemd units, and
+#   - systemd-analyze verifies tarnwick.service (its program and manual page
+#     taken from the package),
+#   - its systemd-analyze security exposure is at most 2.0,
+#   - it is installed disabled,
+#   - the service's user comes from the package's sysusers file,
+#   - /etc/default/tarnwick sets nothing (every setting a comment) and names
+#     each variable the programs read,
+#   - logrotate -d accepts /etc/logrotate.d/tarnwick, with the service's user
+#     known in a private mount namespace only.
+# Needs root (for the namespace) and systemd's tools.
+set -euo pipefail
+deb=${1:?usage: check-package.sh PACKAGE.deb}
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+unit=$root/lib/systemd/system/tarnwick.service
+
+# The units tarnwick.service refers to, and kill for ExecReload.
+cp -an /lib/systemd/system/. "$root/lib/systemd/system/"
+mkdir -p "$root/bin" && cp /bin/kill "$root/bin/"
+MANPATH=$root/usr/share/man systemd-analyze --root="$root" verify "$unit"
+
+exposure=$(systemd-analyze security --offline=yes --root="$root" "$unit" 2>/dev/null |
+  sed -n 's/.*Overall exposure level for tarnwick.service: \([0-9.]*\).*/\1/p')
+echo "tarnwick.service: exposure $exposure"
+awk -v e="$exposure" 'BEGIN { exit !(e != "" && e <= 2.0) }' ||
+  { echo "tarnwick.service: exposure above 2.0" >&2; exit 1; }
+
+state=$(systemctl --root="$root" is-enabled tarnwick.service || true)
+[ "$state" = disabled ] || { echo "tarnwick.service is $state, not disabled" >&2; exit 1; }
+
+systemd-sysusers --root="$root" "$root/usr/lib/sysusers.d/tarnwick.conf" 2>/dev/null
+grep -q '^tarnwick:x:[0-9]*:[0-9]*:.*:/var/lib/tarnwick:' "$root/etc/passwd" ||
+  { echo "no tarnwick user from the sysusers file" >&2; exit 1; }
+
+defaults=$root/etc/default/tarnwick
+if grep -v '^[[:space:]]*\(#\|$\)' "$defaults"; then
+  echo "/etc/default/tarnwick sets the lines above; it should only show them" >&2
+  exit 1
+fi
+for variable in TARNWICK_ADAPTER TARNWICK_ROSTER TARNWICK_LOG; do
+  grep -q "^#$variable=" "$defaults" || { echo "/etc/default/tarnwick: no $variable" >&2; exit 1; }
+done
+
+cat /etc/passwd "$root/etc/passwd" >"$root/passwd"
+cat /etc/group "$root/etc/group" >"$root/group"
+unshare --mount bash -c '
+  mount --bind "$1/passwd" /etc/passwd && mount --bind "$1/group" /etc/group &&
+  logrotate -d -s "$1/logrotate.state" "$1/etc/logrotate.d/tarnwick" 2>"$1/logrotate.out" ||
+    { cat "$1/logrotate.out" >&2; exit 1; }
+  ! grep -i "error" "$1/logrotate.out" >&2' _ "$root"
+echo "$deb: service files checked"
