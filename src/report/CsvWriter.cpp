@@ -28,7 +28,7 @@ std::string csvField(const QString& text) {
 
 CsvWriter::CsvWriter(std::FILE* out, const Selection& selection, Unit unit,
                      const SensorLabels& labels)
-    : out_(out), selection_(selection), unit_(unit) {
+    : out_(out), selection_(selection), labels_(labels), unit_(unit) {
     std::string heading = "time";
     for (const int slot : selection_.sensorSlots) {
         heading += ',';
@@ -58,7 +58,7 @@ void CsvWriter::add(const LogRecord& record) {
     for (const int slot : selection_.sensorSlots) {
         *out++ = ',';
         const Reading& r = record.readings[slot];
-        if (selection_.counts(r)) out = writeDegrees(out, r.sixteenths, unit_);
+        if (selection_.counts(r)) out = writeDegrees(out, labels_.celsius(slot, r.steps), unit_);
     }
     *out++ = '\r';
     *out++ = '\n';

@@ -1,6 +1,6 @@
 // Records as CSV: a "time" column in ISO 8601 local time, then one column per
-// sensor under its heading (SensorLabels), degrees with four decimals, an
-// empty cell where there is no temperature. Lines end with CR LF.
+// sensor under its heading (SensorLabels), degrees with four decimals and the
+// roster's offset added, an empty cell where there is no temperature. Lines end with CR LF.
 #pragma once
 
 #include <cstdio>
@@ -25,6 +25,7 @@ class CsvWriter {
   private:
     OutputBuffer out_;
     Selection selection_;
+    SensorLabels labels_;
     Unit unit_;
     qint64 day_ = -1;
     std::string dayText_;  // "2026-12-08T" of day_

@@ -4,13 +4,13 @@
 
 namespace tarnwick {
 
-double degrees(double sixteenths, Unit unit) {
-    const double celsius = sixteenths / 16.0;
+double degrees(double celsiusTenThousandths, Unit unit) {
+    const double celsius = celsiusTenThousandths / 10000.0;
     return unit == Unit::Celsius ? celsius : celsiusToFahrenheit(celsius);
 }
 
-char* writeDegrees(char* out, int sixteenths, Unit unit) {
-    std::int64_t value = tenThousandths(sixteenths, unit);
+char* writeDegrees(char* out, TenThousandthsC celsius, Unit unit) {
+    std::int64_t value = tenThousandths(celsius, unit);
     if (value < 0) {
         *out++ = '-';
         value = -value;
@@ -32,14 +32,14 @@ char* writeDegrees(char* out, int sixteenths, Unit unit) {
     return out;
 }
 
-void appendDegrees(std::string& out, int sixteenths, Unit unit) {
+void appendDegrees(std::string& out, TenThousandthsC celsius, Unit unit) {
     char text[kMaxDegreesText];
-    out.append(text, writeDegrees(text, sixteenths, unit));
+    out.append(text, writeDegrees(text, celsius, unit));
 }
 
-std::string degreesText(int sixteenths, Unit unit) {
+std::string degreesText(TenThousandthsC celsius, Unit unit) {
     std::string text;
-    appendDegrees(text, sixteenths, unit);
+    appendDegrees(text, celsius, unit);
     return text;
 }
 

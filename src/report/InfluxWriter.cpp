@@ -36,11 +36,13 @@ std::string lineProtocolMeasurement(std::string_view text) { return escape(text,
 
 InfluxWriter::InfluxWriter(std::FILE* out, const Selection& selection, const SensorLabels& labels,
                            const QTimeZone& zone)
-    : out_(out), selection_(selection), zone_(zone) {
+    : out_(out), selection_(selection), labels_(labels), zone_(zone) {
     for (const int slot : selection_.sensorSlots) {
         std::string& prefix = prefixes_[static_cast<std::size_t>(slot)];
+        // A sensor the roster does not know is tagged by its number.
+        const QString sensor = labels.known(slot) ? labels.rom(slot) : QString::number(slot + 1);
         prefix = lineProtocolMeasurement("temperature") +
-                 ",sensor=" + lineProtocolKey(labels.rom(slot).toStdString());
+                 ",sensor=" + lineProtocolKey(sensor.toStdString());
         const std::string name = labels.name(slot).toStdString();
         if (!name.empty()) prefix += ",name=" + lineProtocolKey(name);
         prefix += " celsius=";
@@ -57,7 +59,8 @@ void InfluxWriter::add(const LogRecord& record) {
         if (!selection_.counts(r)) continue;
         const std::string& prefix = prefixes_[static_cast<std::size_t>(slot)];
         char degrees[kMaxDegreesText];
-        const char* degreesEnd = writeDegrees(degrees, r.sixteenths, Unit::Celsius);
+        const char* degreesEnd =
+            writeDegrees(degrees, labels_.celsius(slot, r.steps), Unit::Celsius);
         out_.append(prefix.data(), prefix.data() + prefix.size());
         out_.append(degrees, degreesEnd);
         out_.append(time, timeEnd);

@@ -36,6 +36,7 @@ class InfluxWriter {
   private:
     OutputBuffer out_;
     Selection selection_;
+    SensorLabels labels_;
     WallClockZone zone_;
     std::array<std::string, kMaxSensors> prefixes_;  // up to "celsius="
 };

@@ -77,7 +77,7 @@ int LogFollower::poll() {
         !sameFile(named, open)) {
         // Rotated: the logger writes to the new file only once it is done
         // with the old one, so the old one is whole now, last line and all.
-        auto fresh = std::make_unique<LogReader>(path_, locale_, badLines());
+        auto fresh = std::make_unique<LogReader>(path_, locale_, badLines(), reader_->powerOn());
         if (const std::optional<QString> reason = fresh->open()) {
             if (!toldUnopened_) onNote_(QStringLiteral("%1: %2").arg(path_, *reason));
             toldUnopened_ = true;

@@ -69,8 +69,13 @@ std::optional<std::string_view> LineSplitter::next(bool& tooLong) {
     }
 }
 
-LogReader::LogReader(const QString& path, const QLocale& locale, BadLineHandler onBadLine)
-    : path_(path), input_(path), timestamps_(locale), onBadLine_(std::move(onBadLine)) {}
+LogReader::LogReader(const QString& path, const QLocale& locale, BadLineHandler onBadLine,
+                     const PowerOnSteps& powerOn)
+    : path_(path),
+      input_(path),
+      timestamps_(locale),
+      onBadLine_(std::move(onBadLine)),
+      powerOn_(powerOn) {}
 
 std::optional<QString> LogReader::open() {
     if (std::optional<QString> reason = input_.open()) return reason;
@@ -99,16 +104,17 @@ const LogRecord* LogReader::next() {
     while (const std::optional<std::string_view> line = splitter_->next(tooLong)) {
         ++lineNumber_;
         const LineError error =
-            tooLong ? LineError::TooLong : parseRecordLine(*line, timestamps_, record_);
+            tooLong ? LineError::TooLong : parseRecordLine(*line, timestamps_, record_, powerOn_);
         if (error == LineError::None) return &record_;
         if (onBadLine_) onBadLine_({path_, lineNumber_, error});
     }
     return nullptr;
 }
 
-MergedLogs::MergedLogs(const QStringList& paths, const QLocale& locale, BadLineHandler onBadLine) {
+MergedLogs::MergedLogs(const QStringList& paths, const QLocale& locale, BadLineHandler onBadLine,
+                       const PowerOnSteps& powerOn) {
     for (const QString& path : paths)
-        readers_.push_back(std::make_unique<LogReader>(path, locale, onBadLine));
+        readers_.push_back(std::make_unique<LogReader>(path, locale, onBadLine, powerOn));
     heads_.assign(readers_.size(), nullptr);
 }
 

@@ -60,7 +60,9 @@ class LineSplitter {
 // are not records go to the bad-line handler and are skipped.
 class LogReader {
   public:
-    LogReader(const QString& path, const QLocale& locale, BadLineHandler onBadLine);
+    // `powerOn` says which value of each column is a power-on reading.
+    LogReader(const QString& path, const QLocale& locale, BadLineHandler onBadLine,
+              const PowerOnSteps& powerOn = kSixteenthsPowerOn);
 
     // The reason when the file cannot be opened.
     std::optional<QString> open();
@@ -79,6 +81,7 @@ class LogReader {
     void rewind();
     void setBadLineHandler(BadLineHandler onBadLine) { onBadLine_ = std::move(onBadLine); }
     LogInput& input() { return input_; }
+    const PowerOnSteps& powerOn() const { return powerOn_; }
 
   private:
     QString path_;
@@ -86,6 +89,7 @@ class LogReader {
     std::unique_ptr<LineSplitter> splitter_;
     GeneralDateTimeParser timestamps_;
     BadLineHandler onBadLine_;
+    PowerOnSteps powerOn_;
     LogRecord record_;
     qint64 lineNumber_ = 0;
 };
@@ -95,7 +99,8 @@ class LogReader {
 // order is kept (a clock set back does not reorder a file).
 class MergedLogs {
   public:
-    MergedLogs(const QStringList& paths, const QLocale& locale, BadLineHandler onBadLine);
+    MergedLogs(const QStringList& paths, const QLocale& locale, BadLineHandler onBadLine,
+               const PowerOnSteps& powerOn = kSixteenthsPowerOn);
 
     // The reason when a file cannot be opened (the first such file).
     std::optional<QString> open();

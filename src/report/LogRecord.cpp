@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Roster.h"
 #include "TemperatureWord.h"
 
 namespace tarnwick {
@@ -25,18 +24,16 @@ std::uint32_t wordBytes(std::string_view word) {
 }
 
 const std::uint32_t kMissingBytes = wordBytes("0000");
-const std::uint32_t kPowerOnBytes = wordBytes("5005");
 
-Reading readWord(std::string_view word, bool& ok) {
-    const std::uint32_t bytes = wordBytes(word);
-    if (bytes == kMissingBytes) return {ReadingKind::Missing, 0};
+Reading readWord(std::string_view word, std::int16_t powerOn, bool& ok) {
+    if (wordBytes(word) == kMissingBytes) return {ReadingKind::Missing, 0};
     const std::optional<int> value = wordToSteps(word);
     if (!value) {
         ok = false;
         return {};
     }
-    const auto kind = bytes == kPowerOnBytes ? ReadingKind::PowerOn : ReadingKind::Valid;
-    return {kind, static_cast<std::int16_t>(*value)};
+    const auto steps = static_cast<std::int16_t>(*value);
+    return {steps == powerOn ? ReadingKind::PowerOn : ReadingKind::Valid, steps};
 }
 
 bool isWordSeparator(std::string_view line, std::size_t end) {
@@ -58,7 +55,7 @@ const char* lineErrorText(LineError error) {
         case LineError::BadWord:
             return "a temperature word is not four hex digits";
         case LineError::WrongWordCount:
-            return "not 12 or 16 temperature words";
+            return "more than 16 temperature words";
     }
     return "";
 }
@@ -84,13 +81,11 @@ LineError splitRecordLine(std::string_view line, RecordWords& words) {
     }
     std::reverse(words.words.begin(), words.words.begin() + words.count);
     words.timestamp = line.substr(0, end);
-    if (words.count != sensorCountForCheckValue(0) && words.count != sensorCountForCheckValue(1))
-        return LineError::WrongWordCount;
     return LineError::None;
 }
 
 LineError parseRecordLine(std::string_view line, GeneralDateTimeParser& timestamps,
-                          LogRecord& record) {
+                          LogRecord& record, const PowerOnSteps& powerOn) {
     RecordWords words;
     if (const LineError error = splitRecordLine(line, words); error != LineError::None)
         return error;
@@ -100,7 +95,7 @@ LineError parseRecordLine(std::string_view line, GeneralDateTimeParser& timestam
     for (int i = 0; i < words.count; ++i) {
         const std::uint64_t bytes = wordBytes(words.words[i]) | kKnownWord;
         if (bytes == record.wordBytes[i]) continue;
-        record.readings[i] = readWord(words.words[i], ok);
+        record.readings[i] = readWord(words.words[i], powerOn[i], ok);
         record.wordBytes[i] = bytes;
     }
     if (!ok) {

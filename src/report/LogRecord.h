@@ -1,5 +1,5 @@
 // One line of the log, read back: the time it was written and one reading per
-// active sensor, in roster order.
+// active sensor that the roster has, in slot order.
 #pragma once
 
 #include <array>
@@ -18,13 +18,26 @@ enum class ReadingKind : std::uint8_t {
     Absent,   // the record does not carry this sensor (12 active sensors)
     Valid,    // a temperature
     Missing,  // "0000": the logger's mark for a reading that failed its check
-    PowerOn,  // "5005": a sensor's value after a power-on reset (85 C)
+    PowerOn,  // "5005" ("AA00" for family 10): a sensor's value after a power-on reset (85 C)
 };
 
 struct Reading {
     ReadingKind kind = ReadingKind::Absent;
-    std::int16_t sixteenths = 0;  // valid for Valid and PowerOn
+    // The word's value in its sensor's steps (sixteenths of a degree, half
+    // degrees for family 10; SensorLabels turns them into degrees); valid
+    // for Valid and PowerOn.
+    std::int16_t steps = 0;
 };
+
+// For each column of a record, the value in steps that its sensor reports
+// after a power-on reset (85 C): 1360 sixteenths, or 170 half degrees for a
+// family-10 sensor.
+using PowerOnSteps = std::array<std::int16_t, kMaxSensors>;
+inline constexpr PowerOnSteps kSixteenthsPowerOn = [] {
+    PowerOnSteps steps{};
+    for (std::int16_t& s : steps) s = 85 * 16;
+    return steps;
+}();
 
 struct LogRecord {
     WallSeconds time = 0;
@@ -56,8 +69,11 @@ LineError splitRecordLine(std::string_view line, RecordWords& words);
 
 // Reads one line without its line end. The words are split off from the end
 // ("W , W , ... , W"), so a timestamp may contain commas and blanks of its own;
-// the timestamp is read by `timestamps`. A record carries 12 or 16 words.
+// the timestamp is read by `timestamps`. A record carries 1 to 16 words: one
+// per active sensor of the roster it was written with (12 or 16 with the
+// compiled-in one). `powerOn` says which value is a power-on reading, column
+// by column.
 LineError parseRecordLine(std::string_view line, GeneralDateTimeParser& timestamps,
-                          LogRecord& record);
+                          LogRecord& record, const PowerOnSteps& powerOn = kSixteenthsPowerOn);
 
 }  // namespace tarnwick

@@ -111,14 +111,14 @@ void PlotReducer::add(const LogRecord& record) {
         Cell& cell = column.cells[slot];
         if (!cell.any) {
             cell.any = true;
-            cell.min = cell.max = r.sixteenths;
+            cell.min = cell.max = r.steps;
             cell.minTime = cell.maxTime = t;
             cell.breakBefore = gapPending_[slot] && hasLast_[slot] && lastColumn_[slot] != index;
-        } else if (r.sixteenths < cell.min) {
-            cell.min = r.sixteenths;
+        } else if (r.steps < cell.min) {
+            cell.min = r.steps;
             cell.minTime = t;
-        } else if (r.sixteenths > cell.max) {
-            cell.max = r.sixteenths;
+        } else if (r.steps > cell.max) {
+            cell.max = r.steps;
             cell.maxTime = t;
         }
         gapPending_[slot] = false;
@@ -159,7 +159,7 @@ std::vector<PlotLine> PlotReducer::lines() const {
             PlotPoint b{cell.maxTime, cell.max};
             if (b.time < a.time) std::swap(a, b);
             points.push_back(a);
-            if (b.time != a.time || b.sixteenths != a.sixteenths) points.push_back(b);
+            if (b.time != a.time || b.steps != a.steps) points.push_back(b);
         }
         if (!line.segments.empty()) lines.push_back(std::move(line));
     }

@@ -25,7 +25,7 @@ namespace tarnwick {
 
 struct PlotPoint {
     WallSeconds time;
-    int sixteenths;
+    int steps;  // the reading in its sensor's steps (Reading::steps)
 };
 
 // A sensor's line: runs of points to be joined, with a gap between runs.

@@ -79,16 +79,19 @@ ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* 
     ReportResult result;
 
     BadLine firstBad;
-    MergedLogs logs(options.logs, options.locale, [&](const BadLine& bad) {
-        if (result.badLines == 0) firstBad = bad;
-        if (result.badLines < kBadLinesShown) {
-            message(err, QStringLiteral("%1:%2: not a record: %3")
-                             .arg(bad.file)
-                             .arg(bad.lineNumber)
-                             .arg(QString::fromUtf8(lineErrorText(bad.error))));
-        }
-        ++result.badLines;
-    });
+    MergedLogs logs(
+        options.logs, options.locale,
+        [&](const BadLine& bad) {
+            if (result.badLines == 0) firstBad = bad;
+            if (result.badLines < kBadLinesShown) {
+                message(err, QStringLiteral("%1:%2: not a record: %3")
+                                 .arg(bad.file)
+                                 .arg(bad.lineNumber)
+                                 .arg(QString::fromUtf8(lineErrorText(bad.error))));
+            }
+            ++result.badLines;
+        },
+        options.labels.powerOn());
     if (const std::optional<QString> reason = logs.open()) {
         message(err, *reason);
         result.exitStatus = kExitFailure;
@@ -126,8 +129,15 @@ ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* 
     if (csvFile) {
         Selection columns = options.selection;
         if (!options.sensorsGiven) {
-            // One column per sensor the logs carry: 12, or 16 if any record has 16.
-            const int widest = std::max(widestRecord(options.logs), 12);
+            // One column per sensor the widest record carries (12 or 16 with
+            // the compiled-in roster); without a record, one per sensor of the
+            // roster that the logger polls by default.
+            int widest = widestRecord(options.logs);
+            if (widest == 0) {
+                int known = 0;
+                while (known < kMaxSensors && options.labels.known(known)) ++known;
+                widest = std::min(known, 12);
+            }
             columns.sensorSlots.resize(static_cast<std::size_t>(widest));
         }
         csv = std::make_unique<CsvWriter>(csvFile->get(), columns, options.unit, options.labels);

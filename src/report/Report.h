@@ -29,7 +29,7 @@ struct ReportResult {
 ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* err,
                        int plotColumns);
 
-// The widest record (12 or 16 words) among the lines of `paths`; 0 if there
+// The widest record (1 to 16 words) among the lines of `paths`; 0 if there
 // is none. Timestamps are not read.
 int widestRecord(const QStringList& paths);
 

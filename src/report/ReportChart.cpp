@@ -135,7 +135,7 @@ void ChartLines::show(const std::vector<PlotLine>& lines) {
             points.reserve(static_cast<qsizetype>(segment.size()));
             for (const PlotPoint& p : segment) {
                 const QPointF point(static_cast<double>(p.time) * kMsPerSecond,
-                                    degrees(p.sixteenths, unit_));
+                                    degrees(labels_.celsius(slot, p.steps), unit_));
                 points.append(point);
                 extent_.add(point);
             }

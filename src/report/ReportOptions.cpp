@@ -3,6 +3,10 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QFileInfo>
+#include <variant>
+#include <vector>
+
+#include "RosterFile.h"
 
 namespace tarnwick {
 
@@ -17,13 +21,22 @@ const char* const kDescription =
     "compressed with gzip (tarnwick.log.2.gz) are read as they are.\n"
     "A word \"0000\" is the logger's mark for a reading that failed its check; it is\n"
     "counted as missing, never as 0 degrees (so a sensor at exactly 0 C cannot be\n"
-    "told from a failed reading in this log format). A word \"5005\" (85 C) is what\n"
-    "a sensor reports after a power-on reset; it is counted as a power-on reading\n"
-    "and left out of the figures, the CSV and the chart unless --keep-power-on.\n"
+    "told from a failed reading in this log format). A word \"5005\" (85 C; \"AA00\"\n"
+    "for a family-10 sensor) is what a sensor reports after a power-on reset; it is\n"
+    "counted as a power-on reading and left out of the figures, the CSV and the\n"
+    "chart unless --keep-power-on.\n"
     "Lines that are not records are counted and reported with their line numbers.\n"
     "\n"
+    "The roster the logger polled names the log's columns: the report reads the\n"
+    "same file the same way. Its names head the CSV's columns beside the ROM codes\n"
+    "(\"Freezer door (9C000000B4A89828)\"), the chart's legend and the summary, its\n"
+    "offsets are added to every reading in degrees, and a family-10 sensor's word\n"
+    "counts half degrees. A column the roster has no sensor for is shown by its\n"
+    "number (\"sensor 6\"). The log itself is never changed.\n"
+    "\n"
     "Exit status: 0 done, 1 a log could not be read or an output not written,\n"
-    "2 a mistake on the command line.";
+    "2 a mistake on the command line or in the roster.\n"
+    "\n";
 
 std::optional<WallSeconds> parseIsoTime(const QString& text, bool endOfDay) {
     const QString trimmed = text.trimmed();
@@ -37,12 +50,40 @@ std::optional<WallSeconds> parseIsoTime(const QString& text, bool endOfDay) {
     return toWallSeconds(time);
 }
 
+// The slot of a sensor named by its number, its name in the roster (in either
+// case) or its ROM code; else why not.
+std::variant<int, QString> sensorSlot(const QString& item, const SensorLabels& labels) {
+    const QString none = QStringLiteral(
+                             "--sensors takes sensor numbers 1-16, names from the roster or ROM "
+                             "codes, separated by commas; \"%1\" is none of these")
+                             .arg(item);
+    if (item.isEmpty()) return none;
+    bool isNumber = false;
+    const int n = item.toInt(&isNumber);
+    if (isNumber) return n >= 1 && n <= kMaxSensors ? std::variant<int, QString>(n - 1) : none;
+    std::vector<int> matches;
+    for (int slot = 0; slot < kMaxSensors; ++slot) {
+        if (item.compare(labels.name(slot), Qt::CaseInsensitive) == 0 ||
+            item.compare(labels.rom(slot), Qt::CaseInsensitive) == 0)
+            matches.push_back(slot);
+    }
+    if (matches.empty()) return none;
+    if (matches.size() == 1) return matches.front();
+    return QStringLiteral(
+               "--sensors: \"%1\" names sensors %2 and %3 of the roster; give their "
+               "numbers")
+        .arg(item)
+        .arg(matches[0] + 1)
+        .arg(matches[1] + 1);
+}
+
 }  // namespace
 
-ParsedArguments parseArguments(const QStringList& arguments, const QString& version) {
+ParsedArguments parseArguments(const QStringList& arguments, const QString& version,
+                               const QString& environmentRoster) {
     ParsedArguments result;
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromUtf8(kDescription));
+    parser.setApplicationDescription(QString::fromUtf8(kDescription) + rosterHelp());
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
     const QCommandLineOption versionOption({"v", "version"}, "Show the version and exit.");
@@ -58,10 +99,15 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
                                 "Leave out records after TIME (a date alone: after the "
                                 "end of that day).",
                                 "TIME");
-    const QCommandLineOption sensors("sensors", "Only these sensors (numbers 1-16, as 1,3,5).",
-                                     "LIST");
-    const QCommandLineOption keepPowerOn("keep-power-on",
-                                         "Count \"5005\" power-on readings as 85 C temperatures.");
+    const QCommandLineOption sensors(
+        "sensors",
+        "Only these sensors: numbers 1-16, names from the roster or ROM codes, separated by "
+        "commas (1,3,Freezer door).",
+        "LIST");
+    const QCommandLineOption keepPowerOn(
+        "keep-power-on", "Count power-on readings (\"5005\", \"AA00\") as 85 C temperatures.");
+    const QCommandLineOption roster(
+        "roster", "Name and calibrate the sensors by the roster FILE (see above).", "FILE");
     const QCommandLineOption locale(
         "locale", "The locale the logs were written under (as de_DE). Default: this system's.",
         "NAME");
@@ -84,8 +130,8 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
         "follow",
         "With --show: keep the window open and add each record as the logger writes it "
         "to the log written last (the newest of the LOGs), through rotations.");
-    parser.addOptions({help, versionOption, unit, from, to, sensors, keepPowerOn, locale, csv,
-                       influx, plot, show, follow});
+    parser.addOptions({help, versionOption, unit, from, to, sensors, keepPowerOn, roster, locale,
+                       csv, influx, plot, show, follow});
     parser.addPositionalArgument("LOG", "Log files written by Tarnwick.", "LOG...");
 
     const auto fail = [&](const QString& message) {
@@ -135,18 +181,19 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
     if (o.selection.from && o.selection.to && *o.selection.from > *o.selection.to)
         return fail(QStringLiteral("--from is later than --to"));
 
+    const RosterLoad load =
+        findRoster(parser.isSet(roster) ? std::optional(parser.value(roster)) : std::nullopt,
+                   environmentRoster);
+    if (!load.roster) return fail(load.error);
+    o.labels = SensorLabels(*load.roster);
+
     if (parser.isSet(sensors)) {
         o.sensorsGiven = true;
         std::array<bool, kMaxSensors> chosen{};
         for (const QString& item : parser.value(sensors).split(u',')) {
-            bool ok = false;
-            const int n = item.trimmed().toInt(&ok);
-            if (!ok || n < 1 || n > kMaxSensors) {
-                return fail(QStringLiteral("--sensors takes sensor numbers 1-16 separated by "
-                                           "commas, not \"%1\"")
-                                .arg(parser.value(sensors)));
-            }
-            chosen[n - 1] = true;
+            const std::variant<int, QString> slot = sensorSlot(item.trimmed(), o.labels);
+            if (const QString* why = std::get_if<QString>(&slot)) return fail(*why);
+            chosen[std::get<int>(slot)] = true;
         }
         for (int slot = 0; slot < kMaxSensors; ++slot)
             if (chosen[slot]) o.selection.sensorSlots.push_back(slot);

@@ -38,7 +38,11 @@ struct ParsedArguments {
     QString text;  // help or version text, or the error message
 };
 
-// `arguments` includes the program name first, as QCoreApplication gives it.
-ParsedArguments parseArguments(const QStringList& arguments, const QString& version);
+// `arguments` includes the program name first, as QCoreApplication gives it;
+// `environmentRoster` is the value of TARNWICK_ROSTER, empty when unset. The
+// roster file they name (or the one in the config folders) is read and
+// checked here: a roster in error is a command line in error.
+ParsedArguments parseArguments(const QStringList& arguments, const QString& version,
+                               const QString& environmentRoster = QString());
 
 }  // namespace tarnwick

@@ -1,24 +1,33 @@
 #include "SensorLabels.h"
 
-#include "Roster.h"
-
 namespace tarnwick {
 
-SensorLabels SensorLabels::compiled() {
-    SensorLabels labels;
-    const IdentifierTable roster = compiledRoster();
-    for (int slot = 0; slot < kMaxSensors; ++slot)
-        labels.roms_[static_cast<std::size_t>(slot)] = roster[static_cast<std::size_t>(slot)];
-    return labels;
+SensorLabels::SensorLabels(const SensorRoster& roster) {
+    step_.fill(stepTenThousandths(kFamilyDS18B20));
+    for (const RosterSensor& sensor : roster.sensors()) {
+        if (sensor.slot < 0 || sensor.slot >= kMaxSensors) continue;
+        const std::size_t i = static_cast<std::size_t>(sensor.slot);
+        roms_[i] = sensor.rom;
+        names_[i] = sensor.name;
+        step_[i] = stepTenThousandths(sensor.family);
+        offset_[i] = sensor.offsetMilliCelsius * 10;
+        powerOn_[i] = static_cast<std::int16_t>(85 * 10000 / step_[i]);
+    }
 }
 
+QString SensorLabels::unknown(int slot) { return QStringLiteral("sensor %1").arg(slot + 1); }
+
 QString SensorLabels::heading(int slot) const {
+    if (!known(slot)) return unknown(slot);
     const QString n = name(slot);
-    return n.isEmpty() ? rom(slot) : n;
+    return n.isEmpty() ? rom(slot) : QStringLiteral("%1 (%2)").arg(n, rom(slot));
 }
 
 QString SensorLabels::legend(int slot) const {
-    return QStringLiteral("%1  %2").arg(slot + 1).arg(heading(slot));
+    const QString n = name(slot);
+    return QStringLiteral("%1  %2").arg(slot + 1).arg(!n.isEmpty()  ? n
+                                                      : known(slot) ? rom(slot)
+                                                                    : unknown(slot));
 }
 
 }  // namespace tarnwick

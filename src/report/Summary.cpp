@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace tarnwick {
 
@@ -28,11 +29,11 @@ void Summary::add(const LogRecord& record) {
         if (r.kind == ReadingKind::Missing) ++s.missing;
         if (r.kind == ReadingKind::PowerOn) ++s.powerOn;
         if (!selection_.counts(r)) continue;
-        if (s.readings == 0) s.min = s.max = r.sixteenths;
+        if (s.readings == 0) s.min = s.max = r.steps;
         ++s.readings;
-        s.min = std::min<int>(s.min, r.sixteenths);
-        s.max = std::max<int>(s.max, r.sixteenths);
-        s.sum += r.sixteenths;
+        s.min = std::min<int>(s.min, r.steps);
+        s.max = std::max<int>(s.max, r.steps);
+        s.sum += r.steps;
     }
 }
 
@@ -47,36 +48,52 @@ std::string Summary::format(Unit unit, const SensorLabels& labels) const {
                       isoText(last_).c_str());
         out += line;
     }
+    std::vector<int> shown;
+    for (const int slot : selection_.sensorSlots)
+        if (sensors_[slot].records > 0 || listUnseen_) shown.push_back(slot);
+    // A column of names when the roster gives any, as wide as the longest
+    // (counted in characters, not bytes).
+    qsizetype nameWidth = 0;
+    for (const int slot : shown) nameWidth = std::max(nameWidth, labels.name(slot).size());
+    const auto nameCell = [nameWidth](const QString& name) {
+        if (nameWidth == 0) return std::string();
+        return (name.leftJustified(std::max<qsizetype>(nameWidth, 4)) + QStringLiteral("  "))
+            .toStdString();
+    };
+
     const std::string symbol = unitSymbol(unit);
-    std::snprintf(line, sizeof line, "%6s  %-16s  %9s  %7s  %8s  %9s  %9s  %9s  %-19s  %s\n",
-                  "Sensor", "ROM identifier", "Readings", "Missing", "Power-on",
-                  ("Min " + symbol).c_str(), ("Max " + symbol).c_str(), ("Mean " + symbol).c_str(),
-                  "First", "Last");
+    std::snprintf(line, sizeof line, "%9s  %7s  %8s  %9s  %9s  %9s  %-19s  %s\n", "Readings",
+                  "Missing", "Power-on", ("Min " + symbol).c_str(), ("Max " + symbol).c_str(),
+                  ("Mean " + symbol).c_str(), "First", "Last");
     // The degree sign is two bytes but one column: pad the three headings by one.
-    std::string heading = line;
+    std::string heading = "Sensor  ROM identifier    " + nameCell(QStringLiteral("Name")) + line;
     for (const char* name : {"Min ", "Max ", "Mean "}) {
         const std::size_t at = heading.find(std::string(name) + symbol);
         if (at != std::string::npos) heading.insert(at, " ");
     }
     out += heading;
-    for (const int slot : selection_.sensorSlots) {
+    for (const int slot : shown) {
         const Sensor& s = sensors_[slot];
-        if (s.records == 0 && !listUnseen_) continue;
         std::string min = "-", max = "-", mean = "-";
         if (s.readings > 0) {
-            min = degreesText(s.min, unit);
-            max = degreesText(s.max, unit);
-            std::snprintf(line, sizeof line, "%.4f",
-                          degrees(static_cast<double>(s.sum) / s.readings, unit));
+            min = degreesText(labels.celsius(slot, s.min), unit);
+            max = degreesText(labels.celsius(slot, s.max), unit);
+            std::snprintf(
+                line, sizeof line, "%.4f",
+                degrees(labels.meanCelsius(slot, static_cast<double>(s.sum) / s.readings), unit));
             mean = line;
         }
         const std::string first = s.records ? isoText(s.first) : "-";
         const std::string last = s.records ? isoText(s.last) : "-";
-        std::snprintf(line, sizeof line,
-                      "%6d  %-16s  %9lld  %7lld  %8lld  %9s  %9s  %9s  %-19s  %s\n", slot + 1,
-                      labels.rom(slot).toStdString().c_str(), static_cast<long long>(s.readings),
-                      static_cast<long long>(s.missing), static_cast<long long>(s.powerOn),
-                      min.c_str(), max.c_str(), mean.c_str(), first.c_str(), last.c_str());
+        const std::string rom =
+            labels.known(slot) ? labels.rom(slot).toStdString() : "not in roster";
+        std::snprintf(line, sizeof line, "%6d  %-16s  ", slot + 1, rom.c_str());
+        out += line;
+        out += nameCell(labels.name(slot));
+        std::snprintf(line, sizeof line, "%9lld  %7lld  %8lld  %9s  %9s  %9s  %-19s  %s\n",
+                      static_cast<long long>(s.readings), static_cast<long long>(s.missing),
+                      static_cast<long long>(s.powerOn), min.c_str(), max.c_str(), mean.c_str(),
+                      first.c_str(), last.c_str());
         out += line;
     }
     return out;

@@ -17,7 +17,7 @@ class Summary {
         qint64 readings = 0;  // temperatures in the figures
         qint64 missing = 0;
         qint64 powerOn = 0;
-        int min = 0;  // sixteenths
+        int min = 0;  // in the sensor's steps
         int max = 0;
         qint64 sum = 0;
         WallSeconds first = 0;

@@ -9,6 +9,7 @@
 #include "Report.h"
 #include "ReportChart.h"
 #include "ReportOptions.h"
+#include "RosterFile.h"
 
 #ifndef TARNWICK_VERSION
 #error "TARNWICK_VERSION must be defined by the build"
@@ -38,7 +39,8 @@ int main(int argc, char** argv) {
         // A core application only, which needs no display: it names the
         // program on the help text's usage line.
         const QCoreApplication probe(argc, argv);
-        parsed = parseArguments(QCoreApplication::arguments(), QStringLiteral(TARNWICK_VERSION));
+        parsed = parseArguments(QCoreApplication::arguments(), QStringLiteral(TARNWICK_VERSION),
+                                qEnvironmentVariable(kRosterVariable));
     }
     switch (parsed.outcome) {
         case ParsedArguments::Help:

@@ -9,6 +9,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "../logging/TestFiles.h"
 #include "CommandLine.h"
 #include "ExitStatus.h"
 #include "RosterFile.h"
@@ -109,9 +110,8 @@ TEST(CommandLineTest, OptionEnvironmentAndDefault) {
 }
 
 QString writeRoster(const QTemporaryDir& dir, const char* name, const QByteArray& text) {
-    QFile file(dir.filePath(QString::fromLatin1(name)));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) return QString();
-    return file.fileName();
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    return writeAll(path, text) ? path : QString();
 }
 
 TEST(CommandLineTest, RosterFromOptionEnvironmentOrCompiled) {

@@ -14,12 +14,12 @@ Selection firstSensor(bool keepPowerOn = false) {
     return s;
 }
 
-LogRecord record(WallSeconds t, ReadingKind kind, int sixteenths = 0) {
+LogRecord record(WallSeconds t, ReadingKind kind, int steps = 0) {
     LogRecord r;
     r.time = t;
     r.sensorCount = 12;
     for (int i = 0; i < 12; ++i) r.readings[i] = {ReadingKind::Valid, 400};
-    r.readings[0] = {kind, static_cast<std::int16_t>(sixteenths)};
+    r.readings[0] = {kind, static_cast<std::int16_t>(steps)};
     return r;
 }
 
@@ -49,7 +49,7 @@ TEST(PlotReducer, BreaksTheLineWhereReadingsAreMissing) {
 
     const PlotLine line = reducer.lines().front();
     EXPECT_EQ(line.segments[0].front().time, 0);
-    EXPECT_EQ(line.segments[0].back().sixteenths, 409);
+    EXPECT_EQ(line.segments[0].back().steps, 409);
     EXPECT_EQ(line.segments[1].front().time, 12);
 }
 
@@ -102,7 +102,7 @@ TEST(PlotReducer, PowerOnReadingsJoinTheLineWhenKept) {
     reducer.add(record(5, ReadingKind::PowerOn, 1360));
     for (int t = 6; t < 10; ++t) reducer.add(record(t, ReadingKind::Valid, 400));
     ASSERT_EQ(segmentSizes(reducer), (std::vector<std::size_t>{10}));
-    EXPECT_EQ(reducer.lines().front().segments[0][5].sixteenths, 1360);
+    EXPECT_EQ(reducer.lines().front().segments[0][5].steps, 1360);
 }
 
 // A day at one pass a second in 100 columns: the data stays bounded, a
@@ -126,8 +126,8 @@ TEST(PlotReducer, BoundsTheDataAndKeepsPeaks) {
     int highest = 0, lowest = 10000;
     WallSeconds previous = -1;
     for (const PlotPoint& p : points) {
-        highest = std::max(highest, p.sixteenths);
-        lowest = std::min(lowest, p.sixteenths);
+        highest = std::max(highest, p.steps);
+        lowest = std::min(lowest, p.steps);
         EXPECT_GT(p.time, previous);  // in time order
         previous = p.time;
     }

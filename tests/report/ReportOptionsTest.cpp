@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "../logging/TestFiles.h"
 #include "ReportOptions.h"
 
 namespace tarnwick::test {
@@ -59,6 +60,62 @@ TEST(ReportOptions, GoodArguments) {
     EXPECT_TRUE(p.options.plotSvg);
     EXPECT_TRUE(p.options.selection.keepPowerOn);
     EXPECT_EQ(p.options.logs, (QStringList{"a.log", "b.log"}));
+}
+
+// The roster names the sensors --sensors may pick, as the logger finds it
+// (--roster over TARNWICK_ROSTER); a roster in error is refused.
+TEST(ReportOptions, RosterNamesForSensors) {
+    QTemporaryDir dir;
+    const auto write = [&](const char* name, const QByteArray& text) {
+        EXPECT_TRUE(writeAll(dir.filePath(name), text));
+        return dir.filePath(name);
+    };
+    const QString roster = write("roster.conf",
+                                 "9C000000B4A89828, Freezer door, -0.25\n06000000A4EC7428, Loft\n"
+                                 "B900000027CA8F28\nE6000000B4E6AC28, K\xC3\xBC"
+                                 "che\n"
+                                 "6E00000027CD1E28, loft\n");
+    const QString other = write("other.conf", "9C000000B4A89828, Cellar\n");
+    const QString typo = write("typo.conf", "9C000000B4A89828\n\n9C000000B4A89828\n");
+    const auto parseWith = [](QStringList arguments, const QString& environment) {
+        return parseArguments(QStringList{"tarnwick-report"} + arguments + QStringList{"a.log"},
+                              "1.0.0", environment);
+    };
+    const struct {
+        QStringList arguments;
+        const char* sensors;
+        std::vector<int> chosen;
+        const char* error;
+    } rows[] = {
+        {{"--roster", roster},
+         "freezer DOOR, 3 ,K\xC3\x9C"
+         "CHE",
+         {0, 2, 3},
+         nullptr},
+        {{"--roster", roster}, "e6000000b4e6ac28,16", {3, 15}, nullptr},
+        {{"--roster", roster}, "Loft", {}, "\"Loft\" names sensors 2 and 5 of the roster"},
+        {{"--roster", roster}, "Cellar", {}, "\"Cellar\" is none of these"},
+        {{}, "Cellar", {0}, nullptr},  // TARNWICK_ROSTER names other.conf
+        {{"--roster", typo}, "1", {}, "typo.conf:3: sensor 9C000000B4A89828 is listed twice"},
+    };
+    for (const auto& row : rows) {
+        const QStringList arguments =
+            row.arguments + QStringList{"--sensors", QString::fromUtf8(row.sensors)};
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const ParsedArguments p = parseWith(arguments, other);
+        if (row.error) {
+            EXPECT_EQ(p.outcome, ParsedArguments::Error);
+            EXPECT_TRUE(p.text.contains(QString::fromUtf8(row.error))) << p.text.toStdString();
+        } else {
+            ASSERT_EQ(p.outcome, ParsedArguments::Run) << p.text.toStdString();
+            EXPECT_EQ(p.options.selection.sensorSlots, row.chosen);
+        }
+    }
+    const ParsedArguments named = parseWith({"--roster", roster}, other);
+    EXPECT_EQ(named.options.labels.heading(0), "Freezer door (9C000000B4A89828)");
+    EXPECT_EQ(named.options.labels.heading(2), "B900000027CA8F28");
+    EXPECT_EQ(named.options.labels.heading(5), "sensor 6");
+    EXPECT_EQ(named.options.labels.legend(1), "2  Loft");
 }
 
 // --follow follows the log written last, whatever the order they are named in.
