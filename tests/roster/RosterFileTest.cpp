@@ -140,6 +140,14 @@ TEST(RosterFileTest, WordsInDegreesByFamilyWithOffset) {
     EXPECT_FALSE(RosterSensor{}.celsius(u"12G4"));
 }
 
+// The example the package installs is a roster the programs take.
+TEST(RosterFileTest, TheInstalledExampleIsARoster) {
+    const RosterLoad example = findRoster(QStringLiteral(TARNWICK_EXAMPLE_ROSTER), QString());
+    ASSERT_TRUE(example.roster) << example.error.toStdString();
+    EXPECT_EQ(example.roster->sensors().size(), 5u);
+    EXPECT_EQ(example.roster->sensors()[0].name, "Freezer door");
+}
+
 TEST(RosterFileTest, CompiledRosterWithoutFile) {
     const SensorRoster roster;
     ASSERT_EQ(roster.sensors().size(), 16u);
