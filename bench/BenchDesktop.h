@@ -39,9 +39,12 @@ struct FixedFile : FileDialogs {
 // Answers every Open dialog with `logPath`; loads the pages with the Qt
 // Network baseline instead of the program's browser when `qtBrowser`.
 struct BenchDesktop {
-    explicit BenchDesktop(const QString& logPath, bool qtBrowser = false)
+    // Hands every pass to `readingsPublisher` when given one.
+    explicit BenchDesktop(const QString& logPath, bool qtBrowser = false,
+                          ReadingsPublisher* readingsPublisher = nullptr)
         : browser(qtBrowser ? static_cast<PageBrowser&>(networkBrowser) : curlBrowser),
-          fileDialogs(logPath) {}
+          fileDialogs(logPath),
+          publisher(readingsPublisher ? *readingsPublisher : noPublisher) {}
 
     MainServices services(const QString& adapterAddress) {
         MainServices s = servicesOf(*this);
@@ -61,6 +64,8 @@ struct BenchDesktop {
     DiscardedSettings settingsStore;
     QtProgramLauncher programLauncher;
     QtSystemInfoStore systemInfoStore;
+    NoPublisher noPublisher;
+    ReadingsPublisher& publisher;
 };
 
 }  // namespace tarnwick::bench

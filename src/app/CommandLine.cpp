@@ -66,14 +66,18 @@ bool isAdapterAddress(const QString& text) {
 }
 
 CommandLine parseCommandLine(const QStringList& arguments, const QString& environmentAdapter,
-                             const QString& compiledAddress, const QString& environmentRoster) {
+                             const QString& compiledAddress, const QString& environmentRoster,
+                             const QString& environmentMqtt) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Data logger for 1-Wire temperature sensors behind a network 1-Wire "
                        "adapter.\n\nThe adapter is %1 unless %2 in the environment\nor --adapter "
-                       "names another one; the option wins.\n\n%3")
-            .arg(compiledAddress, QLatin1String(kAdapterVariable), rosterHelp()));
+                       "names another one; the option wins.\n\n%3\n\nWith --mqtt (or %4 in the "
+                       "environment; the option wins), each pass's\nreadings are also published to "
+                       "that MQTT broker (see man tarnwick).")
+            .arg(compiledAddress, QLatin1String(kAdapterVariable), rosterHelp(),
+                 QLatin1String(kMqttVariable)));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -95,7 +99,30 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& enviro
         QStringLiteral("Run without a window or display, logging into the --log FILE: status "
                        "lines on standard error; SIGTERM or SIGINT ends the run, SIGHUP reopens "
                        "the log."));
-    parser.addOptions({help, version, adapter, roster, log, headless});
+    const QCommandLineOption mqtt(
+        QStringLiteral("mqtt"),
+        QStringLiteral("Publish each pass's readings to the broker at URL: mqtt://HOST[:PORT] "
+                       "(1883) or mqtts://HOST[:PORT] (TLS, 8883)."),
+        QStringLiteral("URL"));
+    const QCommandLineOption mqttCa(
+        QStringLiteral("mqtt-ca"),
+        QStringLiteral("Trust the broker's certificate when FILE's CA signed it, instead of the "
+                       "system's CA store."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption mqttCredentials(
+        QStringLiteral("mqtt-credentials"),
+        QStringLiteral("Log in to the broker with the username= and password= lines of FILE "
+                       "(not readable by every user)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption mqttPrefix(
+        QStringLiteral("mqtt-prefix"),
+        QStringLiteral("Begin the topics with PREFIX (default: tarnwick)."),
+        QStringLiteral("PREFIX"));
+    const QCommandLineOption mqttDiscovery(
+        QStringLiteral("mqtt-discovery"),
+        QStringLiteral("Announce the sensors to Home Assistant (MQTT discovery)."));
+    parser.addOptions({help, version, adapter, roster, log, headless, mqtt, mqttCa, mqttCredentials,
+                       mqttPrefix, mqttDiscovery});
     for (const QtOption& qt : kQtOptions) {
         QCommandLineOption option(QString::fromLatin1(qt.name));
         if (qt.takesValue) option.setValueName(QStringLiteral("value"));
@@ -151,6 +178,21 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& enviro
     RosterLoad load = findRoster(rosterFile, environmentRoster);
     if (!load.roster) return refuse(QStringLiteral("tarnwick: ") + load.error);
     result.roster = std::move(*load.roster);
+
+    // The last of each option counts, as with --adapter.
+    const auto last = [&parser](const QCommandLineOption& option) {
+        return parser.isSet(option) ? parser.values(option).constLast() : QString();
+    };
+    BrokerOptions broker{
+        .url = parser.isSet(mqtt) ? last(mqtt) : environmentMqtt,
+        .source = parser.isSet(mqtt) ? QStringLiteral("--mqtt") : QLatin1String(kMqttVariable),
+        .caFile = last(mqttCa),
+        .credentialsFile = last(mqttCredentials),
+        .prefix = last(mqttPrefix),
+        .discovery = parser.isSet(mqttDiscovery)};
+    BrokerSetup setup = readBrokerSettings(broker);
+    if (!setup.error.isEmpty()) return refuse(QStringLiteral("tarnwick: ") + setup.error);
+    result.broker = std::move(setup.settings);
     return result;
 }
 
@@ -163,7 +205,8 @@ CommandLine readCommandLine(int argc, char** argv, Front front) {
         QStringList arguments = QCoreApplication::arguments();
         if (front == Front::Headless) arguments.insert(1, QStringLiteral("--headless"));
         result = parseCommandLine(arguments, qEnvironmentVariable(kAdapterVariable),
-                                  compiledAdapterAddress(), qEnvironmentVariable(kRosterVariable));
+                                  compiledAdapterAddress(), qEnvironmentVariable(kRosterVariable),
+                                  qEnvironmentVariable(kMqttVariable));
     }
     const QByteArray text = result.message.toLocal8Bit();
     if (result.outcome == CommandLine::Outcome::ShowText) {

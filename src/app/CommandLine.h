@@ -1,17 +1,18 @@
 // The logger's command line: --help, --version, the adapter to talk to for
 // this run (--adapter, or TARNWICK_ADAPTER in the environment; the option
-// The logger's command line: --help, --version, the adapter to talk to for
-// this run (--adapter, or TARNWICK_ADAPTER in the environment; the option
 // wins), the sensors to poll (the roster: --roster, TARNWICK_ROSTER, the
-// config folders, or the compiled-in one), a log to start at start-up (--log)
-// and the run without a window (--headless, which needs --log). Parsed, and
-// the roster file read and checked, before any window system is touched, so
-// that help, version and a refusal need no display.
+// config folders, or the compiled-in one), a log to start at start-up (--log),
+// the run without a window (--headless, which needs --log) and the MQTT broker
+// to publish the readings to (--mqtt and its companions, or TARNWICK_MQTT).
+// Parsed, and the roster and credentials files read and checked, before any
+// window system is touched, so that help, version and a refusal need no
+// display.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
+#include "BrokerSettings.h"
 #include "SensorRoster.h"
 
 namespace tarnwick {
@@ -34,18 +35,22 @@ struct CommandLine {
     SensorRoster roster;
     QString logFile;  // absolute; empty without --log
     bool headless = false;
+    // nullopt: nothing is published.
+    std::optional<BrokerSettings> broker;
     QString message;
     int exitStatus = 0;
 };
 
 // Parses arguments (program name first) and reads the roster file they or
-// the environment name. environmentAdapter and environmentRoster are the
-// values of TARNWICK_ADAPTER and TARNWICK_ROSTER, empty when unset. The help
+// the environment name. environmentAdapter, environmentRoster and
+// environmentMqtt are the values of TARNWICK_ADAPTER, TARNWICK_ROSTER and
+// TARNWICK_MQTT, empty when unset. The help
 // text names the program after the running QCoreApplication, when there is
 // one.
 CommandLine parseCommandLine(const QStringList& arguments, const QString& environmentAdapter,
                              const QString& compiledAddress,
-                             const QString& environmentRoster = QString());
+                             const QString& environmentRoster = QString(),
+                             const QString& environmentMqtt = QString());
 
 // For main(), before the application object exists: parses argv and the
 // environment against the compiled-in address inside a short-lived

@@ -17,9 +17,6 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("tarnwick"));
     // The window is closed through its own handlers; the start-up ends the run.
     QApplication::setQuitOnLastWindowClosed(false);
-    const std::unique_ptr<tarnwick::RealServices> real = tarnwick::makeRealServices();
-    real->services.adapterAddress = options.adapterAddress;
-    real->services.roster = options.roster;
-    real->services.logFile = options.logFile;
+    const std::unique_ptr<tarnwick::RealServices> real = tarnwick::makeRealServices(options);
     return tarnwick::MainForm(real->services);
 }

@@ -15,6 +15,7 @@ struct Wording {
 constexpr Wording kWording[RunStatus::kConcernCount] = {
     {"Log write failed", "Log written again"},
     {"Adapter not answering", "Adapter answering again"},
+    {"Broker not answering", "Broker answering again"},
 };
 
 std::size_t indexOf(RunStatus::Concern concern) { return static_cast<std::size_t>(concern); }

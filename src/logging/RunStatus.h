@@ -1,5 +1,6 @@
 // What the logger has to say about its run, one concern at a time: whether
-// the adapter answers and whether records reach the log. The window shows the
+// the adapter answers, whether records reach the log and, when it publishes,
+// whether the broker takes the readings. The window shows the
 // most pressing failure in its status bar; the headless logger writes a line
 // whenever a concern changes. Both take their words from here.
 #pragma once
@@ -16,9 +17,11 @@ namespace tarnwick {
 class RunStatus {
   public:
     // In order of precedence: where several fail at once, the first one is
-    // the headline. A failed log write wins, since records are being lost.
-    enum class Concern { LogWrite, Adapter };
-    static constexpr int kConcernCount = 2;
+    // the headline. A failed log write wins, since records are being lost;
+    // a silent adapter comes before a silent broker, since without readings
+    // there is nothing to publish.
+    enum class Concern { LogWrite, Adapter, Broker };
+    static constexpr int kConcernCount = 3;
 
     // A concern that has started failing (with the reason) or is well again.
     struct Change {

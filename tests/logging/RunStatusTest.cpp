@@ -18,7 +18,7 @@ LogControl::RecordResult writtenRecord() {
     return {.attempted = true, .written = true, .shownNumber = 1, .error = {}};
 }
 
-TEST(RunStatusTest, TellsEachChangeOnceAndHeadlinesTheLogFirst) {
+TEST(RunStatusTest, TellsEachChangeOnceAndHeadlinesTheLogThenTheAdapterThenTheBroker) {
     QStringList told;
     RunStatus status([&](const RunStatus::Change& c) { told << RunStatus::describe(c); });
     const struct {
@@ -36,9 +36,17 @@ TEST(RunStatusTest, TellsEachChangeOnceAndHeadlinesTheLogFirst) {
          "Adapter not answering: timed out"},
         {[&] { return status.noteRecord(failedRecord("No space left on device")); }, true,
          "Log write failed: No space left on device"},
+        {[&] { return status.set(Concern::Broker, "connection refused"); }, true,
+         "Log write failed: No space left on device"},
         {[&] { return status.set(Concern::Adapter, std::nullopt); }, true,
          "Log write failed: No space left on device"},
-        {[&] { return status.noteRecord(writtenRecord()); }, true, nullptr},
+        {[&] { return status.noteRecord(writtenRecord()); }, true,
+         "Broker not answering: connection refused"},
+        {[&] { return status.set(Concern::Adapter, "timed out"); }, true,
+         "Adapter not answering: timed out"},
+        {[&] { return status.set(Concern::Broker, std::nullopt); }, true,
+         "Adapter not answering: timed out"},
+        {[&] { return status.set(Concern::Adapter, std::nullopt); }, true, nullptr},
         {[&] { return status.noteRecord(failedRecord("Input/output error")); }, true,
          "Log write failed: Input/output error"},
         // Logging switched off ends a log write failure too.
@@ -50,10 +58,13 @@ TEST(RunStatusTest, TellsEachChangeOnceAndHeadlinesTheLogFirst) {
                   steps[i].headline ? std::optional<QString>(steps[i].headline) : std::nullopt)
             << "step " << i;
     }
-    EXPECT_EQ(told, QStringList({"Adapter not answering: Connection refused",
-                                 "Log write failed: No space left on device",
-                                 "Adapter answering again", "Log written again",
-                                 "Log write failed: Input/output error", "Log written again"}));
+    EXPECT_EQ(told,
+              QStringList({"Adapter not answering: Connection refused",
+                           "Log write failed: No space left on device",
+                           "Broker not answering: connection refused", "Adapter answering again",
+                           "Log written again", "Adapter not answering: timed out",
+                           "Broker answering again", "Adapter answering again",
+                           "Log write failed: Input/output error", "Log written again"}));
 }
 
 }  // namespace

@@ -15,11 +15,6 @@ namespace {
 
 constexpr char kAdapter[] = "127.0.0.1:8642";
 
-#define REQUIRE_MOSQUITTO()                       \
-    if (!TestBroker::available())                 \
-    GTEST_SKIP() << "mosquitto is not installed " \
-                    "(scripts/install-deps.sh installs it)"
-
 class MqttBrokerTest : public ::testing::Test {
   protected:
     void SetUp() override { wall_.now = QDateTime(QDate(2026, 12, 9), QTime(14, 3, 7)); }

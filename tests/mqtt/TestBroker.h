@@ -21,6 +21,11 @@
 #include <mutex>
 #include <vector>
 
+// Skips a test on a machine without the broker.
+#define REQUIRE_MOSQUITTO()       \
+    if (!TestBroker::available()) \
+    GTEST_SKIP() << "mosquitto is not installed (scripts/install-deps.sh installs it)"
+
 namespace tarnwick::test {
 
 // Calls QCoreApplication::processEvents until `done` or `ms` have passed.

@@ -1,7 +1,7 @@
 // Everything the main window reaches outside itself: the adapter and its
 // sensors, the page browser, the event pump, the clocks, the dialogs, the
-// message boxes, the settings store, the program launcher and the
-// system-information store. The program
+// message boxes, the settings store, the program launcher, the
+// system-information store and whoever publishes the readings. The program
 // composes the real ones once (makeRealServices() in src/app); tests hand in
 // fakes. The window keeps references: every service outlives it.
 #pragma once
@@ -10,6 +10,7 @@
 #include "Clock.h"
 #include "EventPump.h"
 #include "PageBrowser.h"
+#include "ReadingsPublisher.h"
 #include "Roster.h"
 #include "Seams.h"
 #include "SensorRoster.h"
@@ -30,6 +31,8 @@ struct MainServices {
     SettingsStore& settingsStore;
     ProgramLauncher& programLauncher;
     SystemInfoStore& systemInfoStore;
+    // Hears every pass (a broker publisher, or NoPublisher).
+    ReadingsPublisher& publisher;
 
     QString adapterAddress = compiledAdapterAddress();
     SensorRoster roster = {};
@@ -54,7 +57,8 @@ MainServices servicesOf(Parts& parts) {
             .messageBoxes = parts.messageBoxes,
             .settingsStore = parts.settingsStore,
             .programLauncher = parts.programLauncher,
-            .systemInfoStore = parts.systemInfoStore};
+            .systemInfoStore = parts.systemInfoStore,
+            .publisher = parts.publisher};
 }
 
 }  // namespace tarnwick

@@ -115,9 +115,13 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     // ten times a second, and not at all while it cannot be seen.
     throttle_ = new RepaintThrottle(this);
     throttle_->setBeforePaint([this] { layOutPage(); });
+
+    services_.publisher.setFailureListener([this](const std::optional<QString>& reason) {
+        if (status_.set(RunStatus::Concern::Broker, reason)) showStatus();
+    });
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() { services_.publisher.setFailureListener({}); }
 
 QWidget* frmMain::clientArea() const { return client_; }
 

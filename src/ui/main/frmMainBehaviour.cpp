@@ -218,6 +218,8 @@ void frmMain::passCompleted(const QStringList& words) {
     if (r.written) showText(txtRecNum, QString::number(r.shownNumber));
     // Logging switched off ends a log write failure too.
     if (status_.noteRecord(r)) showStatus();
+    // Published whether logging is on or not: a dashboard shows the readings live.
+    services_.publisher.publish(cycle_.roster(), words);
 }
 
 void frmMain::showAdapterFailure(const std::optional<QString>& reason) {

@@ -103,6 +103,32 @@ struct EmptySystemInfoStore : SystemInfoStore {
     std::optional<Value> queryValue(const QString&, const QString&) override { return {}; }
 };
 
+// Keeps every pass it is handed, and the failure listener, which a test calls
+// as the broker would; passes both on to a real publisher when given one.
+struct RecordingPublisher : ReadingsPublisher {
+    void publish(const SensorRoster& roster, const QStringList& words) override {
+        passes.push_back({roster.sensors(), words});
+        if (passTo != nullptr) passTo->publish(roster, words);
+    }
+    void setFailureListener(FailureListener l) override {
+        listener = l;
+        if (passTo != nullptr) passTo->setFailureListener(std::move(l));
+    }
+    void passOnTo(ReadingsPublisher& real) {
+        passTo = &real;
+        real.setFailureListener(listener);
+    }
+    struct Pass {
+        std::vector<RosterSensor> sensors;
+        QStringList words;
+    };
+    std::vector<Pass> passes;
+    FailureListener listener;
+
+  private:
+    ReadingsPublisher* passTo = nullptr;
+};
+
 struct FakeDesktop {
     CurlBrowser browser;
     QtEventPump pump;
@@ -116,6 +142,7 @@ struct FakeDesktop {
     RecordingSettingsStore settingsStore;
     RecordingProgramLauncher programLauncher;
     EmptySystemInfoStore systemInfoStore;
+    RecordingPublisher publisher;
 
     MainServices services(const QString& adapterAddress = compiledAdapterAddress()) {
         MainServices s = servicesOf(*this);

@@ -202,6 +202,59 @@ TEST_F(MainWindowLogging, StatusBarSaysWhyAndAFailedLogWriteWins) {
     EXPECT_EQ(rig.window.sbStatusBar->statusText(), "Status") << "cleared by the first good page";
 }
 
+// Every pass goes to the publisher with the roster, logging on or off, as the
+// log has it; a broker that stops answering shows in the status bar behind a
+// silent adapter and a failed log write.
+TEST_F(MainWindowLogging, PassesGoToThePublisherAndABrokerFailureShowsLast) {
+    MainWindowRig rig(MainWindowRig::steadyTemperatures(), CycleTiming{2'000, 20, 50, 200});
+    const int port = rig.sim.port();
+    RecordingPublisher& publisher = rig.desktop.publisher;
+    rig.dialogs.answers = {path("published.log"), "/dev/full"};
+    const QString broker = "Broker not answering: not authorised";
+    int phase = 0;
+    std::size_t passesBefore = 0;
+    rig.run([&] {
+        const QString status = rig.window.sbStatusBar->statusText();
+        if (phase == 0 && publisher.passes.size() >= 2) {
+            QTest::mouseClick(rig.window.btnFileWrite, Qt::LeftButton);  // to published.log
+            passesBefore = publisher.passes.size();
+            phase = 1;
+        } else if (phase == 1 && rig.window.txtRecNum->text() == "3") {
+            publisher.listener(QString("not authorised"));
+            EXPECT_EQ(rig.window.sbStatusBar->statusText(), broker);
+            rig.sim.stop();
+            phase = 2;
+        } else if (phase == 2 && status.startsWith("Adapter")) {
+            QTest::mouseClick(rig.window.btnFileWrite, Qt::LeftButton);
+            QTest::mouseClick(rig.window.btnFileWrite, Qt::LeftButton);  // to /dev/full
+            phase = 3;
+        } else if (phase == 3 && status.startsWith("Log write failed")) {
+            QTest::mouseClick(rig.window.btnFileWrite, Qt::LeftButton);  // logging off
+            EXPECT_TRUE(rig.sim.start("127.0.0.1", port));
+            phase = 4;
+        } else if (phase == 4 && status == broker) {
+            publisher.listener(std::nullopt);
+            return true;
+        }
+        return false;
+    });
+    EXPECT_EQ(phase, 4);
+    EXPECT_EQ(rig.window.sbStatusBar->statusText(), "Status");
+    // The records of published.log are passes the publisher was handed, in order.
+    const QStringList records = readLines(path("published.log"));
+    ASSERT_GE(records.size(), 3);
+    ASSERT_GE(publisher.passes.size(), passesBefore + records.size());
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        const RecordingPublisher::Pass& pass = publisher.passes[passesBefore + std::size_t(i)];
+        EXPECT_TRUE(records[i].endsWith(pass.words.join(" , "))) << records[i].toStdString();
+        ASSERT_EQ(pass.words.size(), 12);
+        EXPECT_EQ(pass.sensors.size(), 16u);
+        EXPECT_EQ(pass.sensors[0].rom, "9C000000B4A89828");
+    }
+    EXPECT_EQ(publisher.passes[passesBefore].words[0], "9101");
+    EXPECT_EQ(publisher.passes.back().words[0], "9101") << "published with logging off too";
+}
+
 TEST_F(MainWindowLogging, AFailedWriteIsNotCountedAndShowsInTheStatusBar) {
     MainWindowRig rig;
     rig.dialogs.answers = {"/dev/full", path("good.log")};
