@@ -8,6 +8,7 @@
 #include "CurlBrowser.h"
 #include "HeadlessApplication.h"
 #include "HeadlessLogger.h"
+#include "Publishers.h"
 #include "QtEventPump.h"
 #include "SignalWatch.h"
 #include "SteadyClock.h"
@@ -49,8 +50,12 @@ int main(int argc, char** argv) {
     const bool sixteen = !options.roster.file().isEmpty() && options.roster.sensors().size() > 12;
     settings.activeCount = tarnwick::sensorCountForCheckValue(sixteen ? 1 : 0);
     settings.logFile = options.logFile;
+    if (options.broker) settings.publishedTo = options.broker->describe();
+    const std::unique_ptr<tarnwick::ReadingsPublisher> publisher =
+        tarnwick::makePublisher(options.broker, options.adapterAddress, clock, wallClock);
 
-    tarnwick::HeadlessLogger logger(settings, browser, pump, clock, wallClock, notifier, writeLine);
+    tarnwick::HeadlessLogger logger(settings, browser, pump, clock, wallClock, notifier, *publisher,
+                                    writeLine);
     QObject::connect(&watch, &tarnwick::SignalWatch::received, [&logger](int signal) {
         if (signal == SIGHUP)
             logger.reopenLog();

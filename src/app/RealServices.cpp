@@ -1,15 +1,8 @@
 #include "RealServices.h"
 
-#include "MqttPublisher.h"
+#include "Publishers.h"
 
 namespace tarnwick {
-
-std::unique_ptr<ReadingsPublisher> makePublisher(const std::optional<BrokerSettings>& broker,
-                                                 const QString& adapterAddress, const Clock& steady,
-                                                 const WallClock& wall) {
-    if (!broker) return std::make_unique<NoPublisher>();
-    return std::make_unique<MqttPublisher>(*broker, adapterAddress, steady, wall);
-}
 
 RealServices::RealServices(const CommandLine& options)
     : ownPublisher(makePublisher(options.broker, options.adapterAddress, clock, wallClock)),

@@ -4,7 +4,6 @@
 
 #include <memory>
 
-#include "BrokerSettings.h"
 #include "CommandLine.h"
 #include "CurlBrowser.h"
 #include "MainServices.h"

@@ -7,15 +7,23 @@ namespace tarnwick {
 
 HeadlessLogger::HeadlessLogger(HeadlessSettings settings, PageBrowser& browser, EventPump& pump,
                                const Clock& clock, const WallClock& wallClock,
-                               ServiceNotifier& notifier, LineWriter lines)
+                               ServiceNotifier& notifier, ReadingsPublisher& publisher,
+                               LineWriter lines)
     : settings_(std::move(settings)),
       cycle_(browser, pump, clock, *this, settings_.timing),
       log_(clock, wallClock),
       notifier_(notifier),
+      publisher_(publisher),
       lines_(std::move(lines)),
       status_([this](const RunStatus::Change& change) {
           lines_(change.failure ? kWarning : kInfo, RunStatus::describe(change));
-      }) {}
+      }) {
+    publisher_.setFailureListener([this](const std::optional<QString>& reason) {
+        status_.set(RunStatus::Concern::Broker, reason);
+    });
+}
+
+HeadlessLogger::~HeadlessLogger() { publisher_.setFailureListener({}); }
 
 int HeadlessLogger::run() {
     if (const std::optional<QString> failure = log_.start(settings_.logFile)) {
@@ -30,8 +38,11 @@ int HeadlessLogger::run() {
     for (const RosterSensor& sensor : settings_.roster.sensors())
         if (sensor.slot < settings_.activeCount) polled.push_back(sensor);
     const QString roster = SensorRoster(polled, settings_.roster.file()).describe();
-    lines_(kInfo, QStringLiteral("Started: adapter %1, %2, log %3")
-                      .arg(settings_.adapterAddress, roster, settings_.logFile));
+    QString started = QStringLiteral("Started: adapter %1, %2, log %3")
+                          .arg(settings_.adapterAddress, roster, settings_.logFile);
+    if (!settings_.publishedTo.isEmpty())
+        started += QStringLiteral(", broker ") + settings_.publishedTo;
+    lines_(kInfo, started);
     cycle_.run();
     notifier_.notify("STOPPING=1");
     log_.stop();
@@ -61,6 +72,7 @@ void HeadlessLogger::showAddress(const QString&) {
 
 void HeadlessLogger::passCompleted(const QStringList& words) {
     status_.noteRecord(log_.writeRecord(words, QLocale()));
+    publisher_.publish(cycle_.roster(), words);
 }
 
 void HeadlessLogger::showAdapterFailure(const std::optional<QString>& reason) {

@@ -1,7 +1,8 @@
 // The logger without a window: the acquisition cycle and the log, with the
 // run's status told as lines (standard error in the program, where the
 // journal reads their priority from sd-daemon's "<N>" prefix) and the service
-// manager told when it is ready and that it is alive.
+// manager told when it is ready and that it is alive. Every pass also goes to
+// the readings publisher, whose broker's failures are status lines too.
 #pragma once
 
 #include <QString>
@@ -12,6 +13,7 @@
 #include "EventPump.h"
 #include "LogControl.h"
 #include "PageBrowser.h"
+#include "ReadingsPublisher.h"
 #include "RunStatus.h"
 #include "SensorRoster.h"
 #include "ServiceNotifier.h"
@@ -25,6 +27,9 @@ struct HeadlessSettings {
     std::int16_t activeCount = 12;
     // Absolute.
     QString logFile;
+    // Where the readings are published, for the line that says the logger
+    // started ("mqtt://broker.lan:1883"); empty when they are not.
+    QString publishedTo;
     CycleTiming timing = {};
 };
 
@@ -42,7 +47,10 @@ class HeadlessLogger : private CycleView {
     // Every reference must outlive the logger.
     HeadlessLogger(HeadlessSettings settings, PageBrowser& browser, EventPump& pump,
                    const Clock& clock, const WallClock& wallClock, ServiceNotifier& notifier,
-                   LineWriter lines);
+                   ReadingsPublisher& publisher, LineWriter lines);
+    ~HeadlessLogger();
+    HeadlessLogger(const HeadlessLogger&) = delete;
+    HeadlessLogger& operator=(const HeadlessLogger&) = delete;
 
     // Opens the log (appending), says it has started and runs passes until
     // stop() or fail(); then tells the service manager it is stopping and
@@ -72,6 +80,7 @@ class HeadlessLogger : private CycleView {
     AcquisitionCycle cycle_;
     LogControl log_;
     ServiceNotifier& notifier_;
+    ReadingsPublisher& publisher_;
     LineWriter lines_;
     RunStatus status_;
     bool ready_ = false;

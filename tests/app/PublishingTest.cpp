@@ -1,7 +1,7 @@
-// Publishing to a real Mosquitto broker end to end: the logger program itself
+// Publishing to a real Mosquitto broker end to end: the headless logger program
 // against the simulated adapter (the datasheet's temperatures as degrees, Home
-// Assistant discovery, the last will after kill -9), and the window logging
-// through a broker outage.
+// Assistant discovery, its status lines, the last will after kill -9), and the
+// window logging through a broker outage.
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
@@ -24,7 +24,8 @@ QJsonObject lastJson(const TestSubscriber& sub, const QByteArray& topic) {
     return got.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(got.back()).object();
 }
 
-TEST(PublishingTest, TheLoggerPublishesDegreesAndItsLastWillAfterKill9) {
+// The headless logger, as the service runs it.
+TEST(PublishingTest, TheHeadlessLoggerPublishesDegreesSaysWhenTheBrokerIsAwayAndLeavesItsWill) {
     REQUIRE_MOSQUITTO();
     TestBroker broker;
     ASSERT_TRUE(broker.start()) << broker.log().toStdString();
@@ -40,20 +41,31 @@ TEST(PublishingTest, TheLoggerPublishesDegreesAndItsLastWillAfterKill9) {
     sim::Adapter sim(options);
     ASSERT_TRUE(sim.start());
 
+    QTemporaryDir dir;
     QProcess logger;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.remove(QLatin1String(kMqttVariable));
     logger.setProcessEnvironment(environment);
-    logger.start(QStringLiteral(TARNWICK_LOGGER_PATH),
-                 {"--adapter", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "--mqtt",
-                  broker.url(), "--mqtt-discovery"});
+    logger.start(QStringLiteral(TARNWICK_HEADLESS_PATH),
+                 {"--log", dir.filePath("headless.log"), "--adapter",
+                  QStringLiteral("127.0.0.1:%1").arg(sim.port()), "--mqtt", broker.url(),
+                  "--mqtt-discovery"});
     ASSERT_TRUE(logger.waitForStarted());
+    QString said;
+    const auto saidLine = [&](const QString& line) {
+        return waitUntil(
+            [&] {
+                said += QString::fromLocal8Bit(logger.readAllStandardError());
+                return said.contains(line);
+            },
+            10'000);
+    };
     const QByteArray base = "tarnwick/127.0.0.1_" + QByteArray::number(sim.port());
     const auto state = [&](std::size_t i) {
         return base + '/' + QByteArray(ids[i].c_str()) + "/state";
     };
-    ASSERT_TRUE(sub.waitFor(state(8), {}, 20'000)) << logger.readAllStandardError().toStdString();
+    ASSERT_TRUE(sub.waitFor(state(8), {}, 20'000)) << said.toStdString();
+    EXPECT_TRUE(saidLine(", broker " + broker.url() + "\n")) << said.toStdString();
     EXPECT_EQ(sub.on(base + "/status").constFirst(), "online");
     for (std::size_t i = 0; i < std::size(celsius); ++i) {
         SCOPED_TRACE(celsius[i]);
@@ -74,6 +86,14 @@ TEST(PublishingTest, TheLoggerPublishesDegreesAndItsLastWillAfterKill9) {
         EXPECT_EQ(config["state_topic"].toString().toLatin1(), state(i));
         EXPECT_EQ(config["availability_topic"].toString().toLatin1(), base + "/status");
     }
+
+    broker.stop();
+    EXPECT_TRUE(saidLine("<4>Broker not answering: ")) << said.toStdString();
+    ASSERT_TRUE(broker.start(broker.port())) << broker.log().toStdString();
+    sub.clear();
+    // The first retry comes a second after the failure, the next two later.
+    EXPECT_TRUE(saidLine("<6>Broker answering again\n")) << said.toStdString();
+    EXPECT_TRUE(sub.waitFor(state(0)));
 
     ::kill(static_cast<pid_t>(logger.processId()), SIGKILL);
     ASSERT_TRUE(logger.waitForFinished(5'000));
