@@ -23,7 +23,14 @@ std::uint32_t wordBytes(std::string_view word) {
     return bytes;
 }
 
-const std::uint32_t kMissingBytes = wordBytes("0000");
+// The logger's missing-reading mark as the bytes it writes.
+std::uint32_t asciiWordBytes(std::u16string_view word) {
+    char bytes[kWordLength];
+    for (int i = 0; i < kWordLength; ++i) bytes[i] = static_cast<char>(word[i]);
+    return wordBytes({bytes, kWordLength});
+}
+
+const std::uint32_t kMissingBytes = asciiWordBytes(kMissingWord);
 
 Reading readWord(std::string_view word, std::int16_t powerOn, bool& ok) {
     if (wordBytes(word) == kMissingBytes) return {ReadingKind::Missing, 0};
