@@ -356,7 +356,7 @@ MqttPublisher::MqttPublisher(BrokerSettings settings, const QString& adapterAddr
 MqttPublisher::~MqttPublisher() = default;
 
 void MqttPublisher::publish(const SensorRoster& roster, const QStringList& words) {
-    const QDateTime time = wall_.localNow();
+    const QString time = isoTime(wall_.localNow());
     const std::vector<RosterSensor>& sensors = roster.sensors();
     const std::size_t count = std::min(sensors.size(), static_cast<std::size_t>(words.size()));
     std::vector<MqttMessage> states;

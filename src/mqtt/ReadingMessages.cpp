@@ -13,14 +13,13 @@ namespace tarnwick {
 
 namespace {
 
-// The local time with its offset from UTC: "2026-12-09T14:03:07+01:00".
-QString isoWithOffset(const QDateTime& time) {
-    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
-}
-
 QString uniqueId(const RosterSensor& sensor) { return QStringLiteral("tarnwick_") + sensor.rom; }
 
 }  // namespace
+
+QString isoTime(const QDateTime& time) {
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
+}
 
 QString adapterTopicName(const QString& adapterAddress) {
     QString name = adapterAddress;
@@ -43,7 +42,7 @@ MqttMessage ReadingTopics::status(const char* word) const {
 }
 
 MqttMessage ReadingTopics::state(const RosterSensor& sensor, const QString& word,
-                                 const QDateTime& time) const {
+                                 const QString& time) const {
     QJsonObject reading;
     const std::optional<double> celsius = sensor.celsius(word);
     if (RosterSensor::isMissing(word) || !celsius) {
@@ -60,7 +59,7 @@ MqttMessage ReadingTopics::state(const RosterSensor& sensor, const QString& word
     reading[QLatin1String("word")] = word;
     if (!sensor.name.isEmpty()) reading[QLatin1String("name")] = sensor.name;
     reading[QLatin1String("sensor")] = sensor.number();
-    reading[QLatin1String("time")] = isoWithOffset(time);
+    reading[QLatin1String("time")] = time;
     return {.topic = stateTopic(sensor),
             .payload = QJsonDocument(reading).toJson(QJsonDocument::Compact)};
 }

@@ -40,8 +40,8 @@ class ReadingTopics {
     QByteArray stateTopic(const RosterSensor& sensor) const;
     // The availability message: "online" or "offline", retained, QoS 1.
     MqttMessage status(const char* word) const;
-    // One sensor's reading of a pass that ended at `time`.
-    MqttMessage state(const RosterSensor& sensor, const QString& word, const QDateTime& time) const;
+    // One sensor's reading of a pass that ended at `time` (isoTime()).
+    MqttMessage state(const RosterSensor& sensor, const QString& word, const QString& time) const;
     // Home Assistant's discovery config for the sensor: a temperature sensor
     // of the adapter's device, available while the status says "online".
     MqttMessage discovery(const RosterSensor& sensor) const;
@@ -52,6 +52,9 @@ class ReadingTopics {
     QByteArray base_;
     QByteArray discoveryPrefix_;
 };
+
+// The local time with its offset from UTC: "2026-12-09T14:03:07+01:00".
+QString isoTime(const QDateTime& time);
 
 // The adapter's address as one topic level: ':' becomes '_'.
 QString adapterTopicName(const QString& adapterAddress);

@@ -146,7 +146,9 @@ TEST(ReadingMessages, StateTopicsAndPayloads) {
     EXPECT_EQ(topics.statusTopic(), "home/cellar/192.168.1.50_8080/status");
     EXPECT_EQ(topics.status(kOffline),
               (MqttMessage{"home/cellar/192.168.1.50_8080/status", "offline", true, 1}));
-    const QDateTime time(QDate(2026, 12, 9), QTime(14, 3, 7), Qt::OffsetFromUTC, 3600);
+    const QString time =
+        isoTime(QDateTime(QDate(2026, 12, 9), QTime(14, 3, 7), Qt::OffsetFromUTC, 3600));
+    EXPECT_EQ(time, "2026-12-09T14:03:07+01:00");
 
     struct Case {
         RosterSensor sensor;

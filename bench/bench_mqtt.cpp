@@ -1,0 +1,157 @@
+// Publishing's cost, against a Mosquitto broker the benchmark starts on a free
+// loopback port:
+//   bench_mqtt cpu [PASSES]       CPU per pass with publishing on (twelve
+//                                 sensors, a broker taking them) beside off
+//                                 (NoPublisher), the whole process's CPU, the
+//                                 network thread's included
+//   bench_mqtt outage [SECONDS]   the broker stopped for SECONDS (600 by
+//                                 default) while a pass is published every
+//                                 100 ms: resident memory at the start, every
+//                                 minute and at the end, what was dropped,
+//                                 and the time to publish again once it is back
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <cstdio>
+
+#include "MqttPublisher.h"
+#include "SteadyClock.h"
+#include "SystemClock.h"
+#include "TestBroker.h"
+
+namespace {
+
+using namespace tarnwick;
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long residentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// A pass's words, changing from pass to pass as real readings do.
+QStringList wordsOf(int pass) {
+    QStringList words;
+    for (int i = 0; i < 12; ++i)
+        words << QStringLiteral("%1")
+                     .arg(0x0150 + (pass + i) % 32, 4, 16, QLatin1Char('0'))
+                     .toUpper();
+    return words;
+}
+
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// CPU seconds the calling thread spent inside publish().
+double inPublish = 0;
+
+// Publishes `passes` passes every `intervalMs`; returns the CPU seconds spent.
+double run(ReadingsPublisher& publisher, int passes, int intervalMs) {
+    const SensorRoster roster;
+    const double start = cpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    for (int pass = 0; pass < passes; ++pass) {
+        const QStringList words = wordsOf(pass);
+        const double before = threadCpuSeconds();
+        publisher.publish(roster, words);
+        inPublish += threadCpuSeconds() - before;
+        QCoreApplication::processEvents();
+        const qint64 left = qint64(pass + 1) * intervalMs - clock.elapsed();
+        if (left > 0) QThread::msleep(static_cast<unsigned long>(left));
+    }
+    return cpuSeconds() - start;
+}
+
+BrokerSettings settingsFor(const test::TestBroker& broker) {
+    BrokerSettings s;
+    parseBrokerUrl(broker.url(), s);
+    return s;
+}
+
+int cpu(int passes) {
+    test::TestBroker broker;
+    if (!broker.start()) return std::fprintf(stderr, "cannot start mosquitto\n"), 1;
+    SteadyClock steady;
+    SystemClock wall;
+    const int intervalMs = 20;
+    NoPublisher none;
+    const double off = run(none, passes, intervalMs);
+    MqttPublisher publisher(settingsFor(broker), QStringLiteral("127.0.0.1:8642"), steady, wall);
+    test::waitUntil(
+        [&] { return publisher.failure() == std::nullopt && publisher.counts().sent > 0; }, 2'000);
+    inPublish = 0;
+    const double on = run(publisher, passes, intervalMs);
+    test::waitUntil([&] { return publisher.counts().waiting == 0; }, 5'000);
+    const MqttPublisher::Counts counts = publisher.counts();
+    std::printf("%d passes of 12 sensors, one every %d ms\n", passes, intervalMs);
+    std::printf("publishing off: %.1f us CPU per pass\n", off / passes * 1e6);
+    std::printf("publishing on:  %.1f us CPU per pass (%llu messages sent, %llu dropped)\n",
+                on / passes * 1e6, static_cast<unsigned long long>(counts.sent),
+                static_cast<unsigned long long>(counts.dropped));
+    std::printf(
+        "publishing's own cost: %.1f us CPU per pass, of which %.1f us in the cycle's "
+        "thread (publish(): the messages made and queued)\n",
+        (on - off) / passes * 1e6, inPublish / passes * 1e6);
+    return 0;
+}
+
+int outage(int seconds) {
+    test::TestBroker broker;
+    if (!broker.start()) return std::fprintf(stderr, "cannot start mosquitto\n"), 1;
+    SteadyClock steady;
+    SystemClock wall;
+    MqttPublisher publisher(settingsFor(broker), QStringLiteral("127.0.0.1:8642"), steady, wall);
+    run(publisher, 20, 100);
+    std::printf("connected: RSS %ld KiB\n", residentKiB());
+    broker.stop();
+    const int perMinute = 600;
+    for (int done = 0; done < seconds * 10; done += perMinute) {
+        run(publisher, std::min(perMinute, seconds * 10 - done), 100);
+        const MqttPublisher::Counts c = publisher.counts();
+        std::printf("broker away %4d s: RSS %ld KiB, %zu waiting, %llu dropped\n",
+                    (done + std::min(perMinute, seconds * 10 - done)) / 10, residentKiB(),
+                    c.waiting, static_cast<unsigned long long>(c.dropped));
+        std::fflush(stdout);
+    }
+    const std::uint64_t sentBefore = publisher.counts().sent;
+    if (!broker.start(broker.port())) return std::fprintf(stderr, "cannot restart mosquitto\n"), 1;
+    QElapsedTimer back;
+    back.start();
+    test::waitUntil(
+        [&] { return publisher.counts().sent > sentBefore && publisher.counts().waiting == 0; },
+        120'000);
+    std::printf("broker back: the waiting readings sent %lld ms later (retries back off to 60 s)\n",
+                back.elapsed());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const QString mode = args.value(1, QStringLiteral("cpu"));
+    if (!test::TestBroker::available())
+        return std::fprintf(stderr, "mosquitto is not installed\n"), 1;
+    if (mode == QLatin1String("cpu")) return cpu(args.value(2, QStringLiteral("1000")).toInt());
+    if (mode == QLatin1String("outage"))
+        return outage(args.value(2, QStringLiteral("600")).toInt());
+    std::fprintf(stderr, "usage: bench_mqtt [cpu [PASSES] | outage [SECONDS]]\n");
+    return 2;
+}
