@@ -42,7 +42,8 @@ if grep -v '^[[:space:]]*\(#\|$\)' "$defaults"; then
   echo "/etc/default/tarnwick sets the lines above; it should only show them" >&2
   exit 1
 fi
-for variable in TARNWICK_ADAPTER TARNWICK_ROSTER TARNWICK_LOG; do
+for variable in TARNWICK_ADAPTER TARNWICK_ROSTER TARNWICK_LOG TARNWICK_SYNC_INTERVAL TARNWICK_MQTT \
+    TARNWICK_MQTT_OPTIONS; do
   grep -q "^#$variable=" "$defaults" || { echo "/etc/default/tarnwick: no $variable" >&2; exit 1; }
 done
 

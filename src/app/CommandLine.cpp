@@ -121,8 +121,13 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& enviro
     const QCommandLineOption mqttDiscovery(
         QStringLiteral("mqtt-discovery"),
         QStringLiteral("Announce the sensors to Home Assistant (MQTT discovery)."));
-    parser.addOptions({help, version, adapter, roster, log, headless, mqtt, mqttCa, mqttCredentials,
-                       mqttPrefix, mqttDiscovery});
+    const QCommandLineOption syncInterval(
+        QStringLiteral("sync-interval"),
+        QStringLiteral("Sync the log to the storage device at most every SECONDS (1-3600, "
+                       "default 10): a power cut loses at most that much."),
+        QStringLiteral("SECONDS"));
+    parser.addOptions({help, version, adapter, roster, log, headless, syncInterval, mqtt, mqttCa,
+                       mqttCredentials, mqttPrefix, mqttDiscovery});
     for (const QtOption& qt : kQtOptions) {
         QCommandLineOption option(QString::fromLatin1(qt.name));
         if (qt.takesValue) option.setValueName(QStringLiteral("value"));
@@ -171,6 +176,16 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& enviro
     } else if (result.headless) {
         return refuse(QStringLiteral(
             "tarnwick: --headless needs --log FILE: without a window, the log is all it makes"));
+    }
+    if (parser.isSet(syncInterval)) {
+        const QString text = parser.values(syncInterval).constLast();
+        bool number = false;
+        const int seconds = text.toInt(&number);
+        if (!number || seconds < 1 || seconds > 3600)
+            return refuse(QStringLiteral("tarnwick: --sync-interval takes whole seconds from 1 "
+                                         "to 3600, not \"%1\"")
+                              .arg(text));
+        result.syncIntervalMs = seconds * qint64{1000};
     }
 
     const std::optional<QString> rosterFile =

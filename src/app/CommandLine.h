@@ -37,6 +37,7 @@ struct CommandLine {
     bool headless = false;
     // nullopt: nothing is published.
     std::optional<BrokerSettings> broker;
+    qint64 syncIntervalMs = 10'000;  // --sync-interval, in ms
     QString message;
     int exitStatus = 0;
 };

@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
     const bool sixteen = !options.roster.file().isEmpty() && options.roster.sensors().size() > 12;
     settings.activeCount = tarnwick::sensorCountForCheckValue(sixteen ? 1 : 0);
     settings.logFile = options.logFile;
+    settings.syncIntervalMs = options.syncIntervalMs;
     if (options.broker) settings.publishedTo = options.broker->describe();
     const std::unique_ptr<tarnwick::ReadingsPublisher> publisher =
         tarnwick::makePublisher(options.broker, options.adapterAddress, clock, wallClock);

@@ -11,6 +11,7 @@ RealServices::RealServices(const CommandLine& options)
     services.adapterAddress = options.adapterAddress;
     services.roster = options.roster;
     services.logFile = options.logFile;
+    services.syncIntervalMs = options.syncIntervalMs;
 }
 
 std::unique_ptr<RealServices> makeRealServices(const CommandLine& options) {

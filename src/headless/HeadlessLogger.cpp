@@ -11,7 +11,7 @@ HeadlessLogger::HeadlessLogger(HeadlessSettings settings, PageBrowser& browser, 
                                LineWriter lines)
     : settings_(std::move(settings)),
       cycle_(browser, pump, clock, *this, settings_.timing),
-      log_(clock, wallClock),
+      log_(clock, wallClock, systemDataSync(), settings_.syncIntervalMs),
       notifier_(notifier),
       publisher_(publisher),
       lines_(std::move(lines)),

@@ -30,6 +30,7 @@ struct HeadlessSettings {
     // Where the readings are published, for the line that says the logger
     // started ("mqtt://broker.lan:1883"); empty when they are not.
     QString publishedTo;
+    qint64 syncIntervalMs = LogControl::kSyncIntervalMs;
     CycleTiming timing = {};
 };
 

@@ -9,8 +9,9 @@
 
 namespace tarnwick {
 
-LogControl::LogControl(const Clock& steady, const WallClock& wall, DataSync& sync)
-    : steady_(steady), wall_(wall), sync_(sync), file_(sync) {}
+LogControl::LogControl(const Clock& steady, const WallClock& wall, DataSync& sync,
+                       qint64 syncIntervalMs)
+    : steady_(steady), wall_(wall), sync_(sync), file_(sync), syncIntervalMs_(syncIntervalMs) {}
 
 LogControl::~LogControl() = default;
 
@@ -26,7 +27,7 @@ void LogControl::syncNow() {
 
 void LogControl::syncNowOrLater() {
     const qint64 now = steady_.monotonicMs();
-    if (!lastSyncMs_ || now - *lastSyncMs_ >= kSyncIntervalMs) {
+    if (!lastSyncMs_ || now - *lastSyncMs_ >= syncIntervalMs_) {
         syncNow();
         return;
     }
@@ -37,7 +38,7 @@ void LogControl::syncNowOrLater() {
         QObject::connect(syncTimer_.get(), &QTimer::timeout, [this] { syncNow(); });
     }
     if (!syncTimer_->isActive())
-        syncTimer_->start(static_cast<int>(*lastSyncMs_ + kSyncIntervalMs - now));
+        syncTimer_->start(static_cast<int>(*lastSyncMs_ + syncIntervalMs_ - now));
 }
 
 std::optional<QString> LogControl::start(const QString& path) {

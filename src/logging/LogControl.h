@@ -23,16 +23,18 @@ class LogControl {
     static constexpr std::int16_t kLoggingOn = -1;
     static constexpr std::int16_t kCounterStart = 1;
     static constexpr std::int16_t kCounterMax = 32767;
-    // Written records reach the storage device at most this long after they
-    // were written, and the file is synced no more often than this: a power
-    // cut loses at most the last 10 s of counted records, and a fast logger
-    // does not wear out flash memory with a sync per record.
+    // Written records reach the storage device at most a sync interval after
+    // they were written, and the file is synced no more often than that: by
+    // default, a power cut loses at most the last 10 s of counted records,
+    // and a fast logger does not wear out flash memory with a sync per
+    // record. (--sync-interval chooses another.)
     static constexpr qint64 kSyncIntervalMs = 10'000;
 
     // `steady` times the syncs; `wall` gives each record its timestamp;
     // `sync` hands the file's data to the storage device. All must outlive
     // the object.
-    LogControl(const Clock& steady, const WallClock& wall, DataSync& sync = systemDataSync());
+    LogControl(const Clock& steady, const WallClock& wall, DataSync& sync = systemDataSync(),
+               qint64 syncIntervalMs = kSyncIntervalMs);
     ~LogControl();
     LogControl(const LogControl&) = delete;
     LogControl& operator=(const LogControl&) = delete;
@@ -92,6 +94,7 @@ class LogControl {
     std::int16_t counter_ = kCounterStart;
     LogFile file_;
     QString fileName_;
+    qint64 syncIntervalMs_;
     std::optional<qint64> lastSyncMs_;
     bool unsynced_ = false;
     std::unique_ptr<QTimer> syncTimer_;

@@ -146,14 +146,15 @@ TEST(CommandLineTest, RosterFromOptionEnvironmentOrCompiled) {
 }
 
 // --log names the file from the folder the program starts in; --headless
-// needs it.
-TEST(CommandLineTest, LogAndHeadless) {
+// needs it; --sync-interval is in whole seconds.
+TEST(CommandLineTest, LogHeadlessAndSyncInterval) {
     const struct {
         QStringList arguments;
         Outcome outcome;
         QString logFile;   // for Run
         bool headless;     // for Run
         const char* said;  // part of the message otherwise
+        qint64 syncMs = 10'000;
     } cases[] = {
         {{}, Outcome::Run, {}, false, nullptr},
         {{"--log", "/var/log/t.log"}, Outcome::Run, "/var/log/t.log", false, nullptr},
@@ -171,6 +172,15 @@ TEST(CommandLineTest, LogAndHeadless) {
         {{"--headless"}, Outcome::Refuse, {}, false, "tarnwick: --headless needs --log FILE"},
         {{"--log="}, Outcome::Refuse, {}, false, "tarnwick: --log needs a file name"},
         {{"--log"}, Outcome::Refuse, {}, false, "Missing value after '--log'"},
+        {{"--sync-interval", "60"}, Outcome::Run, {}, false, nullptr, 60'000},
+        {{"--sync-interval=3600"}, Outcome::Run, {}, false, nullptr, 3'600'000},
+        {{"--sync-interval", "0"},
+         Outcome::Refuse,
+         {},
+         false,
+         "--sync-interval takes whole seconds from 1 to 3600, not \"0\""},
+        {{"--sync-interval", "3601"}, Outcome::Refuse, {}, false, "not \"3601\""},
+        {{"--sync-interval", "1.5"}, Outcome::Refuse, {}, false, "not \"1.5\""},
     };
     for (const auto& c : cases) {
         const QStringList arguments = QStringList{QStringLiteral("tarnwick")} + c.arguments;
@@ -180,6 +190,7 @@ TEST(CommandLineTest, LogAndHeadless) {
         if (c.outcome == Outcome::Run) {
             EXPECT_EQ(result.logFile, QDir::cleanPath(c.logFile));
             EXPECT_EQ(result.headless, c.headless);
+            EXPECT_EQ(result.syncIntervalMs, c.syncMs);
         } else {
             EXPECT_EQ(result.exitStatus, kUsageExitStatus);
             EXPECT_TRUE(result.message.contains(QString::fromLatin1(c.said)))

@@ -9,6 +9,7 @@
 #include "AcquisitionCycle.h"
 #include "Clock.h"
 #include "EventPump.h"
+#include "LogControl.h"
 #include "PageBrowser.h"
 #include "ReadingsPublisher.h"
 #include "Roster.h"
@@ -39,6 +40,7 @@ struct MainServices {
     // Logging starts into this file at load, as if Start Logging had been
     // pressed and the file chosen (--log); empty: logging starts off.
     QString logFile = {};
+    qint64 syncIntervalMs = LogControl::kSyncIntervalMs;
     CycleTiming timing = {};
     // The application's help file: none in this build.
     QString helpFile = {};

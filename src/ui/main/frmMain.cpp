@@ -92,7 +92,7 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
       twipsPerPixel_(tarnwick::twipsPerPixel(screen())),
       services_(services),
       cycle_(services_.browser, services_.pump, services_.clock, *this, services_.timing),
-      log_(services_.clock, services_.wallClock) {
+      log_(services_.clock, services_.wallClock, systemDataSync(), services_.syncIntervalMs) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Project1"));
 
