@@ -42,6 +42,7 @@
 #include <set>
 
 #include "AcquisitionCycle.h"
+#include "BenchProcesses.h"
 #include "CurlBrowser.h"
 #include "LogControl.h"
 #include "NetworkBrowser.h"
@@ -53,36 +54,9 @@
 #include "TemperatureWord.h"
 
 using namespace tarnwick;
+using namespace tarnwick::bench;
 
 namespace {
-
-class Simulator {
-  public:
-    explicit Simulator(const QStringList& extra, int port = 0) {
-        proc_.setProgram(QStringLiteral(TARNWICK_SIMADAPTER_PATH));
-        proc_.setArguments(QStringList{"--host", "127.0.0.1", "--port", QString::number(port)} +
-                           extra);
-        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        proc_.start();
-        if (!proc_.waitForStarted(5000)) qFatal("cannot start the simulated adapter");
-        while (!proc_.canReadLine() && proc_.waitForReadyRead(5000)) {
-        }
-        const QString line = QString::fromUtf8(proc_.readLine()).trimmed();
-        // "listening on http://127.0.0.1:PORT"
-        address_ = line.section(QStringLiteral("http://"), 1);
-        if (address_.isEmpty())
-            qFatal("unexpected first line from the simulator: %s", qPrintable(line));
-    }
-    ~Simulator() {
-        proc_.terminate();
-        proc_.waitForFinished(5000);
-    }
-    const QString& address() const { return address_; }
-
-  private:
-    QProcess proc_;
-    QString address_;
-};
 
 struct CountingView : CycleView {
     void showAddress(const QString&) override { ++requests; }
@@ -148,49 +122,6 @@ double runCycle(const QString& address, int sensors, CountingView& view,
     t.start();
     cycle.run();
     return t.elapsed() / 1000.0;
-}
-
-// The URLs of one pass, as the cycle sends them (lock identifier fixed).
-QStringList passUrls(const QString& address, int sensors) {
-    const IdentifierTable ids = compiledRoster();
-    QStringList urls{lockPageUrl(address)};
-    for (int i = 0; i < sensors; ++i) urls << conversionPageUrl(address, ids[i], "1");
-    for (int i = 0; i < sensors; ++i) urls << readPageUrl(address, ids[i], "1");
-    urls << releasePageUrl(address, "1");
-    return urls;
-}
-
-struct CurlFigures {
-    double secondsPerRequest = -1;
-    double cpuSecondsPerRequest = -1;
-};
-
-double childrenCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// curl fetching the same URLs over one kept connection: its wall time and,
-// as the only child that ends meanwhile, its CPU time per request.
-CurlFigures curlPerRequest(const QString& address, int sensors, int requests) {
-    QTemporaryDir dir;
-    const QString config = dir.filePath(QStringLiteral("urls.cfg"));
-    QFile f(config);
-    if (!f.open(QIODevice::WriteOnly)) return {};
-    QTextStream out(&f);
-    const QStringList pass = passUrls(address, sensors);
-    for (int i = 0; i < requests; ++i)
-        out << "url = \"" << pass[i % pass.size()] << "\"\noutput = \"/dev/null\"\n";
-    out.flush();
-    f.close();
-    QProcess curl;
-    QElapsedTimer t;
-    const double cpu0 = childrenCpuSeconds();
-    t.start();
-    curl.start(QStringLiteral("curl"), {"-s", "--config", config});
-    if (!curl.waitForFinished(600'000) || curl.exitCode() != 0) return {};
-    return {t.elapsed() / 1000.0 / requests, (childrenCpuSeconds() - cpu0) / requests};
 }
 
 void throughput(double seconds, int delayMs) {

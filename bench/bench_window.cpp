@@ -27,6 +27,7 @@
 #include <cstdio>
 
 #include "BenchDesktop.h"
+#include "BenchProcesses.h"
 #include "frmMain.h"
 
 namespace {
@@ -36,33 +37,6 @@ double cpuSeconds() {
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
-
-class Simulator {
-  public:
-    Simulator(int delayMs, const QString& log) {
-        proc_.setProgram(QStringLiteral(TARNWICK_SIMADAPTER_PATH));
-        proc_.setArguments({"--host", "127.0.0.1", "--port", "0", "--delay-ms",
-                            QString::number(delayMs), "--log", log});
-        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        proc_.start();
-        if (!proc_.waitForStarted(5000)) qFatal("cannot start the simulated adapter");
-        while (!proc_.canReadLine() && proc_.waitForReadyRead(5000)) {
-        }
-        const QString line = QString::fromUtf8(proc_.readLine()).trimmed();
-        address_ = line.section(QStringLiteral("http://"), 1);  // "listening on http://HOST:PORT"
-        if (address_.isEmpty()) qFatal("unexpected first line: %s", qPrintable(line));
-    }
-    ~Simulator() {
-        proc_.terminate();
-        proc_.waitForFinished(5000);
-    }
-    const QString& address() const { return address_; }
-    int port() const { return address_.section(u':', 1).toInt(); }
-
-  private:
-    QProcess proc_;
-    QString address_;
-};
 
 // Client ports of the TCP connections between this host and `port`, as the
 // kernel lists them (established, closing or in TIME_WAIT).
@@ -100,7 +74,7 @@ LogCounts countLog(const QString& path) {
 void run(bool qtBrowser, double seconds, int delayMs, int sensors, bool minimised) {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("requests.log"));
-    Simulator sim(delayMs, log);
+    tarnwick::bench::Simulator sim({"--delay-ms", QString::number(delayMs), "--log", log});
     tarnwick::bench::BenchDesktop desktop(dir.filePath(QStringLiteral("records.log")), qtBrowser);
     tarnwick::frmMain window(desktop.services(sim.address()));
     window.ChkSixteenSensors->setChecked(sensors == 16);
