@@ -115,12 +115,15 @@ TEST(PublishingTest, TheWindowLogsEveryPassWhileTheBrokerIsAway) {
     ASSERT_TRUE(broker.start()) << broker.log().toStdString();
     TestSubscriber sub;
     ASSERT_TRUE(sub.connect(broker));
-    MainWindowRig rig(MainWindowRig::steadyTemperatures());
     BrokerSettings settings;
     parseBrokerUrl(broker.url(), settings);
     settings.firstRetryMs = 100;
     settings.maxRetryMs = 400;
-    MqttPublisher publisher(settings, "127.0.0.1:8642", rig.desktop.clock, rig.desktop.wallClock);
+    // The publisher outlives the window, which lets go of it as it closes.
+    SteadyClock steady;
+    FakeWallClock wall;
+    MqttPublisher publisher(settings, "127.0.0.1:8642", steady, wall);
+    MainWindowRig rig(MainWindowRig::steadyTemperatures());
     rig.desktop.publisher.passOnTo(publisher);
     const QString log = dir.filePath("outage.log");
     rig.dialogs.answers = {log};
