@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -89,5 +90,66 @@ inline CurlFigures curlPerRequest(const QString& address, int sensors, int reque
     if (!curl.waitForFinished(600'000) || curl.exitCode() != 0) return {};
     return {t.elapsed() / 1000.0 / requests, (childrenCpuSeconds() - cpu0) / requests};
 }
+
+// CPU seconds process `pid` has used so far (all its threads).
+inline double cpuSecondsOf(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return 0;
+    // Fields after the command name, which ends with ')': state is field 3,
+    // utime 14 and stime 15.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
+}
+
+// curl fetching the URLs of one pass after another over one kept connection
+// from a simulated adapter of its own (the same options as the logger's),
+// side by side with the program measured: the same stretch of time, so that
+// whatever else loads the machine loads both. finish() gives its CPU time
+// and the requests it made meanwhile.
+class CurlAlongside {
+  public:
+    CurlAlongside(const QStringList& simulatorOptions, int sensors, int requests)
+        : log_(dir_.filePath(QStringLiteral("curl-requests.log"))),
+          sim_(simulatorOptions + QStringList{"--log", log_}) {
+        const QString config = dir_.filePath(QStringLiteral("urls.cfg"));
+        QFile f(config);
+        if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write curl's configuration");
+        QTextStream out(&f);
+        const QStringList pass = passUrls(sim_.address(), sensors);
+        for (int i = 0; i < requests; ++i)
+            out << "url = \"" << pass[i % pass.size()] << "\"\noutput = \"/dev/null\"\n";
+        out.flush();
+        f.close();
+        curl_.setProgram(QStringLiteral("curl"));
+        curl_.setArguments({"-s", "--config", config});
+        requestsBefore_ = requestsSoFar();
+        curl_.start();
+        if (!curl_.waitForStarted(5000)) qFatal("cannot start curl");
+    }
+    struct Figures {
+        double cpuSeconds = 0;
+        qint64 requests = 0;
+    };
+    // Ends curl (it must still be running) and says what it did.
+    Figures finish() {
+        if (curl_.state() != QProcess::Running) qFatal("curl ran out of URLs before the stretch ended");
+        Figures f{cpuSecondsOf(curl_.processId()), requestsSoFar() - requestsBefore_};
+        curl_.kill();
+        curl_.waitForFinished(5000);
+        return f;
+    }
+
+  private:
+    qint64 requestsSoFar() const {
+        QFile f(log_);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : 0;
+    }
+    QTemporaryDir dir_;
+    QString log_;
+    Simulator sim_;
+    QProcess curl_;
+    qint64 requestsBefore_ = 0;
+};
 
 }  // namespace tarnwick::bench

@@ -21,18 +21,8 @@
 
 namespace {
 
+using tarnwick::bench::cpuSecondsOf;
 using tarnwick::bench::Simulator;
-
-// CPU seconds the process has used so far (all its threads).
-double cpuSecondsOf(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) return 0;
-    // Fields after the command name, which ends with ')': state is field 3,
-    // utime 14 and stime 15.
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
-}
 
 // A line of /proc/PID/status in MiB ("VmRSS", "VmHWM").
 double statusMiB(qint64 pid, const char* key) {

@@ -10,6 +10,9 @@
 // platform and under Xvfb (xvfb-run -a bench_window) for the two figures.
 // Prints passes, requests per pass, CPU seconds per pass and per request, the
 // share of one core (without the benchmark's own look at the connections),
+// then curl's CPU for as many requests (curl fetching the URLs of the same
+// passes over one kept connection from an adapter of its own with the same
+// page delay, side by side over the same stretch) and the ratio of the two,
 // and the TCP connections the run opened to the adapter.
 #include <sys/resource.h>
 
@@ -25,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 #include "BenchDesktop.h"
 #include "BenchProcesses.h"
@@ -74,12 +78,19 @@ LogCounts countLog(const QString& path) {
 void run(bool qtBrowser, double seconds, int delayMs, int sensors, bool minimised) {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("requests.log"));
-    tarnwick::bench::Simulator sim({"--delay-ms", QString::number(delayMs), "--log", log});
+    const QStringList simOptions{"--delay-ms", QString::number(delayMs)};
+    tarnwick::bench::Simulator sim(simOptions + QStringList{"--log", log});
+    std::unique_ptr<tarnwick::bench::CurlAlongside> curl;
+    tarnwick::bench::CurlAlongside::Figures curlFigures;
     tarnwick::bench::BenchDesktop desktop(dir.filePath(QStringLiteral("records.log")), qtBrowser);
     tarnwick::frmMain window(desktop.services(sim.address()));
     window.ChkSixteenSensors->setChecked(sensors == 16);
 
     QSet<int> connections;
+    struct {
+        double cpu = 0, elapsed = 0, passes = 0, requests = 0;
+        QString records;
+    } figures;
     double cpu0 = 0;
     LogCounts log0;
     QElapsedTimer wall;
@@ -98,31 +109,46 @@ void run(bool qtBrowser, double seconds, int delayMs, int sensors, bool minimise
         if (window.logControl().flag() == 0) window.btnFileWrite->click();  // logging on
         if (minimised && !window.isMinimized()) window.showMinimized();
         if (++ticks == warmUp) {
+            // More URLs than curl can fetch in the stretch.
+            const double perSecond = delayMs > 0 ? 1000.0 / delayMs + 10 : 5000;
+            curl = std::make_unique<tarnwick::bench::CurlAlongside>(
+                simOptions, sensors, static_cast<int>((seconds + 2) * perSecond));
             log0 = countLog(log);
             cpu0 = cpuSeconds();
             benchCpu = 0;
             wall.start();
         } else if (ticks > warmUp && wall.elapsed() >= seconds * 1000) {
-            const double cpu = cpuSeconds() - cpu0 - benchCpu;
-            const double elapsed = wall.elapsed() / 1000.0;
+            figures.cpu = cpuSeconds() - cpu0 - benchCpu;
+            curlFigures = curl->finish();
+            figures.elapsed = wall.elapsed() / 1000.0;
             const LogCounts log1 = countLog(log);
-            const double passes = log1.locks - log0.locks;
-            const double requests = log1.requests - log0.requests;
+            figures.passes = static_cast<double>(log1.locks - log0.locks);
+            figures.requests = static_cast<double>(log1.requests - log0.requests);
             lookAtConnections();
-            std::printf(
-                "%-4s %-9s delay %2d ms, %2d sensors, %-9s: %4.0f passes in %.1f s, %5.1f "
-                "requests/pass; CPU %6.3f s = %5.2f%% of a core, %7.2f ms/pass, %5.3f "
-                "ms/request; %lld TCP connections; %s records logged\n",
-                qtBrowser ? "qt" : "curl", qPrintable(QGuiApplication::platformName()), delayMs,
-                sensors, minimised ? "minimised" : "shown", passes, elapsed, requests / passes, cpu,
-                100 * cpu / elapsed, 1000 * cpu / passes, 1000 * cpu / requests,
-                static_cast<long long>(connections.size()), qPrintable(window.txtRecNum->text()));
-            std::fflush(stdout);
+            figures.records = window.txtRecNum->text();
             window.btnStop->click();
         }
     });
     ticker.start();
     window.Show();
+
+    // curl on the same URL sequence, one request after another over one kept
+    // connection, from an adapter of its own at the same pace, over the same
+    // stretch: its CPU for as many requests as the logger made.
+    const double curlCpu =
+        curlFigures.cpuSeconds / static_cast<double>(curlFigures.requests) * figures.requests;
+    std::printf(
+        "%-4s %-9s delay %2d ms, %2d sensors, %-9s: %4.0f passes in %.1f s, %5.1f "
+        "requests/pass; CPU %6.3f s = %5.2f%% of a core, %7.2f ms/pass, %5.3f "
+        "ms/request; curl %6.3f s for as many requests (%.3f ms/request); logger/curl %.2f; "
+        "%lld TCP connections; %s records logged\n",
+        qtBrowser ? "qt" : "curl", qPrintable(QGuiApplication::platformName()), delayMs, sensors,
+        minimised ? "minimised" : "shown", figures.passes, figures.elapsed,
+        figures.requests / figures.passes, figures.cpu, 100 * figures.cpu / figures.elapsed,
+        1000 * figures.cpu / figures.passes, 1000 * figures.cpu / figures.requests, curlCpu,
+        1000 * curlCpu / figures.requests, figures.cpu / curlCpu,
+        static_cast<long long>(connections.size()), qPrintable(figures.records));
+    std::fflush(stdout);
 }
 
 }  // namespace
