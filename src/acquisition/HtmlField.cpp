@@ -5,7 +5,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <cstring>
-#include <memory>
+#include <memory_resource>
 #include <vector>
 
 #include "AsciiLetter.h"
@@ -250,16 +250,36 @@ QByteArray shortenTextRuns(const QByteArray& html) {
     return out;
 }
 
-// Parse errors are not wanted, and recording them costs more than the parse.
-GumboOptions parseOptions() {
-    GumboOptions options = kGumboDefaultOptions;
-    options.max_errors = 0;
-    return options;
-}
-const GumboOptions kParseOptions = parseOptions();
+// The parser makes a few hundred small allocations for a page and frees
+// them one by one when the tree is destroyed: about a third of the parse's
+// time went to malloc and free. Each parse takes its memory from an arena
+// instead, freed in one go with the tree, which is only read in between.
+class ParseArena {
+  public:
+    ParseArena() {
+        options_.max_errors = 0;  // parse errors are not wanted; recording them costs
+        options_.allocator = &ParseArena::allocate;
+        options_.deallocator = &ParseArena::deallocate;
+        options_.userdata = &memory_;
+    }
+    ParseArena(const ParseArena&) = delete;
+    ParseArena& operator=(const ParseArena&) = delete;
 
-struct OutputDeleter {
-    void operator()(GumboOutput* o) const { gumbo_destroy_output(&kParseOptions, o); }
+    GumboOutput* parse(const QByteArray& html) {
+        return gumbo_parse_with_options(&options_, html.constData(),
+                                        static_cast<size_t>(html.size()));
+    }
+
+  private:
+    static void* allocate(void* memory, size_t size) {
+        return static_cast<std::pmr::memory_resource*>(memory)->allocate(
+            std::max<size_t>(size, 1), alignof(std::max_align_t));
+    }
+    static void deallocate(void*, void*) {}  // all of it goes with the arena
+
+    // An adapter page's tree fits in the first block; a large page's gets more.
+    std::pmr::monotonic_buffer_resource memory_{64 * 1024};
+    GumboOptions options_ = kGumboDefaultOptions;
 };
 
 }  // namespace
@@ -278,8 +298,8 @@ std::optional<QString> findFieldValue(const QByteArray& html, const QString& nam
     if (!withinAdapterPageBounds(page)) return std::nullopt;
     const QByteArray utf8 = shortenTextRuns(page);
     const QByteArray wanted = name.toUtf8();
-    std::unique_ptr<GumboOutput, OutputDeleter> doc(gumbo_parse_with_options(
-        &kParseOptions, utf8.constData(), static_cast<size_t>(utf8.size())));
+    ParseArena arena;
+    const GumboOutput* doc = arena.parse(utf8);
     if (!doc) return std::nullopt;
     const GumboNode* hit = findByName(doc->root, wanted.constData());
     if (!hit) return std::nullopt;
