@@ -30,7 +30,7 @@ QString pageViewText(const QByteArray& html) {
     return text;
 }
 
-std::optional<int> replaceChangedLines(QTextDocument& document, const QString& text) {
+std::optional<ChangedLines> replaceChangedLines(QTextDocument& document, const QString& text) {
     const QString shown = document.toPlainText();
     if (shown == text) return std::nullopt;
 
@@ -53,12 +53,50 @@ std::optional<int> replaceChangedLines(QTextDocument& document, const QString& t
     const qsizetype textEnd = text.size() - (shown.size() - shownEnd);
 
     QTextCursor edit(&document);
-    edit.beginEditBlock();
-    edit.setPosition(static_cast<int>(from));
-    edit.setPosition(static_cast<int>(shownEnd), QTextCursor::KeepAnchor);
-    edit.insertText(text.mid(from, textEnd - from));
-    edit.endEditBlock();
-    return static_cast<int>(from);
+    const QStringView oldLines = QStringView(shown).mid(from, shownEnd - from);
+    const QStringView newLines = QStringView(text).mid(from, textEnd - from);
+    const bool moved = oldLines.count(u'\n') != newLines.count(u'\n');
+    // Each replacement is an edit block of its own: a cursor moved outside
+    // one finds its place on screen at once, which lays its line out; and
+    // one block for all the lines would be reported as one change from the
+    // first to the last, and every line between would lose its layout.
+    auto replace = [&edit](qsizetype start, qsizetype end, const QString& by) {
+        edit.beginEditBlock();
+        edit.setPosition(static_cast<int>(start));
+        edit.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
+        edit.insertText(by);
+        edit.endEditBlock();
+    };
+    if (moved) {
+        replace(from, shownEnd, newLines.toString());
+    } else {
+        // As many lines as before (pages of one kind differ in a value or
+        // two): each line that differs is replaced on its own, with its line
+        // break (the last line with the break before it), and the lines
+        // between keep their layout. Going from the last line up, each
+        // replacement leaves the positions of the lines above it as they were.
+        const QList<QStringView> olds = oldLines.split(u'\n');
+        const QList<QStringView> news = newLines.split(u'\n');
+        qsizetype oldAt = oldLines.size();
+        for (qsizetype i = olds.size() - 1; i >= 0; --i) {
+            oldAt -= olds[i].size();
+            if (olds[i] != news[i]) {
+                qsizetype start = from + oldAt;
+                qsizetype end = start + olds[i].size();
+                QString replacement = news[i].toString();
+                if (i + 1 < olds.size()) {
+                    ++end;
+                    replacement += u'\n';
+                } else if (i > 0) {
+                    --start;
+                    replacement.prepend(u'\n');
+                }
+                replace(start, end, replacement);
+            }
+            --oldAt;  // the break before this line
+        }
+    }
+    return ChangedLines{static_cast<int>(from), static_cast<int>(textEnd), moved};
 }
 
 }  // namespace tarnwick

@@ -14,12 +14,20 @@ namespace tarnwick {
 // gives back, character for character.
 QString pageViewText(const QByteArray& html);
 
+// Where replaceChangedLines() changed the text: from the start of the first
+// changed line to the end of the last (positions in the new text), and
+// whether the lines after them moved (the count of lines changed).
+struct ChangedLines {
+    int from = 0;
+    int to = 0;
+    bool moved = false;
+};
+
 // Makes `document` hold `text` (as pageViewText() gives it), replacing only
 // the lines that differ. Pages of one kind differ in a value or two, so the
-// other lines keep their layout; whole lines are replaced, line break
-// included, so that the changed ones are laid out when next painted rather
-// than at once. Returns where the replaced text starts, or nullopt when the
-// document held `text` already.
-std::optional<int> replaceChangedLines(QTextDocument& document, const QString& text);
+// other lines keep their layout; whole lines are replaced, so that the
+// changed ones are laid out when next painted rather than at once. Returns
+// nullopt when the document held `text` already.
+std::optional<ChangedLines> replaceChangedLines(QTextDocument& document, const QString& text);
 
 }  // namespace tarnwick

@@ -19,6 +19,7 @@
 #include "ImageList.h"
 #include "LogControl.h"
 #include "MainServices.h"
+#include "PageText.h"
 #include "RunStatus.h"
 #include "Seams.h"
 #include "frmAbout.h"
@@ -217,10 +218,15 @@ class frmMain : public QMainWindow, private CycleView {
     void showText(QLineEdit* box, const QString& text);
     void showAddress(const QString& url) override;
     void showPage(const QByteArray& html) override;
-    // Before a paint: has the page view painted again from where showPage()
-    // changed it since the last paint.
+    void putAddress(const QString& url);
+    // True when the page view changed.
+    bool putPage(const QByteArray& html);
+    // Before a paint: puts the newest address and page into their boxes and
+    // has the page view painted again from where it changed since the last paint.
     void layOutPage();
-    std::optional<int> pageChangedFrom_;  // where the page view changed since it was painted
+    std::optional<QString> pendingAddress_;   // newer than the address box, while shown
+    std::optional<QByteArray> pendingPage_;   // newer than the page view, while shown
+    std::optional<ChangedLines> pageChange_;  // where the page view changed since it was painted
     void makeVisible() override;
     void showSensor(int number, const QString& word) override;
     void passCompleted(const QStringList& words) override;

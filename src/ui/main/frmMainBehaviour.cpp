@@ -159,39 +159,80 @@ void frmMain::showText(QLineEdit* box, const QString& text) {
     box->setText(text);
 }
 
+// The address and the page change with every page, many times between two
+// paints, and giving a box its text lays it out at once (the address alone
+// cost more than the page's field look-up). So while the window is shown,
+// only the newest address and page are kept, and they go into their boxes
+// just before the paint that shows them; while it is minimised, not until it
+// is restored. A window not shown yet (or hidden again) takes them at once:
+// it paints nothing, and it is how it first appears.
 void frmMain::showAddress(const QString& url) {
-    showText(cboAddress->lineEdit(), url);  // the text, not the frame around it
+    if (isVisible()) {
+        pendingAddress_ = url;
+        throttle_->paintDue();
+        return;
+    }
+    pendingAddress_.reset();
+    putAddress(url);
+}
+
+void frmMain::putAddress(const QString& url) {
+    QLineEdit* box = cboAddress->lineEdit();  // the text, not the frame around it
+    if (box->text() != url) box->setText(url);
 }
 
 void frmMain::showPage(const QByteArray& html) {
+    if (isVisible()) {
+        pendingPage_ = html;
+        throttle_->paintDue();
+        return;
+    }
+    pendingPage_.reset();
+    if (putPage(html)) throttle_->paintDue();
+}
+
+bool frmMain::putPage(const QByteArray& html) {
     QTextDocument* page = brwWebBrowser->document();
-    // The view holds the new page at once; laying it out for the screen waits
-    // for the next paint (the window's RepaintThrottle), so pages that come and
-    // go between two paints, or while nobody can see the window, cost no
-    // layout at all.
+    // Laying the new text out for the screen waits for the paint (layOutPage).
     const QSignalBlocker quiet(page->documentLayout());
     page->setUndoRedoEnabled(false);  // a viewer: nothing to undo, nothing to keep
-    const std::optional<int> from = replaceChangedLines(*page, pageViewText(html));
-    if (!from) return;
-    // With its layout quiet, the edit asks for no repaint by itself.
-    pageChangedFrom_ = std::min(pageChangedFrom_.value_or(*from), *from);
-    throttle_->paintDue();
+    const std::optional<ChangedLines> change = replaceChangedLines(*page, pageViewText(html));
+    if (!change) return false;
+    // With its layout quiet, the edit asks for no repaint by itself. Two
+    // edits between paints are painted from the first change down.
+    if (pageChange_) {
+        pageChange_->from = std::min(pageChange_->from, change->from);
+        pageChange_->moved = true;
+    } else {
+        pageChange_ = change;
+    }
+    return true;
 }
 
 void frmMain::layOutPage() {
-    if (!pageChangedFrom_) return;
+    if (std::optional<QString> url = std::exchange(pendingAddress_, std::nullopt)) putAddress(*url);
+    if (std::optional<QByteArray> html = std::exchange(pendingPage_, std::nullopt)) putPage(*html);
+    const std::optional<ChangedLines> change = std::exchange(pageChange_, std::nullopt);
+    if (!change) return;
     QTextDocument* page = brwWebBrowser->document();
     QAbstractTextDocumentLayout* layout = page->documentLayout();
     emit layout->documentSizeChanged(layout->documentSize());
-    // The lines above the first change are as they were; from there down the
-    // view is painted again, since lines below may have moved.
+    // The lines above the first change are as they were, and so are those
+    // below the last when no line came or went; the lines between are
+    // painted again, or all from the first change down when lines moved.
+    const int last = page->characterCount() - 1;
     QTextCursor first(page);
-    first.setPosition(std::min(*pageChangedFrom_, page->characterCount() - 1));
+    first.setPosition(std::min(change->from, last));
     first.movePosition(QTextCursor::StartOfBlock);
-    pageChangedFrom_.reset();
     QRect changed = brwWebBrowser->viewport()->rect();
     changed.setTop(std::max(changed.top(), brwWebBrowser->cursorRect(first).top()));
-    brwWebBrowser->viewport()->update(changed);
+    if (!change->moved) {
+        QTextCursor end(page);
+        end.setPosition(std::min(std::max(change->to - 1, change->from), last));
+        end.movePosition(QTextCursor::EndOfBlock);
+        changed.setBottom(std::min(changed.bottom(), brwWebBrowser->cursorRect(end).bottom()));
+    }
+    if (changed.isValid()) brwWebBrowser->viewport()->update(changed);
 }
 
 void frmMain::makeVisible() {

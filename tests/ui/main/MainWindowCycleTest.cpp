@@ -14,7 +14,10 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
+
 #include "../../TestPrinters.h"
+
 #include "MainWindowRig.h"
 #include "PageUrl.h"
 
@@ -109,21 +112,42 @@ TEST(MainWindowCycle, WhatTheCycleChangesIsPaintedAtMostTenTimesASecondAndNothin
         EXPECT_EQ(paints.of.value(button->objectName()), 0) << qPrintable(button->objectName());
 }
 
+// Minimised, the window stays so, and its boxes are not even given the
+// pages' addresses and texts (giving a box a text lays it out); restored,
+// it shows the newest ones at its next paint.
 TEST(MainWindowCycle, LaterPassesLeaveAMinimisedWindowAsTheUserLeftIt) {
     MainWindowRig rig;
     int minimisedAt = -1;
     bool stayedMinimised = true;
+    QString address, page;
+    bool boxesKept = true;
+    QElapsedTimer restored;
     rig.run([&] {
+        const QString shownAddress = rig.window.cboAddress->currentText();
         if (minimisedAt < 0 && rig.window.isVisible()) {
             rig.window.showMinimized();
             minimisedAt = rig.requestCount();
-        } else if (minimisedAt >= 0) {
+            address = shownAddress;
+            page = rig.window.brwWebBrowser->toPlainText();
+        } else if (minimisedAt >= 0 && !restored.isValid()) {
             stayedMinimised = stayedMinimised && rig.window.isMinimized() && rig.window.isVisible();
+            boxesKept = boxesKept && shownAddress == address &&
+                        rig.window.brwWebBrowser->toPlainText() == page;
+            if (rig.requestCount() >= minimisedAt + 3 * 26) {
+                rig.window.showNormal();
+                restored.start();
+            }
         }
-        return minimisedAt >= 0 && rig.requestCount() >= minimisedAt + 3 * 26;
+        return restored.isValid() && restored.elapsed() >= 300;
     });
     EXPECT_GE(minimisedAt, 0);
     EXPECT_TRUE(stayedMinimised) << "the cycle restored or hid the window";
+    EXPECT_TRUE(boxesKept) << "pages went into the boxes of a minimised window";
+    const QString shown = rig.window.cboAddress->currentText();
+    const QStringList since = rig.targets().mid(minimisedAt + 3 * 26);
+    EXPECT_TRUE(std::any_of(since.begin(), since.end(),
+                            [&](const QString& target) { return shown.endsWith(target); }))
+        << qPrintable(shown);
 }
 
 TEST(MainWindowCycle, TheCloseBoxEndsTheCycle) {

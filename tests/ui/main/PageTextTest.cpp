@@ -54,11 +54,17 @@ TEST(PageText, EveryPageInTurnIsHeldWhole) {
     QTextDocument document;
     QString before;
     for (const QString& page : pages) {
-        const std::optional<int> from = replaceChangedLines(document, page);
-        EXPECT_EQ(from.has_value(), page != before) << qPrintable(page);
-        // Nothing before the reported start changed.
-        if (from) {
-            EXPECT_EQ(before.left(*from), page.left(*from)) << qPrintable(page);
+        const std::optional<ChangedLines> change = replaceChangedLines(document, page);
+        EXPECT_EQ(change.has_value(), page != before) << qPrintable(page);
+        // Nothing before the reported start changed, nor after the reported
+        // end when no line came or went.
+        if (change) {
+            EXPECT_EQ(before.left(change->from), page.left(change->from)) << qPrintable(page);
+            EXPECT_EQ(change->moved, before.count('\n') != page.count('\n')) << qPrintable(page);
+            if (!change->moved)
+                EXPECT_EQ(before.mid(before.size() - (page.size() - change->to)),
+                          page.mid(change->to))
+                    << qPrintable(page);
         }
         EXPECT_EQ(document.toPlainText(), page);
         before = page;
@@ -81,15 +87,21 @@ TEST(PageText, LinesAwayFromTheChangeKeepTheirLayoutAndNoneIsLaidOutAtOnce) {
     };
     for (int line = 0; line < 12; ++line) ASSERT_TRUE(laidOut(line)) << line;
 
+    // Two lines apart change, as from one sensor's page to the next.
     QString next = page;
-    next.replace(QStringLiteral("VALUE=\"5\""), QStringLiteral("VALUE=\"55\""));
-    ASSERT_EQ(replaceChangedLines(*view.document(), next),
-              page.indexOf(QStringLiteral("<TR><TD>Line 5")));
+    next.replace(QStringLiteral("VALUE=\"3\""), QStringLiteral("VALUE=\"33\""));
+    next.replace(QStringLiteral("VALUE=\"8\""), QStringLiteral("VALUE=\"\""));
+    const std::optional<ChangedLines> change = replaceChangedLines(*view.document(), next);
+    ASSERT_TRUE(change.has_value());
+    EXPECT_EQ(change->from, page.indexOf(QStringLiteral("<TR><TD>Line 3")));
+    EXPECT_EQ(change->to, next.indexOf(QStringLiteral("<TR><TD>Line 9")));
+    EXPECT_FALSE(change->moved);
     EXPECT_EQ(view.toPlainText(), next);
-    // The changed line waits for the next paint; the view may take a line
-    // after it along, but the lines before and further on keep theirs.
-    EXPECT_FALSE(laidOut(5));
-    for (int line : {0, 1, 2, 3, 4, 8, 9, 10, 11}) EXPECT_TRUE(laidOut(line)) << line;
+    // The changed lines wait for the next paint; the view may take the line
+    // after each along, but the lines before, between and further on keep theirs.
+    EXPECT_FALSE(laidOut(3));
+    EXPECT_FALSE(laidOut(8));
+    for (int line : {0, 1, 2, 5, 6, 7, 10, 11}) EXPECT_TRUE(laidOut(line)) << line;
 }
 
 }  // namespace
