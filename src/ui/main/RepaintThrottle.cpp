@@ -1,5 +1,6 @@
 #include "RepaintThrottle.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QWidget>
 #include <QWindow>
@@ -63,6 +64,13 @@ void RepaintThrottle::release() {
     const QList<QPointer<QWidget>> held = std::exchange(held_, {});
     for (const QPointer<QWidget>& control : held)
         if (control) control->setUpdatesEnabled(true);
+    // Painted now, not when that request comes round: this runs in the wait
+    // for a page, often in the same wake-up as the page itself (the timer is
+    // coarse), and the cycle's next change would hold the control again
+    // first; a control held when its repaint comes round is skipped, and
+    // one that changes with every page was never painted at all.
+    QEvent paintNow(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(window_, &paintNow);
 }
 
 bool RepaintThrottle::eventFilter(QObject* watched, QEvent* event) {
