@@ -55,7 +55,14 @@ std::optional<ChangedLines> replaceChangedLines(QTextDocument& document, const Q
     QTextCursor edit(&document);
     const QStringView oldLines = QStringView(shown).mid(from, shownEnd - from);
     const QStringView newLines = QStringView(text).mid(from, textEnd - from);
-    const bool moved = oldLines.count(u'\n') != newLines.count(u'\n');
+    // Lines after the change stay where they were when as many lines come
+    // as went, each as long as before: a longer or shorter line may wrap
+    // differently in the view.
+    const QList<QStringView> olds = oldLines.split(u'\n');
+    const QList<QStringView> news = newLines.split(u'\n');
+    const bool sameLines = olds.size() == news.size();
+    bool moved = !sameLines;
+    for (qsizetype i = 0; !moved && i < olds.size(); ++i) moved = olds[i].size() != news[i].size();
     // Each replacement is an edit block of its own: a cursor moved outside
     // one finds its place on screen at once, which lays its line out; and
     // one block for all the lines would be reported as one change from the
@@ -67,7 +74,7 @@ std::optional<ChangedLines> replaceChangedLines(QTextDocument& document, const Q
         edit.insertText(by);
         edit.endEditBlock();
     };
-    if (moved) {
+    if (!sameLines) {
         replace(from, shownEnd, newLines.toString());
     } else {
         // As many lines as before (pages of one kind differ in a value or
@@ -75,8 +82,6 @@ std::optional<ChangedLines> replaceChangedLines(QTextDocument& document, const Q
         // break (the last line with the break before it), and the lines
         // between keep their layout. Going from the last line up, each
         // replacement leaves the positions of the lines above it as they were.
-        const QList<QStringView> olds = oldLines.split(u'\n');
-        const QList<QStringView> news = newLines.split(u'\n');
         qsizetype oldAt = oldLines.size();
         for (qsizetype i = olds.size() - 1; i >= 0; --i) {
             oldAt -= olds[i].size();

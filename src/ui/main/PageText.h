@@ -16,7 +16,8 @@ QString pageViewText(const QByteArray& html);
 
 // Where replaceChangedLines() changed the text: from the start of the first
 // changed line to the end of the last (positions in the new text), and
-// whether the lines after them moved (the count of lines changed).
+// whether the lines after them may have moved in the view (lines came or
+// went, or one changed its length and may wrap differently).
 struct ChangedLines {
     int from = 0;
     int to = 0;
