@@ -48,7 +48,7 @@ struct BenchDesktop {
 
     MainServices services(const QString& adapterAddress) {
         MainServices s = servicesOf(*this);
-        s.adapterAddress = adapterAddress;
+        s.settings.adapterAddress = adapterAddress;
         return s;
     }
 

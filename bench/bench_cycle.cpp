@@ -113,7 +113,7 @@ double runCycle(const QString& address, int sensors, CountingView& view,
     SteadyClock clock;
     AcquisitionCycle cycle(browser, pump, clock, view, timing);
     cycle.setAdapterAddress(address);
-    cycle.setIdentifiers(compiledRoster());
+    cycle.setRoster(SensorRoster());
     cycle.setActiveCount(static_cast<std::int16_t>(sensors));
     view.onPass = [&] {
         if (done()) cycle.stop();

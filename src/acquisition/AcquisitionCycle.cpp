@@ -21,11 +21,6 @@ AcquisitionCycle::AcquisitionCycle(PageBrowser& browser, EventPump& pump, const 
                                    CycleView& view, CycleTiming timing)
     : browser_(browser), pump_(pump), clock_(clock), view_(view), timing_(timing) {}
 
-void AcquisitionCycle::setRoster(const SensorRoster& roster) {
-    roster_ = roster;
-    ids_ = roster.identifiers();
-}
-
 void AcquisitionCycle::run() {
     try {
         while (!stopped_) runPass();
@@ -88,8 +83,13 @@ void AcquisitionCycle::pause(qint64 ms) {
     }
 }
 
+QString AcquisitionCycle::romAt(int slot) const {
+    const RosterSensor* sensor = roster_.atSlot(slot);
+    return sensor ? sensor->rom : QString();
+}
+
 void AcquisitionCycle::readSensor(int slot) {
-    const QString url = readPageUrl(address_, ids_[slot], lockId_);
+    const QString url = readPageUrl(address_, romAt(slot), lockId_);
     // Only a reply of this pass counts; without one the word is kMissingWord.
     replies_[slot].clear();
     qint64 firstAllOnes = -1;
@@ -124,14 +124,14 @@ void AcquisitionCycle::runPass() {
 
     const int converting = slotsFor(activeCount_);
     for (int i = 0; i < converting; ++i) {
-        if (ids_[i].isEmpty()) continue;
-        requestPage(conversionPageUrl(address_, ids_[i], lockId_));
+        const QString rom = romAt(i);
+        if (rom.isEmpty()) continue;
+        requestPage(conversionPageUrl(address_, rom, lockId_));
     }
 
     const int reading = slotsFor(activeCount_);
     for (int i = 0; i < reading; ++i) {
-        if (ids_[i].isEmpty()) continue;
-        readSensor(i);
+        if (roster_.atSlot(i)) readSensor(i);
     }
 
     requestPage(releasePageUrl(address_, lockId_));
@@ -143,7 +143,7 @@ void AcquisitionCycle::runPass() {
     QStringList words;
     words.reserve(reading);
     for (int i = 0; i < reading; ++i)
-        if (!ids_[i].isEmpty()) words << words_[i];
+        if (roster_.atSlot(i)) words << words_[i];
     ++passes_;
     if (!goodPageThisPass_) {
         backOffMs_ = std::clamp(backOffMs_ * 2, timing_.firstBackOffMs, timing_.maxBackOffMs);

@@ -67,16 +67,12 @@ class AcquisitionCycle {
     void setAdapterAddress(const QString& address) { address_ = address; }
     // The sensors to poll: their ROM codes in their slots, and what the
     // roster says of each (name, offset, family) for whoever shows or sends
-    // their readings.
-    void setRoster(const SensorRoster& roster);
+    // their readings. A slot that holds no sensor is skipped.
+    void setRoster(const SensorRoster& roster) { roster_ = roster; }
     const SensorRoster& roster() const { return roster_; }
-    // The same from an identifier table alone (no names, no offsets).
-    void setIdentifiers(const IdentifierTable& ids) {
-        setRoster(SensorRoster::fromIdentifiers(ids));
-    }
 
-    // The active sensor count, 12 or 16; read afresh at the start of each
-    // sensor loop.
+    // The active sensor count, kDefaultActiveCount or kAllActiveCount; read
+    // afresh at the start of each sensor loop.
     std::int16_t activeCount() const { return activeCount_; }
     void setActiveCount(std::int16_t count) { activeCount_ = count; }
 
@@ -111,6 +107,8 @@ class AcquisitionCycle {
     bool requestPage(const QString& url);
     // The field of the page just loaded; notes a good page or a failure.
     std::optional<QString> takeField(bool loaded, const QString& field, const char* page);
+    // The ROM code of the sensor in `slot`; empty when it holds none.
+    QString romAt(int slot) const;
     void readSensor(int slot);
     void pause(qint64 ms);
     void waitBeforePass();
@@ -123,12 +121,11 @@ class AcquisitionCycle {
 
     QString address_;
     SensorRoster roster_;
-    IdentifierTable ids_;  // roster_'s ROM codes by slot
     SlotTexts replies_;
     SlotTexts words_;
     QString lockId_;
     QString currentUrl_;
-    std::int16_t activeCount_ = 12;
+    std::int16_t activeCount_ = kDefaultActiveCount;
     bool stopped_ = false;
     std::uint64_t passes_ = 0;
     bool goodPageThisPass_ = false;

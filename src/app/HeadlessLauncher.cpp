@@ -9,6 +9,8 @@
 #include <string>
 #include <system_error>
 
+#include "ExitStatus.h"
+
 #ifndef TARNWICK_HEADLESS_FROM_BINDIR
 #error "TARNWICK_HEADLESS_FROM_BINDIR must be defined by the build"
 #endif
@@ -33,7 +35,7 @@ int execHeadlessLogger(char** argv) {
     ::execv(path.c_str(), argv);
     std::fprintf(stderr, "<3>tarnwick: cannot start the headless logger %s: %s\n", path.c_str(),
                  std::strerror(errno));
-    return 1;
+    return kFailureExitStatus;
 }
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
-#include "Application.h"
+#include "EscapingApplication.h"
+#include "ExitStatus.h"
 #include "frmMain.h"
 
 namespace tarnwick {
@@ -8,15 +9,15 @@ namespace tarnwick {
 int MainForm(const MainServices& services) {
     frmMain window(services);
     int status = 0;
-    if (auto* app = qobject_cast<Application*>(QCoreApplication::instance())) {
-        app->setEscapeHandler([&window, &status](const QString& what) {
-            status = Application::kEscapeStatus;
+    EscapeRoute* route = EscapeRoute::current();
+    if (route) {
+        route->setEscapeHandler([&window, &status](const QString& what) {
+            status = kFailureExitStatus;
             window.endAfterUnhandledError(what);
         });
     }
     window.Show();
-    if (auto* app = qobject_cast<Application*>(QCoreApplication::instance()))
-        app->setEscapeHandler({});
+    if (route) route->setEscapeHandler({});
     return status;
 }
 

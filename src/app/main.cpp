@@ -1,14 +1,17 @@
+#include <memory>
+
 #include "Application.h"
 #include "ApplicationTitle.h"
-#include "CommandLine.h"
 #include "HeadlessLauncher.h"
 #include "MainForm.h"
 #include "RealServices.h"
+#include "RunSettings.h"
 
 int main(int argc, char** argv) {
-    const tarnwick::CommandLine options = tarnwick::readCommandLine(argc, argv);
-    if (options.outcome != tarnwick::CommandLine::Outcome::Run) return options.exitStatus;
-    if (options.headless) return tarnwick::execHeadlessLogger(argv);
+    const tarnwick::RunCommandLine command =
+        tarnwick::readRunSettings(argc, argv, tarnwick::Front::Window);
+    if (command.outcome != tarnwick::RunCommandLine::Outcome::Run) return command.exitStatus;
+    if (command.settings.headless) return tarnwick::execHeadlessLogger(argv);
 
     tarnwick::Application app(argc, argv);
     QApplication::setApplicationName(tarnwick::kApplicationTitle);
@@ -17,6 +20,6 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("tarnwick"));
     // The window is closed through its own handlers; the start-up ends the run.
     QApplication::setQuitOnLastWindowClosed(false);
-    const std::unique_ptr<tarnwick::RealServices> real = tarnwick::makeRealServices(options);
+    const auto real = std::make_unique<tarnwick::RealServices>(command.settings);
     return tarnwick::MainForm(real->services);
 }

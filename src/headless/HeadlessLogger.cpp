@@ -1,47 +1,40 @@
 #include "HeadlessLogger.h"
 
-#include <QLocale>
 #include <utility>
+
+#include "ExitStatus.h"
 
 namespace tarnwick {
 
-HeadlessLogger::HeadlessLogger(HeadlessSettings settings, PageBrowser& browser, EventPump& pump,
+HeadlessLogger::HeadlessLogger(const RunSettings& settings, PageBrowser& browser, EventPump& pump,
                                const Clock& clock, const WallClock& wallClock,
                                ServiceNotifier& notifier, ReadingsPublisher& publisher,
-                               LineWriter lines)
-    : settings_(std::move(settings)),
+                               LineWriter lines, DataSync& sync)
+    : settings_(settings),
       cycle_(browser, pump, clock, *this, settings_.timing),
-      log_(clock, wallClock, systemDataSync(), settings_.syncIntervalMs),
+      log_(clock, wallClock, sync, settings_.syncIntervalMs),
       notifier_(notifier),
-      publisher_(publisher),
       lines_(std::move(lines)),
-      status_([this](const RunStatus::Change& change) {
-          lines_(change.failure ? kWarning : kInfo, RunStatus::describe(change));
-      }) {
-    publisher_.setFailureListener([this](const std::optional<QString>& reason) {
-        status_.set(RunStatus::Concern::Broker, reason);
-    });
-}
+      recorder_(log_, publisher,
+                {.changed = [this](const RunStatus::Change& change) {
+                    lines_(change.failure ? kWarning : kInfo, RunStatus::describe(change));
+                }}) {}
 
-HeadlessLogger::~HeadlessLogger() { publisher_.setFailureListener({}); }
+HeadlessLogger::~HeadlessLogger() = default;
 
 int HeadlessLogger::run() {
     if (const std::optional<QString> failure = log_.start(settings_.logFile)) {
         lines_(kError, *failure);
-        return kFailureStatus;
+        return kFailureExitStatus;
     }
     cycle_.setAdapterAddress(settings_.adapterAddress);
     cycle_.setRoster(settings_.roster);
-    cycle_.setActiveCount(settings_.activeCount);
-    // The sensors the cycle polls: those of the roster's active slots.
-    std::vector<RosterSensor> polled;
-    for (const RosterSensor& sensor : settings_.roster.sensors())
-        if (sensor.slot < settings_.activeCount) polled.push_back(sensor);
-    const QString roster = SensorRoster(polled, settings_.roster.file()).describe();
+    const std::int16_t active = unattendedActiveCount(settings_.roster);
+    cycle_.setActiveCount(active);
     QString started = QStringLiteral("Started: adapter %1, %2, log %3")
-                          .arg(settings_.adapterAddress, roster, settings_.logFile);
-    if (!settings_.publishedTo.isEmpty())
-        started += QStringLiteral(", broker ") + settings_.publishedTo;
+                          .arg(settings_.adapterAddress,
+                               settings_.roster.firstSlots(active).describe(), settings_.logFile);
+    if (settings_.broker) started += QStringLiteral(", broker ") + settings_.broker->describe();
     lines_(kInfo, started);
     cycle_.run();
     notifier_.notify("STOPPING=1");
@@ -59,7 +52,7 @@ void HeadlessLogger::reopenLog() { log_.reopen(); }
 
 void HeadlessLogger::fail(const QString& what) {
     lines_(kError, what);
-    exitStatus_ = kFailureStatus;
+    exitStatus_ = kFailureExitStatus;
     cycle_.stop();
 }
 
@@ -71,12 +64,11 @@ void HeadlessLogger::showAddress(const QString&) {
 }
 
 void HeadlessLogger::passCompleted(const QStringList& words) {
-    status_.noteRecord(log_.writeRecord(words, QLocale()));
-    publisher_.publish(cycle_.roster(), words);
+    recorder_.record(cycle_.roster(), words);
 }
 
 void HeadlessLogger::showAdapterFailure(const std::optional<QString>& reason) {
-    status_.set(RunStatus::Concern::Adapter, reason);
+    recorder_.adapterChanged(reason);
 }
 
 }  // namespace tarnwick

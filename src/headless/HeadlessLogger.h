@@ -1,8 +1,8 @@
 // The logger without a window: the acquisition cycle and the log, with the
 // run's status told as lines (standard error in the program, where the
 // journal reads their priority from sd-daemon's "<N>" prefix) and the service
-// manager told when it is ready and that it is alive. Every pass also goes to
-// the readings publisher, whose broker's failures are status lines too.
+// manager told when it is ready and that it is alive. Each finished pass goes
+// to the pass recorder, as the window's does.
 #pragma once
 
 #include <QString>
@@ -13,42 +13,30 @@
 #include "EventPump.h"
 #include "LogControl.h"
 #include "PageBrowser.h"
+#include "PassRecorder.h"
 #include "ReadingsPublisher.h"
-#include "RunStatus.h"
-#include "SensorRoster.h"
+#include "RunSettings.h"
 #include "ServiceNotifier.h"
 #include "WallClock.h"
 
 namespace tarnwick {
-
-struct HeadlessSettings {
-    QString adapterAddress;
-    SensorRoster roster;
-    std::int16_t activeCount = 12;
-    // Absolute.
-    QString logFile;
-    // Where the readings are published, for the line that says the logger
-    // started ("mqtt://broker.lan:1883"); empty when they are not.
-    QString publishedTo;
-    qint64 syncIntervalMs = LogControl::kSyncIntervalMs;
-    CycleTiming timing = {};
-};
 
 class HeadlessLogger : private CycleView {
   public:
     // Priorities of the lines, as sd-daemon's prefixes number them.
     static constexpr int kError = 3;
     static constexpr int kWarning = 4;
+    static constexpr int kNotice = 5;
     static constexpr int kInfo = 6;
-    // The program's exit status when it cannot log at all.
-    static constexpr int kFailureStatus = 1;
 
     using LineWriter = std::function<void(int priority, const QString& line)>;
 
-    // Every reference must outlive the logger.
-    HeadlessLogger(HeadlessSettings settings, PageBrowser& browser, EventPump& pump,
+    // Every reference must outlive the logger; `sync` hands the log's data
+    // to the storage device.
+    HeadlessLogger(const RunSettings& settings, PageBrowser& browser, EventPump& pump,
                    const Clock& clock, const WallClock& wallClock, ServiceNotifier& notifier,
-                   ReadingsPublisher& publisher, LineWriter lines);
+                   ReadingsPublisher& publisher, LineWriter lines,
+                   DataSync& sync = systemDataSync());
     ~HeadlessLogger();
     HeadlessLogger(const HeadlessLogger&) = delete;
     HeadlessLogger& operator=(const HeadlessLogger&) = delete;
@@ -56,7 +44,7 @@ class HeadlessLogger : private CycleView {
     // Opens the log (appending), says it has started and runs passes until
     // stop() or fail(); then tells the service manager it is stopping and
     // closes the log whole and synced. Returns the exit status: 0 after
-    // stop(), kFailureStatus when the log cannot be opened or after fail().
+    // stop(), kFailureExitStatus when the log cannot be opened or after fail().
     int run();
 
     // Ends the run: the cycle stops at once, in the wait it stands in.
@@ -69,6 +57,8 @@ class HeadlessLogger : private CycleView {
     // error priority.
     void fail(const QString& what);
 
+    const AcquisitionCycle& cycle() const { return cycle_; }
+
   private:
     void showAddress(const QString& url) override;
     void showPage(const QByteArray&) override {}
@@ -77,13 +67,12 @@ class HeadlessLogger : private CycleView {
     void passCompleted(const QStringList& words) override;
     void showAdapterFailure(const std::optional<QString>& reason) override;
 
-    HeadlessSettings settings_;
+    const RunSettings& settings_;
     AcquisitionCycle cycle_;
     LogControl log_;
     ServiceNotifier& notifier_;
-    ReadingsPublisher& publisher_;
     LineWriter lines_;
-    RunStatus status_;
+    PassRecorder recorder_;
     bool ready_ = false;
     int exitStatus_ = 0;
     QString stoppedBy_;

@@ -7,12 +7,13 @@
 #include <optional>
 #include <string_view>
 
+#include "Roster.h"
 #include "Timestamp.h"
 
 namespace tarnwick {
 
-// The sensors a record can carry: roster sensorSlots 0-15 (sensor numbers 1-16).
-inline constexpr int kMaxSensors = 16;
+// A record carries at most kMaxSensors words (Roster.h): roster slots 0-15,
+// sensor numbers 1-16.
 
 enum class ReadingKind : std::uint8_t {
     Absent,   // the record does not carry this sensor (12 active sensors)

@@ -153,7 +153,7 @@ RosterLoad parseRoster(const QByteArray& text, const QString& file) {
                                               .arg(lineOf[i])
                                               .arg(lineNumber));
         }
-        if (static_cast<int>(sensors.size()) == kMaxRosterSensors)
+        if (static_cast<int>(sensors.size()) == kMaxSensors)
             return refuse(lineNumber, QStringLiteral("a 17th sensor: a roster lists at most 16"));
         sensor.slot = static_cast<int>(sensors.size());
         sensors.push_back(sensor);

@@ -29,8 +29,6 @@ namespace tarnwick {
 inline constexpr char kRosterVariable[] = "TARNWICK_ROSTER";
 // The roster's name inside a config folder.
 inline constexpr char kRosterConfigName[] = "Tarnwick/roster.conf";
-// A roster holds at most this many sensors (slots 0-15).
-inline constexpr int kMaxRosterSensors = 16;
 // Offsets beyond this, in thousandths of a degree, are refused.
 inline constexpr int kMaxOffsetMilliCelsius = 10'000;
 

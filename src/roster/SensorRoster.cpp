@@ -62,4 +62,17 @@ QString SensorRoster::describe() const {
     return QStringLiteral("roster %1, %2").arg(file_, count);
 }
 
+SensorRoster SensorRoster::firstSlots(int count) const {
+    std::vector<RosterSensor> first;
+    for (const RosterSensor& sensor : sensors_)
+        if (sensor.slot < count) first.push_back(sensor);
+    return SensorRoster(std::move(first), file_);
+}
+
+std::int16_t unattendedActiveCount(const SensorRoster& roster) {
+    const bool all = !roster.file().isEmpty() &&
+                     roster.sensors().size() > static_cast<std::size_t>(kDefaultActiveCount);
+    return sensorCountForCheckValue(all ? 1 : 0);
+}
+
 }  // namespace tarnwick

@@ -55,12 +55,19 @@ class SensorRoster {
     // One line for people: "roster /etc/xdg/Tarnwick/roster.conf, 5 sensors"
     // or "compiled-in roster, 16 sensors".
     QString describe() const;
+    // The sensors of slots 0 to count - 1: those an active count polls.
+    SensorRoster firstSlots(int count) const;
 
   private:
     std::vector<RosterSensor> sensors_;
     std::array<int, kSlotCount> indexOfSlot_{};  // -1: empty slot
     QString file_;
 };
+
+// The active count of a run without the "Sixteen Sensors" check box: every
+// sensor of a roster file, the compiled-in roster's first kDefaultActiveCount
+// (as the window polls them unless the box is checked).
+std::int16_t unattendedActiveCount(const SensorRoster& roster);
 
 // The family code of a ROM code as written (its last two hex digits); 0 if
 // they are not hex.

@@ -234,7 +234,7 @@ TEST(CycleRead, BoundIsSettable) {
     fake::View view(ev);
     AcquisitionCycle cycle(browser, pump, pump, view, CycleTiming{300});
     cycle.setAdapterAddress("10.0.0.9");
-    cycle.setIdentifiers(compiledRoster());
+    cycle.setRoster(SensorRoster());
     browser.serve = [](const QString& url) -> QByteArray {
         if (url.contains("Data=BE")) return fake::inputPage("ResultData_0", fake::kAllOnes);
         return fake::inputPage("LockID_0", "1");
@@ -276,7 +276,7 @@ TEST(CycleRoster, AnEmptyActiveSlotGetsNoPagesNoWordInTheRecordAndKeepsItsWord) 
     Rig rig;
     IdentifierTable ids = compiledRoster();
     ids[3].clear();
-    rig.cycle.setIdentifiers(ids);
+    rig.cycle.setRoster(SensorRoster::fromIdentifiers(ids));
     rig.runPasses(1);
     EXPECT_EQ(rig.browser.urls.size(), 2 * 11 + 2);
     for (const QString& u : rig.browser.urls) EXPECT_FALSE(u.contains("E6000000B4E6AC28"));

@@ -56,7 +56,7 @@ EndToEndRun runPasses(const sim::Adapter& sim, int passes, CycleTiming timing = 
     view.stopAfter = passes;
     view.onPass = std::move(onPass);
     cycle.setAdapterAddress(address(sim));
-    cycle.setIdentifiers(compiledRoster());
+    cycle.setRoster(SensorRoster());
     cycle.run();
     return {view.records, cycle.lockId(), view.failures};
 }

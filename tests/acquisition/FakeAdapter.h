@@ -150,7 +150,7 @@ struct Rig {
 
     Rig() {
         cycle.setAdapterAddress("10.0.0.9");
-        cycle.setIdentifiers(tarnwick::compiledRoster());
+        cycle.setRoster(tarnwick::SensorRoster());
     }
     // Runs `n` passes, then stops the cycle at the end of the last one.
     void runPasses(int n) {

@@ -10,14 +10,30 @@
 #include <QTemporaryDir>
 
 #include "../logging/TestFiles.h"
-#include "CommandLine.h"
+#include "RunSettings.h"
 #include "ExitStatus.h"
 #include "RosterFile.h"
 
 namespace tarnwick::test {
 namespace {
 
-using Outcome = CommandLine::Outcome;
+using Outcome = RunCommandLine::Outcome;
+
+// The arguments against an environment holding only the three variables given.
+RunCommandLine parseCommandLine(const QStringList& arguments, const QString& adapter,
+                                const QString& compiled, const QString& roster = {},
+                                const QString& mqtt = {}) {
+    return parseRunSettings(
+        arguments,
+        [&](const char* name) {
+            const QLatin1String variable(name);
+            if (variable == QLatin1String(kAdapterVariable)) return adapter;
+            if (variable == QLatin1String(kRosterVariable)) return roster;
+            if (variable == QLatin1String(kMqttVariable)) return mqtt;
+            return QString();
+        },
+        compiled);
+}
 
 const QString kCompiled = QStringLiteral("127.0.0.1:8642");
 
@@ -95,12 +111,12 @@ TEST(CommandLineTest, OptionEnvironmentAndDefault) {
     };
     for (const auto& c : cases) {
         const QStringList arguments = QStringList{QStringLiteral("tarnwick")} + c.arguments;
-        const CommandLine result =
+        const RunCommandLine result =
             parseCommandLine(arguments, QString::fromLatin1(c.environment), kCompiled);
         SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString() + " / " + c.environment);
         ASSERT_EQ(result.outcome, c.outcome) << result.message.toStdString();
         if (c.outcome == Outcome::Run) {
-            EXPECT_EQ(result.adapterAddress, QString::fromLatin1(c.address));
+            EXPECT_EQ(result.settings.adapterAddress, QString::fromLatin1(c.address));
         } else {
             EXPECT_EQ(result.exitStatus, c.outcome == Outcome::Refuse ? kUsageExitStatus : 0);
             EXPECT_TRUE(result.message.contains(QString::fromLatin1(c.said)))
@@ -124,17 +140,17 @@ TEST(CommandLineTest, RosterFromOptionEnvironmentOrCompiled) {
         writeRoster(dir, "typo.conf", "# mine\n9C000000B4A89828\n06000000A4EC7429\n");
     const QStringList program{QStringLiteral("tarnwick")};
 
-    EXPECT_EQ(parseCommandLine(program, {}, kCompiled).roster.describe(),
+    EXPECT_EQ(parseCommandLine(program, {}, kCompiled).settings.roster.describe(),
               "compiled-in roster, 16 sensors");
-    EXPECT_EQ(parseCommandLine(program, {}, kCompiled, five).roster.describe(),
+    EXPECT_EQ(parseCommandLine(program, {}, kCompiled, five).settings.roster.describe(),
               "roster " + five + ", 5 sensors");
-    const CommandLine both =
+    const RunCommandLine both =
         parseCommandLine(program + QStringList{"--roster", one}, {}, kCompiled, five);
-    ASSERT_EQ(both.roster.sensors().size(), 1u);
-    EXPECT_EQ(both.roster.sensors()[0].name, "Loft");
-    EXPECT_EQ(both.roster.sensors()[0].offsetMilliCelsius, 500);
+    ASSERT_EQ(both.settings.roster.sensors().size(), 1u);
+    EXPECT_EQ(both.settings.roster.sensors()[0].name, "Loft");
+    EXPECT_EQ(both.settings.roster.sensors()[0].offsetMilliCelsius, 500);
 
-    const CommandLine refused =
+    const RunCommandLine refused =
         parseCommandLine(program + QStringList{"--roster", typo}, {}, kCompiled, five);
     EXPECT_EQ(refused.outcome, Outcome::Refuse);
     EXPECT_EQ(refused.exitStatus, kUsageExitStatus);
@@ -184,13 +200,13 @@ TEST(CommandLineTest, LogHeadlessAndSyncInterval) {
     };
     for (const auto& c : cases) {
         const QStringList arguments = QStringList{QStringLiteral("tarnwick")} + c.arguments;
-        const CommandLine result = parseCommandLine(arguments, {}, kCompiled);
+        const RunCommandLine result = parseCommandLine(arguments, {}, kCompiled);
         SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
         ASSERT_EQ(result.outcome, c.outcome) << result.message.toStdString();
         if (c.outcome == Outcome::Run) {
-            EXPECT_EQ(result.logFile, QDir::cleanPath(c.logFile));
-            EXPECT_EQ(result.headless, c.headless);
-            EXPECT_EQ(result.syncIntervalMs, c.syncMs);
+            EXPECT_EQ(result.settings.logFile, QDir::cleanPath(c.logFile));
+            EXPECT_EQ(result.settings.headless, c.headless);
+            EXPECT_EQ(result.settings.syncIntervalMs, c.syncMs);
         } else {
             EXPECT_EQ(result.exitStatus, kUsageExitStatus);
             EXPECT_TRUE(result.message.contains(QString::fromLatin1(c.said)))
@@ -211,22 +227,22 @@ TEST(CommandLineTest, BrokerFromOptionOrEnvironment) {
         return parseCommandLine(program + arguments, {}, kCompiled, {}, environment);
     };
 
-    EXPECT_FALSE(parse({}).broker);
-    const CommandLine fromEnvironment = parse({}, "mqtts://broker.lan");
-    ASSERT_TRUE(fromEnvironment.broker);
-    EXPECT_EQ(fromEnvironment.broker->describe(), "mqtts://broker.lan:8883");
-    EXPECT_FALSE(fromEnvironment.broker->discovery);
+    EXPECT_FALSE(parse({}).settings.broker);
+    const RunCommandLine fromEnvironment = parse({}, "mqtts://broker.lan");
+    ASSERT_TRUE(fromEnvironment.settings.broker);
+    EXPECT_EQ(fromEnvironment.settings.broker->describe(), "mqtts://broker.lan:8883");
+    EXPECT_FALSE(fromEnvironment.settings.broker->discovery);
 
-    const CommandLine all =
+    const RunCommandLine all =
         parse({"--mqtt", "mqtt://127.0.0.1:1884", "--mqtt-prefix", "home/cellar",
                "--mqtt-discovery", "--mqtt-credentials", login.fileName()},
               "mqtts://broker.lan");
-    ASSERT_TRUE(all.broker) << all.message.toStdString();
-    EXPECT_EQ(all.broker->describe(), "mqtt://127.0.0.1:1884");
-    EXPECT_EQ(all.broker->prefix, "home/cellar");
-    EXPECT_TRUE(all.broker->discovery);
-    EXPECT_EQ(all.broker->username, "logger");
-    EXPECT_EQ(all.broker->password, "s3cret");
+    ASSERT_TRUE(all.settings.broker) << all.message.toStdString();
+    EXPECT_EQ(all.settings.broker->describe(), "mqtt://127.0.0.1:1884");
+    EXPECT_EQ(all.settings.broker->prefix, "home/cellar");
+    EXPECT_TRUE(all.settings.broker->discovery);
+    EXPECT_EQ(all.settings.broker->username, "logger");
+    EXPECT_EQ(all.settings.broker->password, "s3cret");
 
     ASSERT_TRUE(login.setPermissions(login.permissions() | QFile::ReadOther));
     const struct {
@@ -242,7 +258,7 @@ TEST(CommandLineTest, BrokerFromOptionOrEnvironment) {
          "readable by every user"},
     };
     for (const auto& r : refusals) {
-        const CommandLine refused = parse(r.arguments, QString::fromLatin1(r.environment));
+        const RunCommandLine refused = parse(r.arguments, QString::fromLatin1(r.environment));
         EXPECT_EQ(refused.outcome, Outcome::Refuse) << r.said;
         EXPECT_EQ(refused.exitStatus, kUsageExitStatus);
         EXPECT_TRUE(refused.message.startsWith("tarnwick: ")) << refused.message.toStdString();

@@ -13,6 +13,7 @@
 
 #include "../TestPrinters.h"
 #include "Application.h"
+#include "ExitStatus.h"
 #include "MainForm.h"
 #include "MainWindowRig.h"
 
@@ -78,7 +79,7 @@ TEST(MainForm, AnErrorOutOfAHandlerClosesTheLogShowsItAndEndsWithAFailure) {
             throw std::runtime_error("handler failed");
         }
     });
-    EXPECT_EQ(status, Application::kEscapeStatus);
+    EXPECT_EQ(status, kFailureExitStatus);
     ASSERT_EQ(desktop.messageBoxes.shown.size(), 1u);
     EXPECT_EQ(desktop.messageBoxes.shown[0].text, "handler failed");
     EXPECT_EQ(desktop.messageBoxes.shown[0].icon, MessageBoxes::Icon::Critical);

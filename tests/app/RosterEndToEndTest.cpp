@@ -16,7 +16,7 @@
 
 #include "../TestPrinters.h"
 #include "../logging/TestFiles.h"
-#include "CommandLine.h"
+#include "RunSettings.h"
 #include "MainWindowHelpers.h"
 #include "MainWindowRig.h"
 #include "RosterFile.h"
@@ -66,9 +66,9 @@ TEST(RosterEndToEnd, FiveSensorsOfOneFileThroughLoggerAdapterAndReport) {
                          "\r\n"
                          "E6000000B4E6AC28, Loft, +0.3\r\n"
                          "06000000A4EC7428, Cellar, 1\r\n"));
-    const CommandLine logger =
-        parseCommandLine({"tarnwick", "--roster", rosterPath}, QString(), compiledAdapterAddress());
-    ASSERT_EQ(logger.outcome, CommandLine::Outcome::Run) << logger.message.toStdString();
+    const RunCommandLine logger = parseRunSettings({"tarnwick", "--roster", rosterPath},
+                                                   [](const char*) { return QString(); });
+    ASSERT_EQ(logger.outcome, RunCommandLine::Outcome::Run) << logger.message.toStdString();
     QStringList simArguments{"tarnwick-simadapter", "--roster", rosterPath,   "--port", "0",
                              "--conversion-ms",     "0",        "--delay-ms", "1"};
     const char* const held[] = {"-18.0625", "21.5", "20.6875", "25", "12.5"};
@@ -77,7 +77,7 @@ TEST(RosterEndToEnd, FiveSensorsOfOneFileThroughLoggerAdapterAndReport) {
     const sim::SimCommandLine adapter = sim::parseSimCommandLine(simArguments, "1");
     ASSERT_EQ(adapter.outcome, sim::SimCommandLine::Outcome::Run) << adapter.message;
 
-    MainWindowRig rig(adapter.options, {}, logger.roster);
+    MainWindowRig rig(adapter.options, {}, logger.settings.roster);
     const QString log = dir.filePath("five.log");
     rig.dialogs.answers = {log};
     rig.desktop.wallClock.now = QDateTime(QDate(2026, 12, 7), QTime(7, 12, 49));

@@ -1,20 +1,19 @@
-// Everything the main window reaches outside itself: the adapter and its
-// sensors, the page browser, the event pump, the clocks, the dialogs, the
-// message boxes, the settings store, the program launcher, the
-// system-information store and whoever publishes the readings. The program
-// composes the real ones once (makeRealServices() in src/app); tests hand in
-// fakes. The window keeps references: every service outlives it.
+// Everything the main window reaches outside itself: the run's settings (the
+// adapter, its sensors, the log), the page browser, the event pump, the
+// clocks, the dialogs, the message boxes, the settings store, the program
+// launcher, the system-information store and whoever publishes the readings.
+// The program composes the real ones once (RealServices in src/app, on the
+// services both fronts share); tests hand in fakes. The window keeps
+// references: every service outlives it.
 #pragma once
 
 #include "AcquisitionCycle.h"
 #include "Clock.h"
 #include "EventPump.h"
-#include "LogControl.h"
 #include "PageBrowser.h"
 #include "ReadingsPublisher.h"
-#include "Roster.h"
+#include "RunSettings.h"
 #include "Seams.h"
-#include "SensorRoster.h"
 #include "WallClock.h"
 
 namespace tarnwick {
@@ -35,13 +34,10 @@ struct MainServices {
     // Hears every pass (a broker publisher, or NoPublisher).
     ReadingsPublisher& publisher;
 
-    QString adapterAddress = compiledAdapterAddress();
-    SensorRoster roster = {};
-    // Logging starts into this file at load, as if Start Logging had been
-    // pressed and the file chosen (--log); empty: logging starts off.
-    QString logFile = {};
-    qint64 syncIntervalMs = LogControl::kSyncIntervalMs;
-    CycleTiming timing = {};
+    // The adapter, the roster, the sync interval; a log file named there is
+    // logged into from load, as if Start Logging had been pressed and the
+    // file chosen (--log).
+    RunSettings settings = {};
     // The application's help file: none in this build.
     QString helpFile = {};
 };

@@ -91,8 +91,9 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     : QMainWindow(parent),
       twipsPerPixel_(tarnwick::twipsPerPixel(screen())),
       services_(services),
-      cycle_(services_.browser, services_.pump, services_.clock, *this, services_.timing),
-      log_(services_.clock, services_.wallClock, systemDataSync(), services_.syncIntervalMs) {
+      cycle_(services_.browser, services_.pump, services_.clock, *this, services_.settings.timing),
+      log_(services_.clock, services_.wallClock, systemDataSync(), services_.settings.syncIntervalMs),
+      recorder_(log_, services_.publisher, {.headline = [this] { showStatus(); }}) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Project1"));
 
@@ -115,13 +116,9 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
     // ten times a second, and not at all while it cannot be seen.
     throttle_ = new RepaintThrottle(this);
     throttle_->setBeforePaint([this] { layOutPage(); });
-
-    services_.publisher.setFailureListener([this](const std::optional<QString>& reason) {
-        if (status_.set(RunStatus::Concern::Broker, reason)) showStatus();
-    });
 }
 
-frmMain::~frmMain() { services_.publisher.setFailureListener({}); }
+frmMain::~frmMain() = default;
 
 QWidget* frmMain::clientArea() const { return client_; }
 

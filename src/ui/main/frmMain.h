@@ -20,7 +20,7 @@
 #include "LogControl.h"
 #include "MainServices.h"
 #include "PageText.h"
-#include "RunStatus.h"
+#include "PassRecorder.h"
 #include "Seams.h"
 #include "frmAbout.h"
 
@@ -236,9 +236,10 @@ class frmMain : public QMainWindow, private CycleView {
     MainServices services_;
     AcquisitionCycle cycle_;
     LogControl log_;
+    // Each finished pass: the record, the status, the publisher. The first
+    // status bar panel shows its status's headline, or "Status".
+    PassRecorder recorder_;
     bool unloaded_ = false;
-    // What the first status bar panel has to say: its headline, or "Status".
-    RunStatus status_;
     QPointer<frmAbout> about_;
 };
 

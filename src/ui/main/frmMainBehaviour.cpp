@@ -41,10 +41,10 @@ void frmMain::connectBehaviour() {
 void frmMain::Show() { Form_Load(); }
 
 void frmMain::Form_Load() {
-    cycle_.setAdapterAddress(services_.adapterAddress);
+    cycle_.setAdapterAddress(services_.settings.adapterAddress);
     SetSensorCount();
-    cycle_.setRoster(services_.roster);
-    if (!services_.logFile.isEmpty()) startLogging(services_.logFile);
+    cycle_.setRoster(services_.settings.roster);
+    if (!services_.settings.logFile.isEmpty()) startLogging(services_.settings.logFile);
     if (!unloaded_) cycle_.run();
 }
 
@@ -255,18 +255,16 @@ void frmMain::showSensor(int number, const QString& word) {
 }
 
 void frmMain::passCompleted(const QStringList& words) {
-    const LogControl::RecordResult r = log_.writeRecord(words, QLocale());
+    const LogControl::RecordResult r = recorder_.record(cycle_.roster(), words);
     if (r.written) showText(txtRecNum, QString::number(r.shownNumber));
-    // Logging switched off ends a log write failure too.
-    if (status_.noteRecord(r)) showStatus();
-    // Published whether logging is on or not: a dashboard shows the readings live.
-    services_.publisher.publish(cycle_.roster(), words);
 }
 
 void frmMain::showAdapterFailure(const std::optional<QString>& reason) {
-    if (status_.set(RunStatus::Concern::Adapter, reason)) showStatus();
+    recorder_.adapterChanged(reason);
 }
 
-void frmMain::showStatus() { sbStatusBar->setStatusText(status_.headline().value_or(kStatusIdle)); }
+void frmMain::showStatus() {
+    sbStatusBar->setStatusText(recorder_.status().headline().value_or(kStatusIdle));
+}
 
 }  // namespace tarnwick

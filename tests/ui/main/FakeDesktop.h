@@ -146,7 +146,7 @@ struct FakeDesktop {
 
     MainServices services(const QString& adapterAddress = compiledAdapterAddress()) {
         MainServices s = servicesOf(*this);
-        s.adapterAddress = adapterAddress;
+        s.settings.adapterAddress = adapterAddress;
         return s;
     }
 };

@@ -57,7 +57,7 @@ TEST(MainWindowCycle, HiddenUntilTheFirstLockPageHasLoaded) {
         return rig.requestCount() >= 26 && rig.window.isVisible();
     });
     EXPECT_TRUE(sawHidden);
-    EXPECT_EQ(addressWhileHidden, tarnwick::lockPageUrl(rig.services.adapterAddress));
+    EXPECT_EQ(addressWhileHidden, tarnwick::lockPageUrl(rig.services.settings.adapterAddress));
     EXPECT_FALSE(pageWhenFirstVisible.isEmpty()) << "a page had loaded before the window showed";
     EXPECT_FALSE(rig.window.txtTemperature->text().isEmpty());
     EXPECT_EQ(rig.window.txtSensorNum->text().toInt() >= 1, true);

@@ -38,9 +38,9 @@ struct MainWindowRig {
 
     static MainServices tuned(MainServices s, CycleTiming timing, SensorRoster roster,
                               const QString& logFile) {
-        s.timing = timing;
-        s.roster = std::move(roster);
-        s.logFile = logFile;
+        s.settings.timing = timing;
+        s.settings.roster = std::move(roster);
+        s.settings.logFile = logFile;
         return s;
     }
 

@@ -1,0 +1,20 @@
+#include "RunServices.h"
+
+#include "MqttPublisher.h"
+
+namespace tarnwick {
+
+namespace {
+
+std::unique_ptr<ReadingsPublisher> makePublisher(const RunSettings& settings, const Clock& steady,
+                                                 const WallClock& wall) {
+    if (!settings.broker) return std::make_unique<NoPublisher>();
+    return std::make_unique<MqttPublisher>(*settings.broker, settings.adapterAddress, steady, wall);
+}
+
+}  // namespace
+
+RunServices::RunServices(const RunSettings& settings)
+    : publisher(makePublisher(settings, clock, wallClock)) {}
+
+}  // namespace tarnwick

@@ -1,0 +1,318 @@
+#include "RunSettings.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cstdio>
+#include <vector>
+
+#include "ExitStatus.h"
+#include "RosterFile.h"
+
+#ifndef TARNWICK_VERSION
+#error "TARNWICK_VERSION must be defined by the build"
+#endif
+
+namespace tarnwick {
+
+namespace {
+
+// Options that QGuiApplication and QApplication take from argv themselves.
+// They are let through untouched, so that "-platform offscreen" or "-style
+// Fusion" work as in any Qt program.
+struct QtOption {
+    const char* name;
+    bool takesValue;
+};
+constexpr QtOption kQtOptions[] = {
+    {"platform", true},        {"platformpluginpath", true},
+    {"platformtheme", true},   {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true},
+    {"qwindowtitle", true},    {"session", true},
+    {"display", true},         {"geometry", true},
+    {"style", true},           {"stylesheet", true},
+    {"qmljsdebugger", true},   {"reverse", false},
+    {"widgetcount", false},
+};
+
+// What the options have said so far, before the checks that take several of
+// them together.
+struct Draft {
+    RunSettings settings;
+    bool rosterNamed = false;  // by --roster or TARNWICK_ROSTER
+    BrokerOptions broker;
+};
+
+// Where a value came from: "--adapter" or "TARNWICK_ADAPTER".
+struct Source {
+    QString name;
+    bool environment = false;
+};
+
+using Refusal = std::optional<QString>;
+
+struct RunOption {
+    QStringList names;
+    const char* valueName;    // nullptr for a switch
+    const char* help;
+    const char* environment;  // read when the option is not given; nullptr: none
+    // Takes the value (the last one given, else the environment's) into the
+    // draft, or says why not.
+    Refusal (*apply)(const QString& value, const Source& source, Draft& draft);
+};
+
+Refusal adapter(const QString& value, const Source& source, Draft& draft) {
+    if (!isAdapterAddress(value))
+        return QStringLiteral(
+                   "invalid adapter address \"%1\" from %2: expected a dotted-decimal IPv4 "
+                   "address such as 192.168.1.50, optionally followed by :port (1-65535)")
+            .arg(value, source.name);
+    draft.settings.adapterAddress = value;
+    return std::nullopt;
+}
+
+Refusal roster(const QString& value, const Source& source, Draft& draft) {
+    const auto from =
+        source.environment ? RosterLocation::Source::Environment : RosterLocation::Source::Option;
+    RosterLoad load = loadRoster({from, value});
+    if (!load.roster) return load.error;
+    draft.settings.roster = std::move(*load.roster);
+    draft.rosterNamed = true;
+    return std::nullopt;
+}
+
+Refusal log(const QString& value, const Source&, Draft& draft) {
+    if (value.isEmpty()) return QStringLiteral("--log needs a file name");
+    // The service and the user's shell start it in different folders.
+    draft.settings.logFile = QFileInfo(value).absoluteFilePath();
+    return std::nullopt;
+}
+
+Refusal headless(const QString&, const Source&, Draft& draft) {
+    draft.settings.headless = true;
+    return std::nullopt;
+}
+
+Refusal syncInterval(const QString& value, const Source&, Draft& draft) {
+    bool number = false;
+    const int seconds = value.toInt(&number);
+    if (!number || seconds < 1 || seconds > 3600)
+        return QStringLiteral("--sync-interval takes whole seconds from 1 to 3600, not \"%1\"")
+            .arg(value);
+    draft.settings.syncIntervalMs = seconds * qint64{1000};
+    return std::nullopt;
+}
+
+Refusal mqtt(const QString& value, const Source& source, Draft& draft) {
+    draft.broker.url = value;
+    draft.broker.source = source.name;
+    return std::nullopt;
+}
+
+// A broker option that is only a text: put into its field of BrokerOptions.
+template <QString BrokerOptions::*field>
+Refusal brokerText(const QString& value, const Source&, Draft& draft) {
+    draft.broker.*field = value;
+    return std::nullopt;
+}
+
+Refusal mqttDiscovery(const QString&, const Source&, Draft& draft) {
+    draft.broker.discovery = true;
+    return std::nullopt;
+}
+
+// The options in the order --help lists them; they are applied in this order.
+const std::vector<RunOption>& runOptions() {
+    static const std::vector<RunOption> table = {
+        {{"adapter"},
+         "ADDRESS",
+         "Talk to the adapter at ADDRESS for this run: a.b.c.d or a.b.c.d:port.",
+         kAdapterVariable,
+         adapter},
+        {{"roster"},
+         "FILE",
+         "Poll the sensors of the roster FILE for this run (see above).",
+         kRosterVariable,
+         roster},
+        {{"log"},
+         "FILE",
+         "Log into FILE from the start, as Start Logging does (appended to).",
+         nullptr,
+         log},
+        {{"headless"},
+         nullptr,
+         "Run without a window or display, logging into the --log FILE: status lines on "
+         "standard error; SIGTERM or SIGINT ends the run, SIGHUP reopens the log.",
+         nullptr,
+         headless},
+        {{"sync-interval"},
+         "SECONDS",
+         "Sync the log to the storage device at most every SECONDS (1-3600, default 10): a "
+         "power cut loses at most that much.",
+         nullptr,
+         syncInterval},
+        {{"mqtt"},
+         "URL",
+         "Publish each pass's readings to the broker at URL: mqtt://HOST[:PORT] (1883) or "
+         "mqtts://HOST[:PORT] (TLS, 8883).",
+         kMqttVariable,
+         mqtt},
+        {{"mqtt-ca"},
+         "FILE",
+         "Trust the broker's certificate when FILE's CA signed it, instead of the system's CA "
+         "store.",
+         nullptr,
+         brokerText<&BrokerOptions::caFile>},
+        {{"mqtt-credentials"},
+         "FILE",
+         "Log in to the broker with the username= and password= lines of FILE (not readable by "
+         "every user).",
+         nullptr,
+         brokerText<&BrokerOptions::credentialsFile>},
+        {{"mqtt-prefix"},
+         "PREFIX",
+         "Begin the topics with PREFIX (default: tarnwick).",
+         nullptr,
+         brokerText<&BrokerOptions::prefix>},
+        {{"mqtt-discovery"},
+         nullptr,
+         "Announce the sensors to Home Assistant (MQTT discovery).",
+         nullptr,
+         mqttDiscovery},
+    };
+    return table;
+}
+
+QString description(const QString& compiledAddress) {
+    return QStringLiteral(
+               "Data logger for 1-Wire temperature sensors behind a network 1-Wire "
+               "adapter.\n\nThe adapter is %1 unless %2 in the environment\nor --adapter "
+               "names another one; the option wins.\n\n%3\n\nWith --mqtt (or %4 in the "
+               "environment; the option wins), each pass's\nreadings are also published to "
+               "that MQTT broker (see man tarnwick).")
+        .arg(compiledAddress, QLatin1String(kAdapterVariable), rosterHelp(),
+             QLatin1String(kMqttVariable));
+}
+
+RunCommandLine refuse(const QString& message) {
+    RunCommandLine result;
+    result.outcome = RunCommandLine::Outcome::Refuse;
+    result.message = QStringLiteral("tarnwick: ") + message + QLatin1Char('\n');
+    result.exitStatus = kUsageExitStatus;
+    return result;
+}
+
+RunCommandLine showText(const QString& text) {
+    RunCommandLine result;
+    result.outcome = RunCommandLine::Outcome::ShowText;
+    result.message = text;
+    return result;
+}
+
+// The checks that take several options together, once every row has spoken.
+Refusal finish(Draft& draft) {
+    if (draft.settings.headless && draft.settings.logFile.isEmpty())
+        return QStringLiteral(
+            "--headless needs --log FILE: without a window, the log is all it makes");
+    if (!draft.rosterNamed) {
+        // The config folders, else the compiled-in roster.
+        RosterLoad load = findRoster(std::nullopt, QString());
+        if (!load.roster) return load.error;
+        draft.settings.roster = std::move(*load.roster);
+    }
+    BrokerSetup setup = readBrokerSettings(draft.broker);
+    if (!setup.error.isEmpty()) return setup.error;
+    draft.settings.broker = std::move(setup.settings);
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool isAdapterAddress(const QString& text) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^(?:(?:25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])\\.){3}"
+                       "(?:25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(?::([0-9]{1,5}))?$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch()) return false;
+    const QString port = match.captured(1);
+    if (port.isEmpty()) return true;
+    const int value = port.toInt();
+    return value >= 1 && value <= 65535;
+}
+
+QString processEnvironment(const char* name) { return qEnvironmentVariable(name); }
+
+RunCommandLine parseRunSettings(const QStringList& arguments, const Environment& environment,
+                                const QString& compiledAddress) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(description(compiledAddress));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    parser.addOptions({help, version});
+    std::vector<QCommandLineOption> options;
+    for (const RunOption& row : runOptions()) {
+        options.emplace_back(row.names, QString::fromLatin1(row.help),
+                             row.valueName ? QString::fromLatin1(row.valueName) : QString());
+        parser.addOption(options.back());
+    }
+    for (const QtOption& qt : kQtOptions) {
+        QCommandLineOption option(QString::fromLatin1(qt.name));
+        if (qt.takesValue) option.setValueName(QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+
+    if (!parser.parse(arguments))
+        return refuse(QStringLiteral("%1\nTry 'tarnwick --help'.").arg(parser.errorText()));
+    if (parser.isSet(help)) return showText(parser.helpText());
+    if (parser.isSet(version)) return showText(QStringLiteral("tarnwick " TARNWICK_VERSION "\n"));
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("unexpected argument \"%1\"\nTry 'tarnwick --help'.")
+                          .arg(parser.positionalArguments().constFirst()));
+
+    Draft draft;
+    draft.settings.adapterAddress = compiledAddress;
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        const RunOption& row = runOptions()[i];
+        Source source{QStringLiteral("--") + row.names.constFirst(), false};
+        QString value;
+        if (parser.isSet(options[i])) {
+            // The last of an option counts, as with most programs.
+            if (row.valueName) value = parser.values(options[i]).constLast();
+        } else {
+            value = row.environment ? environment(row.environment) : QString();
+            if (value.isEmpty()) continue;
+            source = {QLatin1String(row.environment), true};
+        }
+        if (const Refusal refusal = row.apply(value, source, draft)) return refuse(*refusal);
+    }
+    if (const Refusal refusal = finish(draft)) return refuse(*refusal);
+    RunCommandLine result;
+    result.settings = std::move(draft.settings);
+    return result;
+}
+
+RunCommandLine readRunSettings(int argc, char** argv, Front front) {
+    RunCommandLine result;
+    {
+        // A core application only: it decodes argv and names the program in
+        // the help text, and it needs no display.
+        QCoreApplication core(argc, argv);
+        QStringList arguments = QCoreApplication::arguments();
+        if (front == Front::Headless) arguments.insert(1, QStringLiteral("--headless"));
+        result = parseRunSettings(arguments, processEnvironment);
+    }
+    const QByteArray text = result.message.toLocal8Bit();
+    if (result.outcome == RunCommandLine::Outcome::ShowText) {
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
+    } else if (result.outcome == RunCommandLine::Outcome::Refuse) {
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+    }
+    return result;
+}
+
+}  // namespace tarnwick
