@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "../TestPrinters.h"
 #include "RecordFormat.h"
 #include "Report.h"
 #include "Timestamp.h"
@@ -166,6 +167,38 @@ TEST_F(SmallLogs, LineProtocolWithTheCsvsFilters) {
                                 "2026-12-07T07:00:10", "--influx", "-", a_, b_});
     EXPECT_EQ(earlier.out, one + "20.6875 " + ns(0) + three + "85.0000 " + ns(0) + one +
                                "-0.0625 " + ns(10) + three + "85.0000 " + ns(10));
+}
+
+// A shorter record after a longer one in the same log carries only its own
+// sensors: the cells of the others stay empty, with no line protocol for
+// them, even where its words repeat the longer record's.
+TEST(RecordWidths, AShorterRecordKeepsNothingOfTheLongerBefore) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("widths.log");
+    const QStringList sixteen = words({"9001"}, 12) + QStringList{"0100", "0200", "0300", "0400"};
+    ASSERT_TRUE(write(log, loggerRecord(7, 0, 0, sixteen) + loggerRecord(7, 0, 1, words({}, 12)) +
+                               loggerRecord(7, 0, 2, words({}, 14)) +
+                               loggerRecord(7, 0, 3, sixteen)));
+    const Output csv = run({"--unit", "C", "--locale", "en_US", "--csv", "-", log});
+    const QStringList rows = QString::fromStdString(csv.out).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 5);
+    const QString twelve = QStringLiteral(",25.0000").repeated(12);
+    EXPECT_EQ(rows[1], "2026-12-07T07:00:00" + twelve + ",0.0625,0.1250,0.1875,0.2500");
+    EXPECT_EQ(rows[2], "2026-12-07T07:00:01" + twelve + ",,,,");
+    EXPECT_EQ(rows[3], "2026-12-07T07:00:02" + twelve + ",25.0000,25.0000,,");
+    EXPECT_EQ(rows[4], QString(rows[1]).replace("07:00:00", "07:00:03"));
+
+    const Output influx = run({"--locale", "en_US", "--sensors", "13,15", "--influx", "-", log});
+    const std::string ns =
+        std::to_string(QDateTime(QDate(2026, 12, 7), QTime(7, 0, 0)).toSecsSinceEpoch());
+    const auto line = [&](const char* rom, const char* degrees, int second) {
+        return "temperature,sensor=" + std::string(rom) + " celsius=" + degrees + " " +
+               std::to_string(std::stoll(ns) + second) + "000000000\n";
+    };
+    EXPECT_EQ(influx.out,
+              line("84000000B4D33B28", "0.0625", 0) + line("F9000000A4DF6628", "0.1875", 0) +
+                  line("84000000B4D33B28", "25.0000", 2) + line("84000000B4D33B28", "0.0625", 3) +
+                  line("F9000000A4DF6628", "0.1875", 3));
 }
 
 TEST(BadLines, ReportedWithTheirNumbersTheFirstFewOnly) {
