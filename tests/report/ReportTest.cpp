@@ -201,6 +201,55 @@ TEST(RecordWidths, AShorterRecordKeepsNothingOfTheLongerBefore) {
                   line("F9000000A4DF6628", "0.1875", 3));
 }
 
+// Records that share a second (passes not exactly a second apart) are all
+// kept in file order: the CSV repeats the time; the line protocol and the
+// chart spread them within the second, the k-th of n at k/n of it, so that
+// no line is overwritten and no line doubles back.
+TEST(SharedSeconds, EveryRecordKeptInFileOrderAndSpreadWithinItsSecond) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("shared.log");
+    QByteArray data;
+    const struct {
+        int second;
+        const char* word;
+    } records[] = {{0, "4001"}, {1, "5001"}, {1, "6001"}, {1, "5801"}, {2, "4001"}};
+    for (const auto& r : records) data += loggerRecord(7, 0, r.second, words({r.word}, 12));
+    ASSERT_TRUE(write(log, data));
+
+    const Output csv =
+        run({"--unit", "C", "--locale", "en_US", "--sensors", "1", "--csv", "-", log});
+    EXPECT_EQ(csv.out,
+              "time,9C000000B4A89828\r\n2026-12-07T07:00:00,20.0000\r\n"
+              "2026-12-07T07:00:01,21.0000\r\n2026-12-07T07:00:01,22.0000\r\n"
+              "2026-12-07T07:00:01,21.5000\r\n2026-12-07T07:00:02,20.0000\r\n");
+
+    const Output influx = run({"--locale", "en_US", "--sensors", "1", "--influx", "-", log});
+    const qint64 start = QDateTime(QDate(2026, 12, 7), QTime(7, 0, 0)).toSecsSinceEpoch();
+    std::string expected;
+    for (const auto& [degrees, ns] : {std::pair{"20.0000", start * 1000000000},
+                                      {"21.0000", (start + 1) * 1000000000},
+                                      {"22.0000", (start + 1) * 1000000000 + 333333333},
+                                      {"21.5000", (start + 1) * 1000000000 + 666666666},
+                                      {"20.0000", (start + 2) * 1000000000}})
+        expected += "temperature,sensor=9C000000B4A89828 celsius=" + std::string(degrees) + " " +
+                    std::to_string(ns) + "\n";
+    EXPECT_EQ(influx.out, expected);
+
+    // One column per second: within the shared one, its lowest and highest
+    // reading, the 1st and the 2nd of its three.
+    const Output chart =
+        run({"--locale", "en_US", "--sensors", "1", "--plot", dir.filePath("c.png"), log});
+    ASSERT_EQ(chart.result.plot.size(), 1u);
+    ASSERT_EQ(chart.result.plot[0].segments.size(), 1u);
+    std::vector<std::pair<double, int>> points;
+    for (const PlotPoint& p : chart.result.plot[0].segments[0])
+        points.emplace_back(
+            static_cast<double>(p.time - chart.result.plot[0].segments[0][0].time) + p.fraction,
+            p.steps);
+    EXPECT_EQ(points, (std::vector<std::pair<double, int>>{
+                          {0.0, 320}, {1.0, 336}, {1 + 1.0 / 3, 352}, {2.0, 320}}));
+}
+
 TEST(BadLines, ReportedWithTheirNumbersTheFirstFewOnly) {
     QTemporaryDir dir;
     const QString log = dir.filePath("bad.log");
