@@ -59,8 +59,8 @@ template <typename Value, typename Expected>
     if (detail::waitUntil([&] { return value() == expected; }, timeoutMs))
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
-           << "after " << timeoutMs << " ms: " << ::testing::PrintToString(value()) << ", expected "
-           << ::testing::PrintToString(expected);
+           << "after " << timeoutMs << " ms: " << detail::describe(value()) << ", expected "
+           << detail::describe(expected);
 }
 
 }  // namespace tarnwick::test
