@@ -248,6 +248,22 @@ TEST(SharedSeconds, EveryRecordKeptInFileOrderAndSpreadWithinItsSecond) {
             p.steps);
     EXPECT_EQ(points, (std::vector<std::pair<double, int>>{
                           {0.0, 320}, {1.0, 336}, {1 + 1.0 / 3, 352}, {2.0, 320}}));
+
+    // Across a rotation the older log's record of the second comes first,
+    // whatever the order the logs are named in (tarnwick.log* names the
+    // newest first).
+    const QString older = dir.filePath("tarnwick.log.1");
+    const QString newer = dir.filePath("tarnwick.log");
+    ASSERT_TRUE(write(older, loggerRecord(7, 0, 4, words({"4001"}, 12)) +
+                                 loggerRecord(7, 0, 5, words({"5001"}, 12))));
+    ASSERT_TRUE(write(newer, loggerRecord(7, 0, 5, words({"6001"}, 12)) +
+                                 loggerRecord(7, 0, 6, words({"4001"}, 12))));
+    const Output rotated =
+        run({"--unit", "C", "--locale", "en_US", "--sensors", "1", "--csv", "-", newer, older});
+    EXPECT_EQ(rotated.out,
+              "time,9C000000B4A89828\r\n2026-12-07T07:00:04,20.0000\r\n"
+              "2026-12-07T07:00:05,21.0000\r\n2026-12-07T07:00:05,22.0000\r\n"
+              "2026-12-07T07:00:06,20.0000\r\n");
 }
 
 TEST(BadLines, ReportedWithTheirNumbersTheFirstFewOnly) {
