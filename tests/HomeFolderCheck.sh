@@ -3,21 +3,24 @@
 # build tree; this makes sure it stays there.
 #   HomeFolderCheck.sh record SCRATCH   empties SCRATCH's home, records the real home's state
 #   HomeFolderCheck.sh compare SCRATCH  fails, naming what changed, if the real home differs
-# It runs with the caller's real HOME. What it records is where a program
-# finds its files through HOME: the XDG configuration, data and cache folders
-# (the compiler's cache aside: builds run meanwhile), the session bus's files
-# and Qt's older folders. Sizes, times and modes, so a rewrite shows too.
+# It runs with the caller's real HOME. What it records is only what the suite's
+# own programs could write there through HOME: Tarnwick's configuration (its
+# settings and roster), data and cache folders and Qt's file-dialog settings.
+# Other programs on the machine (the compiler's cache, the desktop) may write
+# elsewhere in the home meanwhile without failing the check. Sizes, times and
+# modes, so a rewrite shows too.
 set -euo pipefail
 mode=$1 scratch=$2
 state=$scratch/real-home.state
 
 snapshot() {
   local places=() p
-  for p in .config .local .cache .dbus .qt .fontconfig .pki .Xauthority .ICEauthority; do
+  for p in .config/Tarnwick .config/Tarnwick.conf .config/QtProject.conf .config/QtProject \
+           .local/share/Tarnwick .local/state/Tarnwick .cache/Tarnwick; do
     [ -e "$HOME/$p" ] && places+=("$HOME/$p")
   done
   [ ${#places[@]} -eq 0 ] && return 0
-  find "${places[@]}" -path "$HOME/.cache/ccache" -prune -o -printf '%p %s %T@ %m\n' | LC_ALL=C sort
+  find "${places[@]}" -printf '%p %s %T@ %m\n' | LC_ALL=C sort
 }
 
 case $mode in

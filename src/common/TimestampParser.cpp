@@ -80,16 +80,115 @@ void appendLiteral(std::vector<Token>& tokens, const std::string& text) {
     tokens.push_back(std::move(t));
 }
 
+// Whether the format writes a day period ("AP", "a"): then "h" is an hour of twelve.
+bool hasDayPeriod(const std::vector<FormatPiece>& pieces) {
+    return std::any_of(pieces.begin(), pieces.end(), [](const FormatPiece& p) {
+        return p.kind == FormatPiece::Field && (p.text.front() == u'a' || p.text.front() == u'A');
+    });
+}
+
+// The text of a quoted piece: 'o''clock' is o'clock, and '' a quote.
+std::string quotedText(const QString& quoted) {
+    QString inner = quoted.mid(1);
+    if (inner.endsWith(u'\'')) inner.chop(1);
+    inner.replace(QStringLiteral("''"), QStringLiteral("'"));
+    return inner.isEmpty() ? std::string("'") : utf8(inner);
+}
+
+// "MMM", "MMMM", "ddd", "dddd": the month's or the day's name, short or long,
+// in the locale's words; the name of a day is read and ignored.
+Token nameToken(bool month, qsizetype letters, const QLocale& locale) {
+    const QLocale::FormatType type = letters == 3 ? QLocale::ShortFormat : QLocale::LongFormat;
+    std::vector<std::pair<std::string, int>> candidates;
+    for (int n = 1; n <= (month ? 12 : 7); ++n) {
+        if (month) {
+            candidates.emplace_back(utf8(locale.monthName(n, type)), n);
+            candidates.emplace_back(utf8(locale.standaloneMonthName(n, type)), n);
+        } else {
+            candidates.emplace_back(utf8(locale.dayName(n, type)), n);
+            candidates.emplace_back(utf8(locale.standaloneDayName(n, type)), n);
+        }
+    }
+    return names(month ? Token::Month : Token::Ignored, candidates);
+}
+
+// "AP", "ap", "Ap", "aP" and "A", "a": the day period in one case or
+// another; any of them is accepted.
+Token dayPeriodToken(const QLocale& locale) {
+    std::vector<std::pair<std::string, int>> candidates;
+    for (int pm = 0; pm < 2; ++pm) {
+        const QString text = pm ? locale.pmText() : locale.amText();
+        candidates.emplace_back(utf8(text), pm);
+        candidates.emplace_back(utf8(text.toUpper()), pm);
+        candidates.emplace_back(utf8(text.toLower()), pm);
+    }
+    return names(Token::DayPeriod, candidates);
+}
+
+// The first token of a run of `left` field letters ("yyyy", "HH", "MMM"),
+// appended to `tokens`; how many of the letters it took.
+qsizetype compileField(std::vector<Token>& tokens, QChar letter, qsizetype left, bool twelveHour,
+                       const QLocale& locale) {
+    switch (letter.unicode()) {
+        case u'y': {
+            if (left < 2) {
+                appendLiteral(tokens, "y");
+                return 1;
+            }
+            const int digits = left >= 4 ? 4 : 2;
+            tokens.push_back(number(Token::Year, digits, digits));
+            return digits;
+        }
+        case u'M':
+        case u'd': {
+            const qsizetype used = std::min<qsizetype>(left, 4);
+            const bool month = letter == u'M';
+            if (used <= 2)
+                tokens.push_back(
+                    number(month ? Token::Month : Token::Day, static_cast<int>(used), 2));
+            else
+                tokens.push_back(nameToken(month, used, locale));
+            return used;
+        }
+        case u'h':
+        case u'H':
+        case u'm':
+        case u's': {
+            const qsizetype used = std::min<qsizetype>(left, 2);
+            const Token::Field field = letter == u'm'                   ? Token::Minute
+                                       : letter == u's'                 ? Token::Second
+                                       : (letter == u'h' && twelveHour) ? Token::Hour12
+                                                                        : Token::Hour;
+            tokens.push_back(number(field, static_cast<int>(used), 2));
+            return used;
+        }
+        case u'z': {
+            const int digits = left >= 3 ? 3 : 1;
+            tokens.push_back(number(Token::Ignored, digits, 3));
+            return digits;
+        }
+        case u'a':
+        case u'A':
+            tokens.push_back(dayPeriodToken(locale));
+            return 1;
+        default:
+            // Letters Qt does not know as fields are written as they are.
+            appendLiteral(tokens, utf8(QString(letter)));
+            return 1;
+    }
+}
+
+// Whether the piece after `i` is the P of an "AP" field.
+bool periodContinues(const std::vector<FormatPiece>& pieces, std::size_t i) {
+    return i + 1 < pieces.size() && pieces[i + 1].kind == FormatPiece::Field &&
+           (pieces[i + 1].text.front() == u'p' || pieces[i + 1].text.front() == u'P');
+}
+
 // The pieces of a Qt date or time format turned into tokens, each field read
 // as QLocale::toString writes it.
 std::vector<Token> compileFormat(const QString& format, const QLocale& locale) {
     const std::vector<FormatPiece> pieces = splitFormat(format);
-    bool twelveHour = false;
-    for (const FormatPiece& p : pieces) {
-        if (p.kind == FormatPiece::Field && (p.text.front() == u'a' || p.text.front() == u'A'))
-            twelveHour = true;
-    }
-
+    const bool twelveHour = hasDayPeriod(pieces);
     std::vector<Token> tokens;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const FormatPiece& p = pieces[i];
@@ -98,92 +197,14 @@ std::vector<Token> compileFormat(const QString& format, const QLocale& locale) {
             continue;
         }
         if (p.kind == FormatPiece::Quoted) {
-            QString inner = p.text.mid(1);
-            if (inner.endsWith(u'\'')) inner.chop(1);
-            inner.replace(QStringLiteral("''"), QStringLiteral("'"));
-            appendLiteral(tokens, inner.isEmpty() ? std::string("'") : utf8(inner));
+            appendLiteral(tokens, quotedText(p.text));
             continue;
         }
         const QChar letter = p.text.front();
-        qsizetype left = p.text.size();
-        while (left > 0) {
-            qsizetype used = 1;
-            switch (letter.unicode()) {
-                case u'y':
-                    used = left >= 4 ? 4 : 2;
-                    if (left < 2) {
-                        appendLiteral(tokens, "y");
-                        used = 1;
-                    } else {
-                        tokens.push_back(number(Token::Year, used, used));
-                    }
-                    break;
-                case u'M':
-                case u'd': {
-                    used = std::min<qsizetype>(left, 4);
-                    const bool month = letter == u'M';
-                    if (used <= 2) {
-                        tokens.push_back(
-                            number(month ? Token::Month : Token::Day, static_cast<int>(used), 2));
-                        break;
-                    }
-                    const QLocale::FormatType type =
-                        used == 3 ? QLocale::ShortFormat : QLocale::LongFormat;
-                    std::vector<std::pair<std::string, int>> candidates;
-                    for (int n = 1; n <= (month ? 12 : 7); ++n) {
-                        if (month) {
-                            candidates.emplace_back(utf8(locale.monthName(n, type)), n);
-                            candidates.emplace_back(utf8(locale.standaloneMonthName(n, type)), n);
-                        } else {
-                            candidates.emplace_back(utf8(locale.dayName(n, type)), n);
-                            candidates.emplace_back(utf8(locale.standaloneDayName(n, type)), n);
-                        }
-                    }
-                    tokens.push_back(names(month ? Token::Month : Token::Ignored, candidates));
-                    break;
-                }
-                case u'h':
-                case u'H':
-                case u'm':
-                case u's': {
-                    used = std::min<qsizetype>(left, 2);
-                    Token::Field field = letter == u'm'                   ? Token::Minute
-                                         : letter == u's'                 ? Token::Second
-                                         : (letter == u'h' && twelveHour) ? Token::Hour12
-                                                                          : Token::Hour;
-                    tokens.push_back(number(field, static_cast<int>(used), 2));
-                    break;
-                }
-                case u'z':
-                    used = left >= 3 ? 3 : 1;
-                    tokens.push_back(number(Token::Ignored, static_cast<int>(used), 3));
-                    break;
-                case u'a':
-                case u'A': {
-                    // "AP", "ap", "Ap", "aP" and "A", "a": the day period in one case
-                    // or another; any of them is accepted.
-                    if (left == 1 && i + 1 < pieces.size() &&
-                        pieces[i + 1].kind == FormatPiece::Field &&
-                        (pieces[i + 1].text.front() == u'p' ||
-                         pieces[i + 1].text.front() == u'P')) {
-                        ++i;  // the P belongs to this field
-                    }
-                    std::vector<std::pair<std::string, int>> candidates;
-                    for (int pm = 0; pm < 2; ++pm) {
-                        const QString text = pm ? locale.pmText() : locale.amText();
-                        candidates.emplace_back(utf8(text), pm);
-                        candidates.emplace_back(utf8(text.toUpper()), pm);
-                        candidates.emplace_back(utf8(text.toLower()), pm);
-                    }
-                    tokens.push_back(names(Token::DayPeriod, candidates));
-                    break;
-                }
-                default:
-                    // Letters Qt does not know as fields are written as they are.
-                    appendLiteral(tokens, utf8(QString(letter)));
-                    break;
-            }
-            left -= used;
+        for (qsizetype left = p.text.size(); left > 0;) {
+            if ((letter == u'a' || letter == u'A') && left == 1 && periodContinues(pieces, i))
+                ++i;  // the P belongs to this field
+            left -= compileField(tokens, letter, left, twelveHour, locale);
         }
     }
     return tokens;

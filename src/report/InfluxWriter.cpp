@@ -9,6 +9,8 @@ namespace tarnwick {
 
 namespace {
 
+constexpr int kNanosecondsPerSecond = 1000000000;
+
 std::string escape(std::string_view text, std::string_view special) {
     std::string out;
     out.reserve(text.size());
@@ -20,12 +22,28 @@ std::string escape(std::string_view text, std::string_view special) {
     return out;
 }
 
-// Seconds as nanoseconds, without the multiplication (a year past 2262
-// would overflow it).
-char* writeNanoseconds(char* out, qint64 seconds) {
-    out = std::to_chars(out, out + 24, seconds).ptr;
-    if (seconds != 0) out = std::fill_n(out, 9, '0');
-    return out;
+// Seconds and nanoseconds past them as nanoseconds, without the
+// multiplication (a year past 2262 would overflow it).
+char* writeNanoseconds(char* out, qint64 seconds, int nanoseconds) {
+    if (nanoseconds == 0) {
+        out = std::to_chars(out, out + 24, seconds).ptr;
+        if (seconds != 0) out = std::fill_n(out, 9, '0');
+        return out;
+    }
+    if (seconds < 0) {
+        // -5 s + 0.25 s is -4.75 s: "-4" and then 750000000.
+        *out++ = '-';
+        seconds = -(seconds + 1);
+        nanoseconds = kNanosecondsPerSecond - nanoseconds;
+    }
+    char digits[10];
+    const char* end = std::to_chars(digits, digits + sizeof digits, nanoseconds).ptr;
+    const auto length = static_cast<int>(end - digits);
+    if (seconds != 0) {
+        out = std::to_chars(out, out + 24, seconds).ptr;
+        out = std::fill_n(out, 9 - length, '0');
+    }
+    return std::copy(static_cast<const char*>(digits), end, out);
 }
 
 }  // namespace
@@ -50,9 +68,27 @@ InfluxWriter::InfluxWriter(std::FILE* out, const Selection& selection, const Sen
 }
 
 void InfluxWriter::add(const LogRecord& record) {
-    char time[32];
+    if (!run_.empty() && record.time != run_.front().time) writeRun();
+    run_.push_back(record);
+}
+
+void InfluxWriter::writeRun() {
+    if (run_.empty()) return;
+    const qint64 utc = zone_.toUtc(run_.front().time);
+    const auto count = static_cast<qint64>(run_.size());
+    for (qint64 k = 0; k < count; ++k) {
+        // The k-th of n records in one second at k/n of it: a series keeps
+        // each of them rather than the last.
+        write(run_[static_cast<std::size_t>(k)], utc,
+              static_cast<int>(k * kNanosecondsPerSecond / count));
+    }
+    run_.clear();
+}
+
+void InfluxWriter::write(const LogRecord& record, qint64 utc, int nanoseconds) {
+    char time[40];
     time[0] = ' ';
-    char* timeEnd = writeNanoseconds(time + 1, zone_.toUtc(record.time));
+    char* timeEnd = writeNanoseconds(time + 1, utc, nanoseconds);
     *timeEnd++ = '\n';
     for (const int slot : selection_.sensorSlots) {
         const Reading& r = record.readings[slot];
@@ -67,6 +103,9 @@ void InfluxWriter::add(const LogRecord& record) {
     }
 }
 
-bool InfluxWriter::finish() { return out_.finish(); }
+bool InfluxWriter::finish() {
+    writeRun();
+    return out_.finish();
+}
 
 }  // namespace tarnwick

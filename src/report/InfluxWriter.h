@@ -1,13 +1,17 @@
 // Records as InfluxDB line protocol, one line per temperature:
 //   temperature,sensor=<ROM identifier>[,name=<name>] celsius=<degrees> <UTC time in ns>
 // in degrees Celsius with four decimals whatever the report's unit, the name
-// tag only where a name is known, no line for a missing reading.
+// tag only where a name is known, no line for a missing reading. Records that
+// share a second (the logger's passes are not exactly a second apart) are
+// spread within it, the k-th of n at k/n of the second, so that a line never
+// overwrites the one of the same sensor before it.
 #pragma once
 
 #include <array>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "OutputBuffer.h"
 #include "Selection.h"
@@ -29,16 +33,21 @@ class InfluxWriter {
     InfluxWriter(std::FILE* out, const Selection& selection, const SensorLabels& labels,
                  const QTimeZone& zone);
 
+    // The records of one second are held until a later one comes.
     void add(const LogRecord& record);
     // Writes what is buffered; false when writing failed at any time.
     bool finish();
 
   private:
+    void writeRun();
+    void write(const LogRecord& record, qint64 utc, int nanoseconds);
+
     OutputBuffer out_;
     Selection selection_;
     SensorLabels labels_;
     WallClockZone zone_;
     std::array<std::string, kMaxSensors> prefixes_;  // up to "celsius="
+    std::vector<LogRecord> run_;  // the records of the latest second, in file order
 };
 
 }  // namespace tarnwick

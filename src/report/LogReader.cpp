@@ -127,18 +127,24 @@ std::optional<QString> MergedLogs::open() {
 }
 
 const LogRecord* MergedLogs::next() {
-    // Earlier time first; for equal times the earlier file. std::*_heap keeps
-    // the greatest element in front, hence the reversed comparison.
+    // Earlier time first; for equal times the file that began earlier, then
+    // the file given first. std::*_heap keeps the greatest element in front,
+    // hence the reversed comparison.
     const auto later = [this](int a, int b) {
         const WallSeconds ta = heads_[a]->time;
         const WallSeconds tb = heads_[b]->time;
-        return ta != tb ? ta > tb : a > b;
+        if (ta != tb) return ta > tb;
+        if (firstTimes_[a] != firstTimes_[b]) return firstTimes_[a] > firstTimes_[b];
+        return a > b;
     };
     if (!started_) {
         started_ = true;
+        firstTimes_.assign(readers_.size(), 0);
         for (int i = 0; i < static_cast<int>(readers_.size()); ++i) {
             heads_[i] = readers_[i]->next();
-            if (heads_[i]) heap_.push_back(i);
+            if (!heads_[i]) continue;
+            firstTimes_[i] = heads_[i]->time;
+            heap_.push_back(i);
         }
         std::make_heap(heap_.begin(), heap_.end(), later);
     } else if (current_ >= 0) {

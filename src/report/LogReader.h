@@ -94,9 +94,12 @@ class LogReader {
     qint64 lineNumber_ = 0;
 };
 
-// Several logs read as one series: records come out in time order; records
-// with equal times keep the order of the files as given, and each file's own
-// order is kept (a clock set back does not reorder a file).
+// Several logs read as one series: records come out in time order, and each
+// file's own order is kept (a clock set back does not reorder a file).
+// Records of different files with equal times come in the order the files
+// began, the file with the earlier first record first (the older log of a
+// rotated series, in whatever order the files are named), else in the order
+// the files are given.
 class MergedLogs {
   public:
     MergedLogs(const QStringList& paths, const QLocale& locale, BadLineHandler onBadLine,
@@ -117,8 +120,9 @@ class MergedLogs {
   private:
     std::vector<std::unique_ptr<LogReader>> readers_;
     std::vector<const LogRecord*> heads_;
-    std::vector<int> heap_;  // reader indices, the earliest head first
-    int current_ = -1;       // the reader whose record was handed out last
+    std::vector<WallSeconds> firstTimes_;  // of each file's first record
+    std::vector<int> heap_;                // reader indices, the earliest head first
+    int current_ = -1;                     // the reader whose record was handed out last
     bool started_ = false;
 };
 

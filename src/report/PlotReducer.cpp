@@ -1,6 +1,7 @@
 #include "PlotReducer.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace tarnwick {
 
@@ -52,10 +53,12 @@ void PlotReducer::halve() {
             if (from.min < cell.min) {
                 cell.min = from.min;
                 cell.minTime = from.minTime;
+                cell.minPlace = from.minPlace;
             }
             if (from.max > cell.max) {
                 cell.max = from.max;
                 cell.maxTime = from.maxTime;
+                cell.maxPlace = from.maxPlace;
             }
         }
     }
@@ -66,9 +69,28 @@ void PlotReducer::halve() {
     for (qint64& index : lastColumn_) index = floorDiv(index, 2);
 }
 
+void PlotReducer::closeSecond() {
+    // The points of the second that ends are all in the column of its records.
+    if (!current_) return;
+    for (const int slot : selection_.sensorSlots) {
+        Cell& cell = current_->cells[slot];
+        if (cell.minPlace.of == 0) cell.minPlace.of = inSecond_;
+        if (cell.maxPlace.of == 0) cell.maxPlace.of = inSecond_;
+    }
+}
+
+PlotPoint PlotReducer::point(WallSeconds time, int steps, const Place& place) const {
+    const int of = place.of == 0 ? inSecond_ : place.of;
+    return {time, steps, of > 1 ? static_cast<double>(place.rank) / of : 0.0};
+}
+
 void PlotReducer::add(const LogRecord& record) {
     const WallSeconds t = record.time;
     const bool first = !started_;
+    const bool sameSecond = !first && t == lastTime_;
+    if (!first && !sameSecond) closeSecond();
+    const Place place{sameSecond ? inSecond_ : 0, 0};
+    inSecond_ = place.rank + 1;
     if (first) {
         started_ = true;
         origin_ = t;
@@ -113,13 +135,16 @@ void PlotReducer::add(const LogRecord& record) {
             cell.any = true;
             cell.min = cell.max = r.steps;
             cell.minTime = cell.maxTime = t;
+            cell.minPlace = cell.maxPlace = place;
             cell.breakBefore = gapPending_[slot] && hasLast_[slot] && lastColumn_[slot] != index;
         } else if (r.steps < cell.min) {
             cell.min = r.steps;
             cell.minTime = t;
+            cell.minPlace = place;
         } else if (r.steps > cell.max) {
             cell.max = r.steps;
             cell.maxTime = t;
+            cell.maxPlace = place;
         }
         gapPending_[slot] = false;
         hasLast_[slot] = true;
@@ -155,11 +180,12 @@ std::vector<PlotLine> PlotReducer::lines() const {
             pause = 0;
             if (line.segments.empty() || !joined) line.segments.emplace_back();
             std::vector<PlotPoint>& points = line.segments.back();
-            PlotPoint a{cell.minTime, cell.min};
-            PlotPoint b{cell.maxTime, cell.max};
-            if (b.time < a.time) std::swap(a, b);
+            PlotPoint a = point(cell.minTime, cell.min, cell.minPlace);
+            PlotPoint b = point(cell.maxTime, cell.max, cell.maxPlace);
+            if (std::tie(b.time, b.fraction) < std::tie(a.time, a.fraction)) std::swap(a, b);
             points.push_back(a);
-            if (b.time != a.time || b.steps != a.steps) points.push_back(b);
+            if (b.time != a.time || b.fraction != a.fraction || b.steps != a.steps)
+                points.push_back(b);
         }
         if (!line.segments.empty()) lines.push_back(std::move(line));
     }

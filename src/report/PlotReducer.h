@@ -14,6 +14,11 @@
 // column a hole is narrower than what the column can show and does not break
 // the line. The median is that of all the records added so far, so a chart
 // redrawn as records arrive applies the same rule as one drawn at the end.
+//
+// Records that share a second (the logger's passes are not exactly a second
+// apart) keep their order in the file and are spread within that second:
+// the k-th of n records that follow each other in one second is drawn at
+// k/n of it, so that a line runs on instead of rising and falling on the spot.
 #pragma once
 
 #include <array>
@@ -25,7 +30,8 @@ namespace tarnwick {
 
 struct PlotPoint {
     WallSeconds time;
-    int steps;  // the reading in its sensor's steps (Reading::steps)
+    int steps;              // the reading in its sensor's steps (Reading::steps)
+    double fraction = 0.0;  // of the second after `time`: k/n for the k-th of n in that second
 };
 
 // A sensor's line: runs of points to be joined, with a gap between runs.
@@ -53,9 +59,16 @@ class PlotReducer {
     WallSeconds longestJoinedPause() const;
 
   private:
+    // Where in its second a minimum or maximum was read: the k-th (from 0)
+    // of n records; n is 0 while more may come in that second.
+    struct Place {
+        int rank = 0;
+        int of = 0;
+    };
     struct Cell {
         int min = 0, max = 0;
         WallSeconds minTime = 0, maxTime = 0;
+        Place minPlace, maxPlace;
         bool any = false;
         bool breakBefore = false;  // the line does not join the column before
     };
@@ -70,6 +83,8 @@ class PlotReducer {
     qint64 columnIndex(WallSeconds t) const;
     Column& columnAt(qint64 index);
     void halve();
+    void closeSecond();
+    PlotPoint point(WallSeconds time, int steps, const Place& place) const;
 
     Selection selection_;
     int maxColumns_;
@@ -83,6 +98,7 @@ class PlotReducer {
     qint64 currentIndex_ = 0;
     WallSeconds currentStart_ = 0;
     WallSeconds lastTime_ = 0;
+    int inSecond_ = 0;  // records so far in lastTime_'s second, one after another
     std::array<qint64, kIntervalBuckets> intervals_{};
     qint64 intervalCount_ = 0;
     std::array<bool, kMaxSensors> gapPending_{};

@@ -134,7 +134,7 @@ void ChartLines::show(const std::vector<PlotLine>& lines) {
             QList<QPointF> points;
             points.reserve(static_cast<qsizetype>(segment.size()));
             for (const PlotPoint& p : segment) {
-                const QPointF point(static_cast<double>(p.time) * kMsPerSecond,
+                const QPointF point((static_cast<double>(p.time) + p.fraction) * kMsPerSecond,
                                     degrees(labels_.celsius(slot, p.steps), unit_));
                 points.append(point);
                 extent_.add(point);

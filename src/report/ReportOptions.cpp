@@ -3,6 +3,9 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QFileInfo>
+#include <array>
+#include <functional>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -77,167 +80,187 @@ std::variant<int, QString> sensorSlot(const QString& item, const SensorLabels& l
         .arg(matches[1] + 1);
 }
 
-}  // namespace
+// What the options are applied to: the options, and the roster that names
+// the sensors.
+class Parsing {
+  public:
+    Parsing(const QCommandLineParser& parser, const QString& environmentRoster,
+            ReportOptions& options)
+        : options(options), parser_(parser), environmentRoster_(environmentRoster) {}
 
-ParsedArguments parseArguments(const QStringList& arguments, const QString& version,
-                               const QString& environmentRoster) {
-    ParsedArguments result;
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromUtf8(kDescription) + rosterHelp());
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
-    const QCommandLineOption versionOption({"v", "version"}, "Show the version and exit.");
-    const QCommandLineOption unit("unit",
-                                  "Degrees Celsius or Fahrenheit. Default: F where the "
-                                  "locale measures in US units, C elsewhere.",
-                                  "C|F");
-    const QCommandLineOption from("from",
-                                  "Leave out records before TIME (ISO 8601 local time, "
-                                  "2026-12-08 or 2026-12-08T09:57:33).",
-                                  "TIME");
-    const QCommandLineOption to("to",
-                                "Leave out records after TIME (a date alone: after the "
-                                "end of that day).",
-                                "TIME");
-    const QCommandLineOption sensors(
-        "sensors",
-        "Only these sensors: numbers 1-16, names from the roster or ROM codes, separated by "
-        "commas (1,3,Freezer door).",
-        "LIST");
-    const QCommandLineOption keepPowerOn(
-        "keep-power-on", "Count power-on readings (\"5005\", \"AA00\") as 85 C temperatures.");
-    const QCommandLineOption roster(
-        "roster", "Name and calibrate the sensors by the roster FILE (see above).", "FILE");
-    const QCommandLineOption locale(
-        "locale", "The locale the logs were written under (as de_DE). Default: this system's.",
-        "NAME");
-    const QCommandLineOption csv("csv",
-                                 "Write a CSV table to FILE (- for standard output; "
-                                 "the summary is then not printed).",
-                                 "FILE");
-    const QCommandLineOption influx(
-        "influx",
-        "Write InfluxDB line protocol to FILE (- for standard output; the summary is "
-        "then not printed): temperature,sensor=ROM celsius=DEGREES TIME, the time in "
-        "UTC nanoseconds by this system's time zone (TZ).",
-        "FILE");
-    const QCommandLineOption plot("plot", "Write a chart to FILE, PNG or SVG by its extension.",
-                                  "FILE");
-    const QCommandLineOption show("show",
-                                  "Show the chart in a window (drag to zoom, wheel to "
-                                  "zoom, right click or 0 to zoom out).");
-    const QCommandLineOption follow(
-        "follow",
-        "With --show: keep the window open and add each record as the logger writes it "
-        "to the log written last (the newest of the LOGs), through rotations.");
-    parser.addOptions({help, versionOption, unit, from, to, sensors, keepPowerOn, roster, locale,
-                       csv, influx, plot, show, follow});
-    parser.addPositionalArgument("LOG", "Log files written by Tarnwick.", "LOG...");
-
-    const auto fail = [&](const QString& message) {
-        result.outcome = ParsedArguments::Error;
-        result.text = message;
-        return result;
-    };
-    if (!parser.parse(arguments)) return fail(parser.errorText());
-    if (parser.isSet(help)) {
-        result.outcome = ParsedArguments::Help;
-        result.text = parser.helpText();
-        return result;
-    }
-    if (parser.isSet(versionOption)) {
-        result.outcome = ParsedArguments::Version;
-        result.text = QStringLiteral("tarnwick-report %1\n").arg(version);
-        return result;
+    // Reads the roster (--roster, else TARNWICK_ROSTER, else the config
+    // folders) into the options' labels the first time it is needed: --sensors
+    // names sensors by it. Why not, when it cannot be read.
+    std::optional<QString> readRoster() {
+        if (rosterRead_) return std::nullopt;
+        rosterRead_ = true;
+        const QString option = QStringLiteral("roster");
+        const RosterLoad load =
+            findRoster(parser_.isSet(option) ? std::optional(parser_.value(option)) : std::nullopt,
+                       environmentRoster_);
+        if (!load.roster) return load.error;
+        options.labels = SensorLabels(*load.roster);
+        return std::nullopt;
     }
 
-    ReportOptions& o = result.options;
-    o.logs = parser.positionalArguments();
-    if (o.logs.isEmpty()) return fail(QStringLiteral("no log file given"));
+    ReportOptions& options;
 
-    o.unit = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? Unit::Fahrenheit
-                                                                                : Unit::Celsius;
-    if (parser.isSet(unit)) {
-        const QString u = parser.value(unit).toUpper();
-        if (u == u"C")
-            o.unit = Unit::Celsius;
-        else if (u == u"F")
-            o.unit = Unit::Fahrenheit;
-        else
-            return fail(
-                QStringLiteral("--unit must be C or F, not \"%1\"").arg(parser.value(unit)));
-    }
+  private:
+    const QCommandLineParser& parser_;
+    const QString& environmentRoster_;
+    bool rosterRead_ = false;
+};
 
-    for (const auto& [option, endOfDay] : {std::pair{&from, false}, std::pair{&to, true}}) {
-        if (!parser.isSet(*option)) continue;
-        const std::optional<WallSeconds> t = parseIsoTime(parser.value(*option), endOfDay);
+// Applies a given option's value (its last; empty for a switch), or says why not.
+using Apply = std::function<std::optional<QString>(const QString& value, Parsing&)>;
+
+struct OptionRow {
+    const char* name;
+    const char* valueName;  // nullptr for a switch
+    const char* description;
+    Apply apply;
+};
+
+std::optional<QString> unit(const QString& value, Parsing& p) {
+    const QString u = value.toUpper();
+    if (u == u"C")
+        p.options.unit = Unit::Celsius;
+    else if (u == u"F")
+        p.options.unit = Unit::Fahrenheit;
+    else
+        return QStringLiteral("--unit must be C or F, not \"%1\"").arg(value);
+    return std::nullopt;
+}
+
+// --from or --to: a date alone is its first or, for `endOfDay`, its last second.
+Apply timeBound(const char* option, std::optional<WallSeconds> Selection::*bound, bool endOfDay) {
+    return [=](const QString& value, Parsing& p) -> std::optional<QString> {
+        const std::optional<WallSeconds> t = parseIsoTime(value, endOfDay);
         if (!t) {
-            return fail(QStringLiteral("--%1 must be an ISO 8601 date or date and time "
-                                       "(2026-12-08 or 2026-12-08T09:57:33), not \"%2\"")
-                            .arg(option->names().front(), parser.value(*option)));
+            return QStringLiteral(
+                       "--%1 must be an ISO 8601 date or date and time "
+                       "(2026-12-08 or 2026-12-08T09:57:33), not \"%2\"")
+                .arg(QLatin1String(option), value);
         }
-        (endOfDay ? o.selection.to : o.selection.from) = *t;
+        p.options.selection.*bound = *t;
+        return std::nullopt;
+    };
+}
+
+std::optional<QString> sensors(const QString& value, Parsing& p) {
+    if (std::optional<QString> why = p.readRoster()) return why;
+    ReportOptions& o = p.options;
+    o.sensorsGiven = true;
+    std::array<bool, kMaxSensors> chosen{};
+    for (const QString& item : value.split(u',')) {
+        const std::variant<int, QString> slot = sensorSlot(item.trimmed(), o.labels);
+        if (const QString* why = std::get_if<QString>(&slot)) return *why;
+        chosen[std::get<int>(slot)] = true;
     }
+    o.selection.sensorSlots.clear();
+    for (int slot = 0; slot < kMaxSensors; ++slot)
+        if (chosen[slot]) o.selection.sensorSlots.push_back(slot);
+    return std::nullopt;
+}
+
+std::optional<QString> locale(const QString& name, Parsing& p) {
+    const QLocale l(name);
+    if (l.language() == QLocale::C && name != u"C" && name != u"POSIX")
+        return QStringLiteral("--locale: unknown locale \"%1\"").arg(name);
+    p.options.locale = l;
+    return std::nullopt;
+}
+
+// --csv or --influx: a file, or "-" for standard output.
+Apply outputPath(const char* option, QString ReportOptions::*path) {
+    return [=](const QString& value, Parsing& p) -> std::optional<QString> {
+        if (value.isEmpty())
+            return QStringLiteral("--%1 needs a file name or -").arg(QLatin1String(option));
+        p.options.*path = value;
+        return std::nullopt;
+    };
+}
+
+std::optional<QString> plot(const QString& path, Parsing& p) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != u"png" && suffix != u"svg")
+        return QStringLiteral("--plot: the file name must end in .png or .svg, not \"%1\"")
+            .arg(path);
+    p.options.plotPath = path;
+    p.options.plotSvg = suffix == u"svg";
+    return std::nullopt;
+}
+
+// --follow comes after --show in the table, so --show has been applied.
+std::optional<QString> follow(const QString&, Parsing& p) {
+    ReportOptions& o = p.options;
+    if (!o.show) return QStringLiteral("--follow needs --show");
+    // The logger writes to the newest of a rotated series.
+    o.followPath = o.logs.front();
+    for (const QString& log : o.logs) {
+        if (QFileInfo(log).lastModified() > QFileInfo(o.followPath).lastModified())
+            o.followPath = log;
+    }
+    return std::nullopt;
+}
+
+// The options in the order --help lists them, and applied in.
+const std::vector<OptionRow>& optionTable() {
+    static const std::vector<OptionRow> table = {
+        {"unit", "C|F",
+         "Degrees Celsius or Fahrenheit. Default: F where the locale measures in US units, C "
+         "elsewhere.",
+         unit},
+        {"from", "TIME",
+         "Leave out records before TIME (ISO 8601 local time, 2026-12-08 or "
+         "2026-12-08T09:57:33).",
+         timeBound("from", &Selection::from, false)},
+        {"to", "TIME", "Leave out records after TIME (a date alone: after the end of that day).",
+         timeBound("to", &Selection::to, true)},
+        {"sensors", "LIST",
+         "Only these sensors: numbers 1-16, names from the roster or ROM codes, separated by "
+         "commas (1,3,Freezer door).",
+         sensors},
+        {"keep-power-on", nullptr,
+         "Count power-on readings (\"5005\", \"AA00\") as 85 C temperatures.",
+         [](const QString&, Parsing& p) -> std::optional<QString> {
+             p.options.selection.keepPowerOn = true;
+             return std::nullopt;
+         }},
+        {"roster", "FILE", "Name and calibrate the sensors by the roster FILE (see above).",
+         [](const QString&, Parsing& p) { return p.readRoster(); }},
+        {"locale", "NAME",
+         "The locale the logs were written under (as de_DE). Default: this system's.", locale},
+        {"csv", "FILE",
+         "Write a CSV table to FILE (- for standard output; the summary is then not printed).",
+         outputPath("csv", &ReportOptions::csvPath)},
+        {"influx", "FILE",
+         "Write InfluxDB line protocol to FILE (- for standard output; the summary is then not "
+         "printed): temperature,sensor=ROM celsius=DEGREES TIME, the time in UTC nanoseconds by "
+         "this system's time zone (TZ).",
+         outputPath("influx", &ReportOptions::influxPath)},
+        {"plot", "FILE", "Write a chart to FILE, PNG or SVG by its extension.", plot},
+        {"show", nullptr,
+         "Show the chart in a window (drag to zoom, wheel to zoom, right click or 0 to zoom "
+         "out).",
+         [](const QString&, Parsing& p) -> std::optional<QString> {
+             p.options.show = true;
+             return std::nullopt;
+         }},
+        {"follow", nullptr,
+         "With --show: keep the window open and add each record as the logger writes it to the "
+         "log written last (the newest of the LOGs), through rotations.",
+         follow},
+    };
+    return table;
+}
+
+// What no single option decides: why the options together cannot run.
+std::optional<QString> checkTogether(const ReportOptions& o) {
     if (o.selection.from && o.selection.to && *o.selection.from > *o.selection.to)
-        return fail(QStringLiteral("--from is later than --to"));
-
-    const RosterLoad load =
-        findRoster(parser.isSet(roster) ? std::optional(parser.value(roster)) : std::nullopt,
-                   environmentRoster);
-    if (!load.roster) return fail(load.error);
-    o.labels = SensorLabels(*load.roster);
-
-    if (parser.isSet(sensors)) {
-        o.sensorsGiven = true;
-        std::array<bool, kMaxSensors> chosen{};
-        for (const QString& item : parser.value(sensors).split(u',')) {
-            const std::variant<int, QString> slot = sensorSlot(item.trimmed(), o.labels);
-            if (const QString* why = std::get_if<QString>(&slot)) return fail(*why);
-            chosen[std::get<int>(slot)] = true;
-        }
-        for (int slot = 0; slot < kMaxSensors; ++slot)
-            if (chosen[slot]) o.selection.sensorSlots.push_back(slot);
-    } else {
-        for (int slot = 0; slot < kMaxSensors; ++slot) o.selection.sensorSlots.push_back(slot);
-    }
-    o.selection.keepPowerOn = parser.isSet(keepPowerOn);
-
-    o.locale = QLocale();
-    if (parser.isSet(locale)) {
-        const QString name = parser.value(locale);
-        const QLocale l(name);
-        if (l.language() == QLocale::C && name != u"C" && name != u"POSIX")
-            return fail(QStringLiteral("--locale: unknown locale \"%1\"").arg(name));
-        o.locale = l;
-    }
-
-    o.csvPath = parser.value(csv);
-    if (parser.isSet(csv) && o.csvPath.isEmpty())
-        return fail(QStringLiteral("--csv needs a file name or -"));
-    o.influxPath = parser.value(influx);
-    if (parser.isSet(influx) && o.influxPath.isEmpty())
-        return fail(QStringLiteral("--influx needs a file name or -"));
+        return QStringLiteral("--from is later than --to");
     if (o.csvPath == u"-" && o.influxPath == u"-")
-        return fail(QStringLiteral("--csv and --influx cannot both go to standard output"));
-    o.plotPath = parser.value(plot);
-    if (parser.isSet(plot)) {
-        const QString suffix = QFileInfo(o.plotPath).suffix().toLower();
-        if (suffix != u"png" && suffix != u"svg")
-            return fail(QStringLiteral("--plot: the file name must end in .png or .svg, not \"%1\"")
-                            .arg(o.plotPath));
-        o.plotSvg = suffix == u"svg";
-    }
-    o.show = parser.isSet(show);
-    if (parser.isSet(follow)) {
-        if (!o.show) return fail(QStringLiteral("--follow needs --show"));
-        // The logger writes to the newest of a rotated series.
-        o.followPath = o.logs.front();
-        for (const QString& log : o.logs) {
-            if (QFileInfo(log).lastModified() > QFileInfo(o.followPath).lastModified())
-                o.followPath = log;
-        }
-    }
-
+        return QStringLiteral("--csv and --influx cannot both go to standard output");
     // An output must never overwrite one of the logs it is made from.
     for (const QString& output : {o.csvPath, o.influxPath, o.plotPath}) {
         if (output.isEmpty() || output == u"-") continue;
@@ -245,11 +268,62 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
         for (const QString& log : o.logs) {
             if (out.exists() && QFileInfo(log).exists() &&
                 out.canonicalFilePath() == QFileInfo(log).canonicalFilePath())
-                return fail(QStringLiteral("\"%1\" is one of the logs; it would be overwritten")
-                                .arg(output));
+                return QStringLiteral("\"%1\" is one of the logs; it would be overwritten")
+                    .arg(output);
         }
     }
+    return std::nullopt;
+}
 
+}  // namespace
+
+ParsedArguments parseArguments(const QStringList& arguments, const QString& version,
+                               const QString& environmentRoster) {
+    ParsedArguments result;
+    const auto finish = [&](ParsedArguments::Outcome outcome, const QString& text) {
+        result.outcome = outcome;
+        result.text = text;
+        return result;
+    };
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(kDescription) + rosterHelp());
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
+    const QCommandLineOption versionOption({"v", "version"}, "Show the version and exit.");
+    parser.addOptions({help, versionOption});
+    std::vector<QCommandLineOption> options;
+    for (const OptionRow& row : optionTable()) {
+        options.emplace_back(QString::fromLatin1(row.name), QString::fromUtf8(row.description),
+                             row.valueName ? QString::fromLatin1(row.valueName) : QString());
+        parser.addOption(options.back());
+    }
+    parser.addPositionalArgument("LOG", "Log files written by Tarnwick.", "LOG...");
+
+    if (!parser.parse(arguments)) return finish(ParsedArguments::Error, parser.errorText());
+    if (parser.isSet(help)) return finish(ParsedArguments::Help, parser.helpText());
+    if (parser.isSet(versionOption))
+        return finish(ParsedArguments::Version,
+                      QStringLiteral("tarnwick-report %1\n").arg(version));
+
+    ReportOptions& o = result.options;
+    o.logs = parser.positionalArguments();
+    if (o.logs.isEmpty())
+        return finish(ParsedArguments::Error, QStringLiteral("no log file given"));
+    // What holds unless an option says otherwise.
+    o.unit = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? Unit::Fahrenheit
+                                                                                : Unit::Celsius;
+    for (int slot = 0; slot < kMaxSensors; ++slot) o.selection.sensorSlots.push_back(slot);
+    o.locale = QLocale();
+
+    Parsing parsing(parser, environmentRoster, o);
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        if (!parser.isSet(options[i])) continue;
+        if (std::optional<QString> why = optionTable()[i].apply(parser.value(options[i]), parsing))
+            return finish(ParsedArguments::Error, *why);
+    }
+    std::optional<QString> why = parsing.readRoster();
+    if (!why) why = checkTogether(o);
+    if (why) return finish(ParsedArguments::Error, *why);
     result.outcome = ParsedArguments::Run;
     return result;
 }

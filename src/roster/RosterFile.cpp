@@ -86,6 +86,73 @@ RosterLocation locateRoster(const std::optional<QString>& option, const QString&
     return {};
 }
 
+namespace {
+
+// One line of a roster as text, a BOM before the first line dropped; nullopt
+// when it is not UTF-8.
+std::optional<QString> lineText(QByteArrayView bytes, bool firstLine) {
+    if (firstLine && bytes.startsWith("\xEF\xBB\xBF")) bytes = bytes.sliced(3);  // a BOM
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString line = utf8(bytes);
+    if (utf8.hasError()) return std::nullopt;
+    return line;
+}
+
+// The ROM code of a sensor line, checked: 16 hex digits, its CRC-8 and a
+// temperature family. Why not, when it is not one.
+std::optional<QString> readRom(const QString& field, RosterSensor& sensor) {
+    const QString rom = field.trimmed();
+    if (rom.size() != 16 || !isHex(rom))
+        return QStringLiteral("\"%1\" is not a ROM code: 16 hex digits expected").arg(rom);
+    sensor.rom = rom.toUpper();
+    const QString crc =
+        QStringLiteral("%1").arg(expectedRomCrc(sensor.rom), 2, 16, QLatin1Char('0')).toUpper();
+    if (!sensor.rom.startsWith(crc))
+        return QStringLiteral(
+                   "ROM code %1 does not check: its first byte should be the CRC-8 "
+                   "of the other seven, %2 (a mistyped digit?)")
+            .arg(sensor.rom, crc);
+    sensor.family = familyOf(sensor.rom);
+    if (!isTemperatureFamily(sensor.family))
+        return QStringLiteral(
+                   "ROM code %1 is of family %2, not a temperature sensor this "
+                   "logger reads (families 28, 22 and 10)")
+            .arg(sensor.rom, sensor.rom.right(2));
+    return std::nullopt;
+}
+
+// The offset field of a sensor line, empty for none; why not, when it is
+// not one.
+std::optional<QString> readOffset(const QString& field, RosterSensor& sensor) {
+    const QString offset = field.trimmed();
+    if (offset.isEmpty()) return std::nullopt;
+    const std::optional<int> value = parseOffset(offset);
+    if (!value)
+        return QStringLiteral(
+                   "offset \"%1\" is not a number of degrees such as -0.25 (a dot, "
+                   "at most three decimals)")
+            .arg(offset);
+    if (*value > kMaxOffsetMilliCelsius || *value < -kMaxOffsetMilliCelsius)
+        return QStringLiteral("offset %1 is beyond 10 degrees either way").arg(offset);
+    sensor.offsetMilliCelsius = *value;
+    return std::nullopt;
+}
+
+// A sensor line, "ROM code[, name[, offset]]", trimmed; why not, when it is not one.
+std::optional<QString> readSensor(const QString& line, RosterSensor& sensor) {
+    const QStringList fields = line.split(u',');
+    if (fields.size() > 3)
+        return QStringLiteral(
+            "more than three fields (ROM code, name, offset); a name cannot "
+            "hold a comma, an offset takes a dot");
+    if (std::optional<QString> why = readRom(fields[0], sensor)) return why;
+    if (fields.size() > 1) sensor.name = fields[1].trimmed();
+    if (fields.size() > 2) return readOffset(fields[2], sensor);
+    return std::nullopt;
+}
+
+}  // namespace
+
 RosterLoad parseRoster(const QByteArray& text, const QString& file) {
     RosterLoad result;
     const auto refuse = [&](qsizetype line, const QString& what) {
@@ -97,54 +164,14 @@ RosterLoad parseRoster(const QByteArray& text, const QString& file) {
     const QList<QByteArray> lines = text.split('\n');
     for (qsizetype index = 0; index < lines.size(); ++index) {
         const qsizetype lineNumber = index + 1;
-        QByteArrayView bytes(lines[index]);
-        if (index == 0 && bytes.startsWith("\xEF\xBB\xBF")) bytes = bytes.sliced(3);  // a BOM
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString line = utf8(bytes);
-        if (utf8.hasError()) return refuse(lineNumber, QStringLiteral("not UTF-8 text"));
-        const QString trimmed = line.trimmed();
+        const std::optional<QString> line = lineText(lines[index], index == 0);
+        if (!line) return refuse(lineNumber, QStringLiteral("not UTF-8 text"));
+        const QString trimmed = line->trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith(u'#')) continue;
 
-        const QStringList fields = trimmed.split(u',');
-        if (fields.size() > 3)
-            return refuse(lineNumber,
-                          QStringLiteral("more than three fields (ROM code, name, offset); "
-                                         "a name cannot hold a comma, an offset takes a dot"));
         RosterSensor sensor;
-        const QString rom = fields[0].trimmed();
-        if (rom.size() != 16 || !isHex(rom))
-            return refuse(
-                lineNumber,
-                QStringLiteral("\"%1\" is not a ROM code: 16 hex digits expected").arg(rom));
-        sensor.rom = rom.toUpper();
-        const QString crc =
-            QStringLiteral("%1").arg(expectedRomCrc(sensor.rom), 2, 16, QLatin1Char('0')).toUpper();
-        if (!sensor.rom.startsWith(crc))
-            return refuse(lineNumber,
-                          QStringLiteral("ROM code %1 does not check: its first byte should be "
-                                         "the CRC-8 of the other seven, %2 (a mistyped digit?)")
-                              .arg(sensor.rom, crc));
-        sensor.family = familyOf(sensor.rom);
-        if (!isTemperatureFamily(sensor.family))
-            return refuse(lineNumber,
-                          QStringLiteral("ROM code %1 is of family %2, not a temperature sensor "
-                                         "this logger reads (families 28, 22 and 10)")
-                              .arg(sensor.rom, sensor.rom.right(2)));
-        if (fields.size() > 1) sensor.name = fields[1].trimmed();
-        if (fields.size() > 2 && !fields[2].trimmed().isEmpty()) {
-            const QString offset = fields[2].trimmed();
-            const std::optional<int> value = parseOffset(offset);
-            if (!value)
-                return refuse(lineNumber,
-                              QStringLiteral("offset \"%1\" is not a number of degrees such as "
-                                             "-0.25 (a dot, at most three decimals)")
-                                  .arg(offset));
-            if (*value > kMaxOffsetMilliCelsius || *value < -kMaxOffsetMilliCelsius)
-                return refuse(
-                    lineNumber,
-                    QStringLiteral("offset %1 is beyond 10 degrees either way").arg(offset));
-            sensor.offsetMilliCelsius = *value;
-        }
+        if (std::optional<QString> why = readSensor(trimmed, sensor))
+            return refuse(lineNumber, *why);
         for (std::size_t i = 0; i < sensors.size(); ++i) {
             if (sensors[i].rom == sensor.rom)
                 return refuse(lineNumber, QStringLiteral("sensor %1 is listed twice, on lines "

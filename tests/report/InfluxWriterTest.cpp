@@ -159,5 +159,43 @@ TEST(InfluxWriter, OneLinePerTemperatureWithItsNameAndUtcTime) {
                   ns + "\n");
 }
 
+// Lines of one sensor with the same time would overwrite each other: records
+// that share a second are spread within it, also before 1970.
+TEST(InfluxWriter, RecordsThatShareASecondAreSpreadWithinIt) {
+    Selection selection;
+    selection.sensorSlots = {0};
+    const struct {
+        std::vector<WallSeconds> times;
+        const char* nanoseconds;
+    } rows[] = {
+        {{7, 8, 8, 9}, "7000000000 8000000000 8500000000 9000000000"},
+        {{0, 0, 0}, "0 333333333 666666666"},
+        {{-5, -5, -5, -5}, "-5000000000 -4750000000 -4500000000 -4250000000"},
+        {{-1, -1}, "-1000000000 -500000000"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.nanoseconds);
+        const std::string text = written([&](std::FILE* f) {
+            InfluxWriter writer(f, selection, SensorLabels::compiled(), QTimeZone::utc());
+            LogRecord record;
+            record.sensorCount = 12;
+            record.readings[0] = {ReadingKind::Valid, 16};
+            for (const WallSeconds t : row.times) {
+                record.time = t;
+                writer.add(record);
+            }
+            EXPECT_TRUE(writer.finish());
+        });
+        // Each line's time, after its last blank.
+        std::string times;
+        for (std::size_t begin = 0, end; (end = text.find('\n', begin)) != std::string::npos;
+             begin = end + 1) {
+            const std::size_t blank = text.rfind(' ', end);
+            times += (times.empty() ? "" : " ") + text.substr(blank + 1, end - blank - 1);
+        }
+        EXPECT_EQ(times, row.nanoseconds) << text;
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::test

@@ -105,6 +105,37 @@ TEST(PlotReducer, PowerOnReadingsJoinTheLineWhenKept) {
     EXPECT_EQ(reducer.lines().front().segments[0][5].steps, 1360);
 }
 
+// Records that share a second are spread within it in their order, the k-th
+// of n at k/n: also while more of that second may still come (a followed
+// log), and after columns are merged.
+TEST(PlotReducer, RecordsThatShareASecondAreSpreadWithinIt) {
+    PlotReducer reducer(firstSensor(), 4);
+    using Points = std::vector<std::pair<double, int>>;
+    const auto points = [&] {
+        Points all;
+        const std::vector<PlotLine> lines = reducer.lines();
+        for (const auto& segment : lines.front().segments)
+            for (const PlotPoint& p : segment)
+                all.emplace_back(static_cast<double>(p.time) + p.fraction, p.steps);
+        return all;
+    };
+    reducer.add(record(0, ReadingKind::Valid, 400));
+    reducer.add(record(1, ReadingKind::Valid, 410));
+    EXPECT_EQ(points(), (Points{{0, 400}, {1, 410}}));
+    reducer.add(record(1, ReadingKind::Valid, 390));
+    EXPECT_EQ(points(), (Points{{0, 400}, {1, 410}, {1.5, 390}}));
+    reducer.add(record(1, ReadingKind::Valid, 420));
+    const Points third{{0, 400}, {1 + 1.0 / 3, 390}, {1 + 2.0 / 3, 420}};
+    EXPECT_EQ(points(), third);
+    reducer.add(record(2, ReadingKind::Valid, 400));
+    EXPECT_EQ(points(), (Points{third[0], third[1], third[2], {2, 400}}));
+    for (int t = 3; t < 10; ++t) reducer.add(record(t, ReadingKind::Valid, 400));
+    ASSERT_GE(reducer.columnSeconds(), 4);
+    const Points merged = points();
+    ASSERT_GE(merged.size(), 2u);
+    EXPECT_EQ(Points(merged.begin(), merged.begin() + 2), (Points{third[1], third[2]}));
+}
+
 // A day at one pass a second in 100 columns: the data stays bounded, a
 // single-second spike and dip survive, and a missing reading inside a column
 // does not break the line.

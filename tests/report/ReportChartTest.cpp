@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "../TestPrinters.h"
+#include "../Waiting.h"
 #include "LoggerLines.h"
 #include "Report.h"
 #include "ReportChart.h"
@@ -91,23 +93,24 @@ TEST(LiveChart, AppendedRecordsReachTheWindow) {
     EXPECT_EQ(firstSensor(live.chart()), std::make_pair(msAt(9), 1));
 
     append(log, recordAt(10));
-    QTRY_COMPARE_WITH_TIMEOUT(firstSensor(live.chart()).first, msAt(10), 5000);
+    ASSERT_TRUE(eventuallyEquals([&] { return firstSensor(live.chart()).first; }, msAt(10)));
     EXPECT_EQ(x->max(), msAt(10));
 
     live.chart()->zoom(2.0);
     const double zoomedMax = x->max();
     append(log, recordAt(11));
-    QTRY_COMPARE_WITH_TIMEOUT(firstSensor(live.chart()).first, msAt(11), 5000);
+    ASSERT_TRUE(eventuallyEquals([&] { return firstSensor(live.chart()).first; }, msAt(11)));
     EXPECT_EQ(x->max(), zoomedMax);
 
     QTest::keyClick(&view, Qt::Key_0);  // back to all of it
     ASSERT_TRUE(QFile::rename(log, log + ".1"));
     append(log, recordAt(12));
-    QTRY_COMPARE_WITH_TIMEOUT(firstSensor(live.chart()).first, msAt(12), 5000);
+    ASSERT_TRUE(eventuallyEquals([&] { return firstSensor(live.chart()).first; }, msAt(12)));
     EXPECT_EQ(x->max(), msAt(12));
 
     append(log, recordAt(40));
-    QTRY_COMPARE_WITH_TIMEOUT(firstSensor(live.chart()), std::make_pair(msAt(40), 2), 5000);
+    ASSERT_TRUE(
+        eventuallyEquals([&] { return firstSensor(live.chart()); }, std::make_pair(msAt(40), 2)));
     EXPECT_TRUE(notes.join(' ').contains("rotated")) << notes.join(' ').toStdString();
 }
 

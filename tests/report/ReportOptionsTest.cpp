@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "../TestPrinters.h"
 #include "../logging/TestFiles.h"
 #include "ReportOptions.h"
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "../TestPrinters.h"
 #include "RecordFormat.h"
 #include "Report.h"
 #include "Timestamp.h"
@@ -166,6 +167,103 @@ TEST_F(SmallLogs, LineProtocolWithTheCsvsFilters) {
                                 "2026-12-07T07:00:10", "--influx", "-", a_, b_});
     EXPECT_EQ(earlier.out, one + "20.6875 " + ns(0) + three + "85.0000 " + ns(0) + one +
                                "-0.0625 " + ns(10) + three + "85.0000 " + ns(10));
+}
+
+// A shorter record after a longer one in the same log carries only its own
+// sensors: the cells of the others stay empty, with no line protocol for
+// them, even where its words repeat the longer record's.
+TEST(RecordWidths, AShorterRecordKeepsNothingOfTheLongerBefore) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("widths.log");
+    const QStringList sixteen = words({"9001"}, 12) + QStringList{"0100", "0200", "0300", "0400"};
+    ASSERT_TRUE(write(log, loggerRecord(7, 0, 0, sixteen) + loggerRecord(7, 0, 1, words({}, 12)) +
+                               loggerRecord(7, 0, 2, words({}, 14)) +
+                               loggerRecord(7, 0, 3, sixteen)));
+    const Output csv = run({"--unit", "C", "--locale", "en_US", "--csv", "-", log});
+    const QStringList rows = QString::fromStdString(csv.out).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 5);
+    const QString twelve = QStringLiteral(",25.0000").repeated(12);
+    EXPECT_EQ(rows[1], "2026-12-07T07:00:00" + twelve + ",0.0625,0.1250,0.1875,0.2500");
+    EXPECT_EQ(rows[2], "2026-12-07T07:00:01" + twelve + ",,,,");
+    EXPECT_EQ(rows[3], "2026-12-07T07:00:02" + twelve + ",25.0000,25.0000,,");
+    EXPECT_EQ(rows[4], QString(rows[1]).replace("07:00:00", "07:00:03"));
+
+    const Output influx = run({"--locale", "en_US", "--sensors", "13,15", "--influx", "-", log});
+    const std::string ns =
+        std::to_string(QDateTime(QDate(2026, 12, 7), QTime(7, 0, 0)).toSecsSinceEpoch());
+    const auto line = [&](const char* rom, const char* degrees, int second) {
+        return "temperature,sensor=" + std::string(rom) + " celsius=" + degrees + " " +
+               std::to_string(std::stoll(ns) + second) + "000000000\n";
+    };
+    EXPECT_EQ(influx.out,
+              line("84000000B4D33B28", "0.0625", 0) + line("F9000000A4DF6628", "0.1875", 0) +
+                  line("84000000B4D33B28", "25.0000", 2) + line("84000000B4D33B28", "0.0625", 3) +
+                  line("F9000000A4DF6628", "0.1875", 3));
+}
+
+// Records that share a second (passes not exactly a second apart) are all
+// kept in file order: the CSV repeats the time; the line protocol and the
+// chart spread them within the second, the k-th of n at k/n of it, so that
+// no line is overwritten and no line doubles back.
+TEST(SharedSeconds, EveryRecordKeptInFileOrderAndSpreadWithinItsSecond) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("shared.log");
+    QByteArray data;
+    const struct {
+        int second;
+        const char* word;
+    } records[] = {{0, "4001"}, {1, "5001"}, {1, "6001"}, {1, "5801"}, {2, "4001"}};
+    for (const auto& r : records) data += loggerRecord(7, 0, r.second, words({r.word}, 12));
+    ASSERT_TRUE(write(log, data));
+
+    const Output csv =
+        run({"--unit", "C", "--locale", "en_US", "--sensors", "1", "--csv", "-", log});
+    EXPECT_EQ(csv.out,
+              "time,9C000000B4A89828\r\n2026-12-07T07:00:00,20.0000\r\n"
+              "2026-12-07T07:00:01,21.0000\r\n2026-12-07T07:00:01,22.0000\r\n"
+              "2026-12-07T07:00:01,21.5000\r\n2026-12-07T07:00:02,20.0000\r\n");
+
+    const Output influx = run({"--locale", "en_US", "--sensors", "1", "--influx", "-", log});
+    const qint64 start = QDateTime(QDate(2026, 12, 7), QTime(7, 0, 0)).toSecsSinceEpoch();
+    std::string expected;
+    for (const auto& [degrees, ns] : {std::pair{"20.0000", start * 1000000000},
+                                      {"21.0000", (start + 1) * 1000000000},
+                                      {"22.0000", (start + 1) * 1000000000 + 333333333},
+                                      {"21.5000", (start + 1) * 1000000000 + 666666666},
+                                      {"20.0000", (start + 2) * 1000000000}})
+        expected += "temperature,sensor=9C000000B4A89828 celsius=" + std::string(degrees) + " " +
+                    std::to_string(ns) + "\n";
+    EXPECT_EQ(influx.out, expected);
+
+    // One column per second: within the shared one, its lowest and highest
+    // reading, the 1st and the 2nd of its three.
+    const Output chart =
+        run({"--locale", "en_US", "--sensors", "1", "--plot", dir.filePath("c.png"), log});
+    ASSERT_EQ(chart.result.plot.size(), 1u);
+    ASSERT_EQ(chart.result.plot[0].segments.size(), 1u);
+    std::vector<std::pair<double, int>> points;
+    for (const PlotPoint& p : chart.result.plot[0].segments[0])
+        points.emplace_back(
+            static_cast<double>(p.time - chart.result.plot[0].segments[0][0].time) + p.fraction,
+            p.steps);
+    EXPECT_EQ(points, (std::vector<std::pair<double, int>>{
+                          {0.0, 320}, {1.0, 336}, {1 + 1.0 / 3, 352}, {2.0, 320}}));
+
+    // Across a rotation the older log's record of the second comes first,
+    // whatever the order the logs are named in (tarnwick.log* names the
+    // newest first).
+    const QString older = dir.filePath("tarnwick.log.1");
+    const QString newer = dir.filePath("tarnwick.log");
+    ASSERT_TRUE(write(older, loggerRecord(7, 0, 4, words({"4001"}, 12)) +
+                                 loggerRecord(7, 0, 5, words({"5001"}, 12))));
+    ASSERT_TRUE(write(newer, loggerRecord(7, 0, 5, words({"6001"}, 12)) +
+                                 loggerRecord(7, 0, 6, words({"4001"}, 12))));
+    const Output rotated =
+        run({"--unit", "C", "--locale", "en_US", "--sensors", "1", "--csv", "-", newer, older});
+    EXPECT_EQ(rotated.out,
+              "time,9C000000B4A89828\r\n2026-12-07T07:00:04,20.0000\r\n"
+              "2026-12-07T07:00:05,21.0000\r\n2026-12-07T07:00:05,22.0000\r\n"
+              "2026-12-07T07:00:06,20.0000\r\n");
 }
 
 TEST(BadLines, ReportedWithTheirNumbersTheFirstFewOnly) {

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "../../TestPrinters.h"
+#include "../../Waiting.h"
 #include "RepaintThrottle.h"
 
 namespace tarnwick::test {
@@ -69,12 +71,12 @@ TEST(RepaintThrottle, ChangesAreCurrentAtOnceAndPaintedTogetherLater) {
     // What the user does meanwhile is painted at once.
     t.typed->setFocus();
     QTest::keyClicks(t.typed, "x");
-    QTRY_VERIFY(t.typedPaints.count > 0);
+    ASSERT_TRUE(eventually([&] { return t.typedPaints.count > 0; }));
     EXPECT_EQ(t.pagePaints.count, afterBurst);
 
     // Once the interval is over, what was held back is painted, once.
     t.throttle.setInterval(milliseconds(20));
-    QTRY_VERIFY(t.pagePaints.count > afterBurst);
+    ASSERT_TRUE(eventually([&] { return t.pagePaints.count > afterBurst; }));
     QTest::qWait(100);
     EXPECT_EQ(t.pagePaints.count, afterBurst + 1);
 }
@@ -92,7 +94,7 @@ TEST(RepaintThrottle, WhatIsLetGoIsPaintedBeforeTheNextEvent) {
     });
     t.throttle.hold(t.page);
     t.page->setPlainText(QStringLiteral("changed"));
-    QTRY_VERIFY(paintsAtNextEvent >= 0);
+    ASSERT_TRUE(eventually([&] { return paintsAtNextEvent >= 0; }));
     EXPECT_EQ(paintsAtNextEvent, paintsAtRelease + 1);
 }
 
@@ -108,7 +110,7 @@ TEST(RepaintThrottle, NothingIsPaintedWhileMinimisedOrHidden) {
         EXPECT_EQ(t.pagePaints.count, before);
 
         t.window.showNormal();
-        QTRY_VERIFY(t.pagePaints.count > before);
+        ASSERT_TRUE(eventually([&] { return t.pagePaints.count > before; }));
         EXPECT_EQ(t.page->toPlainText(), "page 9");
     }
 }
@@ -124,7 +126,7 @@ TEST(RepaintThrottle, WorkBeforeAPaintRunsAtThePaceAndOnlyWhenSeen) {
     EXPECT_LE(runs, 1) << "ten within one interval";
 
     t.throttle.setInterval(milliseconds(0));
-    QTRY_VERIFY(runs > 0);
+    ASSERT_TRUE(eventually([&] { return runs > 0; }));
     t.window.showMinimized();
     QCoreApplication::processEvents();
     const int before = runs;
@@ -132,7 +134,7 @@ TEST(RepaintThrottle, WorkBeforeAPaintRunsAtThePaceAndOnlyWhenSeen) {
     QTest::qWait(50);
     EXPECT_EQ(runs, before);
     t.window.showNormal();
-    QTRY_COMPARE(runs, before + 1);
+    ASSERT_TRUE(eventuallyEquals([&] { return runs; }, before + 1));
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+// An output of the report: it receives the selected records in time order,
+// then finishes once after the last. The summary, the CSV, the line protocol
+// and the chart data are each one; another output is one more.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "LogRecord.h"
+
+namespace tarnwick {
+
+class RecordSink {
+  public:
+    virtual ~RecordSink() = default;
+
+    virtual void add(const LogRecord& record) = 0;
+    // After the last record: the reason when the output could not be made
+    // whole ("cannot write out.csv: No space left on device").
+    virtual std::optional<QString> finish() = 0;
+};
+
+}  // namespace tarnwick
