@@ -15,8 +15,7 @@ HeadlessLogger::HeadlessLogger(const RunSettings& settings, PageBrowser& browser
       log_(clock, wallClock, sync, settings_.syncIntervalMs),
       notifier_(notifier),
       lines_(std::move(lines)),
-      recorder_(log_, publisher,
-                {.changed = [this](const RunStatus::Change& change) {
+      recorder_(log_, publisher, {.changed = [this](const RunStatus::Change& change) {
                     lines_(change.failure ? kWarning : kInfo, RunStatus::describe(change));
                 }}) {}
 

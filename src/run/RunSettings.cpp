@@ -54,7 +54,7 @@ using Refusal = std::optional<QString>;
 
 struct RunOption {
     QStringList names;
-    const char* valueName;    // nullptr for a switch
+    const char* valueName;  // nullptr for a switch
     const char* help;
     const char* environment;  // read when the option is not given; nullptr: none
     // Takes the value (the last one given, else the environment's) into the

@@ -10,9 +10,9 @@
 #include <QTemporaryDir>
 
 #include "../logging/TestFiles.h"
-#include "RunSettings.h"
 #include "ExitStatus.h"
 #include "RosterFile.h"
+#include "RunSettings.h"
 
 namespace tarnwick::test {
 namespace {

@@ -16,10 +16,10 @@
 
 #include "../TestPrinters.h"
 #include "../logging/TestFiles.h"
-#include "RunSettings.h"
 #include "MainWindowHelpers.h"
 #include "MainWindowRig.h"
 #include "RosterFile.h"
+#include "RunSettings.h"
 #include "SimCommandLine.h"
 
 namespace tarnwick::test {

@@ -13,11 +13,9 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-
 #include <algorithm>
 
 #include "../../TestPrinters.h"
-
 #include "MainWindowRig.h"
 #include "PageUrl.h"
 
@@ -151,9 +149,9 @@ TEST(MainWindowCycle, LaterPassesLeaveAMinimisedWindowAsTheUserLeftIt) {
     EXPECT_TRUE(boxesKept) << "pages went into the boxes of a minimised window";
     const QString shown = rig.window.cboAddress->currentText();
     const QStringList since = rig.targets().mid(minimisedAt + 3 * 26);
-    EXPECT_TRUE(std::any_of(since.begin(), since.end(),
-                            [&](const QString& target) { return shown.endsWith(target); }))
-        << qPrintable(shown);
+    EXPECT_TRUE(std::any_of(since.begin(), since.end(), [&](const QString& target) {
+        return shown.endsWith(target);
+    })) << qPrintable(shown);
 }
 
 TEST(MainWindowCycle, TheCloseBoxEndsTheCycle) {
