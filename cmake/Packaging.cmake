@@ -12,9 +12,12 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Tarnwick polls 12 or 16 1-Wire temperature sensors through the web pages of a
 network 1-Wire HTTP adapter, checks every scratchpad reply with the 1-Wire
 CRC-8, shows the raw temperature words and appends one line per pass to a
-log file of the user's choice.
+log file of the user's choice. A roster file names the user's own sensors,
+with names and calibration offsets.
 
-The package also holds tarnwick-report, which turns a log into a summary in
+A systemd service (installed disabled) logs without a window from boot on,
+and every pass can be published to an MQTT broker, with Home Assistant
+discovery. The package also holds tarnwick-report, which turns a log into a summary in
 degrees, a CSV table or a chart, and tarnwick-simadapter, a simulated adapter
 for trying the logger without hardware.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})

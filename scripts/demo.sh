@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the logger against the simulated 1-Wire adapter on loopback: installs
-# what is missing, builds build-demo/ (the logger, tarnwick-report, the
-# simulator and the example-log generator bench_report), starts the simulator
+# what building and running need, builds build-demo/ (the logger and its
+# headless program, tarnwick-report, the simulator and the example-log
+# generator bench_report), starts the simulator
 # and, once that simulator says it listens and answers, the logger, pointed at
 # it with --adapter. When the logger ends, the simulator is stopped; nothing
 # else is touched (a simulator already running on the port is left alone, and
@@ -31,14 +32,15 @@ fi
 build=${TARNWICK_DEMO_BUILD_DIR:-}
 if [ -z "$build" ]; then
   build=build-demo
-  scripts/install-deps.sh
+  scripts/install-deps.sh run
   # The compiled-in address is the simulator's, so that build-demo's logger
   # started by hand finds a demo simulator too.
   address=()
   [ "$port" -eq 0 ] || address=(-DTARNWICK_ADAPTER_ADDRESS="$host:$port")
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${address[@]}" \
     -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_BUILD_BENCH=ON
-  cmake --build "$build" -j "$(nproc)" --target tarnwick tarnwick-report tarnwick-simadapter bench_report
+  cmake --build "$build" -j "$(nproc)" --target tarnwick tarnwick-headless tarnwick-report \
+    tarnwick-simadapter bench_report
 fi
 
 pace=(--delay-ms 15)

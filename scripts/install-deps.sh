@@ -1,19 +1,36 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and running Tarnwick
-# need, and only those that are missing. Uses sudo when not run as root.
+# Installs the Debian 12 packages that Tarnwick needs, and only those that are
+# missing. Uses sudo when not run as root. What is installed depends on what
+# for, named by the arguments (default: test):
+#   run      building the programs and running them (the demo)
+#   test     the above and the test suite (a broker, GoogleTest, fonts)
+#   package  the above and what builds and checks the Debian package
+#   ci       all of the above and what CI adds: clang for the sanitizers and
+#            the fuzzers, clang-format, lintian, the AppStream and desktop
+#            checks
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config
+run=(
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-qpa-plugins libgl-dev
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   libgumbo-dev libcpp-httplib-dev libcurl4-openssl-dev zlib1g-dev libsystemd-dev
-  libmosquitto-dev mosquitto mosquitto-clients openssl
-  libgtest-dev libgmock-dev
-  clang-14 libclang-rt-14-dev
-  fonts-dejavu-core clang-format curl procps xvfb xauth ccache
-  desktop-file-utils appstream man-db dpkg-dev file systemd logrotate lintian
+  libmosquitto-dev fonts-dejavu-core procps
 )
+test=(libgtest-dev libgmock-dev mosquitto mosquitto-clients openssl curl xvfb xauth)
+package=(dpkg-dev file systemd logrotate man-db desktop-file-utils appstream)
+ci=(clang-14 libclang-rt-14-dev clang-format lintian)
+
+packages=()
+for what in "${@:-test}"; do
+  case $what in
+    run) packages+=("${run[@]}") ;;
+    test) packages+=("${run[@]}" "${test[@]}") ;;
+    package) packages+=("${run[@]}" "${package[@]}") ;;
+    ci) packages+=("${run[@]}" "${test[@]}" "${package[@]}" "${ci[@]}") ;;
+    *) echo "install-deps.sh: what for? run, test, package or ci, not '$what'" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

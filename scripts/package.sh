@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh package
 build=build-package
 # Compiled and linked with the flags Debian builds its packages with, all the
 # hardening included (fortified functions, stack protector, read-only

@@ -33,8 +33,17 @@ int execHeadlessLogger(char** argv) {
     const std::string path = headless.string();
     argv[0] = const_cast<char*>(path.c_str());
     ::execv(path.c_str(), argv);
+    const int failure = errno;
     std::fprintf(stderr, "<3>tarnwick: cannot start the headless logger %s: %s\n", path.c_str(),
-                 std::strerror(errno));
+                 std::strerror(failure));
+    if (failure == ENOENT) {
+        // A build tree holds the programs in BUILD/src/app; a package always has it.
+        const std::filesystem::path build = folder.parent_path().parent_path();
+        std::fprintf(stderr,
+                     "<3>tarnwick: it is built beside tarnwick: cmake --build %s --target "
+                     "tarnwick-headless (an installed tarnwick: reinstall the package)\n",
+                     build.c_str());
+    }
     return kFailureExitStatus;
 }
 

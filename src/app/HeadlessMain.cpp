@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 
 #include "EscapingApplication.h"
 #include "HeadlessLogger.h"
@@ -34,16 +33,10 @@ int main(int argc, char** argv) {
     SignalWatch watch({SIGTERM, SIGINT, SIGHUP});
     RunServices services(command.settings);
     SystemdNotifier notifier;
-    // Fed at half the interval the service manager asks for.
-    WatchdogPump pump(services.pump, services.clock, notifier, notifier.watchdogIntervalMs() / 2);
+    WatchdogPump pump(services.pump, services.clock, notifier);
     HeadlessLogger logger(command.settings, services.browser, pump, services.clock,
                           services.wallClock, notifier, *services.publisher, writeLine);
-    QObject::connect(&watch, &SignalWatch::received, [&logger](int signal) {
-        if (signal == SIGHUP)
-            logger.reopenLog();
-        else
-            logger.stop(QStringLiteral("SIG") + QString::fromLatin1(sigabbrev_np(signal)));
-    });
-    app.setEscapeHandler([&logger](const QString& what) { logger.fail(what); });
+    logger.takeSignals(watch);
+    logger.takeEscapes(app);
     return logger.run();
 }

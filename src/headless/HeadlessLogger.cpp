@@ -1,5 +1,7 @@
 #include "HeadlessLogger.h"
 
+#include <csignal>
+#include <cstring>
 #include <utility>
 
 #include "ExitStatus.h"
@@ -47,12 +49,28 @@ void HeadlessLogger::stop(const QString& why) {
     cycle_.stop();
 }
 
-void HeadlessLogger::reopenLog() { log_.reopen(); }
+void HeadlessLogger::reopenLog() {
+    log_.reopen();
+    lines_(kNotice, QStringLiteral("Log reopened"));
+}
 
 void HeadlessLogger::fail(const QString& what) {
     lines_(kError, what);
     exitStatus_ = kFailureExitStatus;
     cycle_.stop();
+}
+
+void HeadlessLogger::takeSignals(SignalWatch& watch) {
+    QObject::connect(&watch, &SignalWatch::received, [this](int signal) {
+        if (signal == SIGHUP)
+            reopenLog();
+        else
+            stop(QStringLiteral("SIG") + QString::fromLatin1(sigabbrev_np(signal)));
+    });
+}
+
+void HeadlessLogger::takeEscapes(EscapeRoute& route) {
+    route.setEscapeHandler([this](const QString& what) { fail(what); });
 }
 
 void HeadlessLogger::showAddress(const QString&) {

@@ -10,6 +10,7 @@
 
 #include "AcquisitionCycle.h"
 #include "Clock.h"
+#include "EscapingApplication.h"
 #include "EventPump.h"
 #include "LogControl.h"
 #include "PageBrowser.h"
@@ -17,6 +18,7 @@
 #include "ReadingsPublisher.h"
 #include "RunSettings.h"
 #include "ServiceNotifier.h"
+#include "SignalWatch.h"
 #include "WallClock.h"
 
 namespace tarnwick {
@@ -56,6 +58,12 @@ class HeadlessLogger : private CycleView {
     // Ends the run after an error that escaped a handler; `what` is told at
     // error priority.
     void fail(const QString& what);
+
+    // SIGTERM and SIGINT end the run, SIGHUP reopens the log, as `watch`
+    // reports them from the event loop.
+    void takeSignals(SignalWatch& watch);
+    // An error that escapes a handler ends the run through fail().
+    void takeEscapes(EscapeRoute& route);
 
     const AcquisitionCycle& cycle() const { return cycle_; }
 

@@ -4,12 +4,12 @@
 
 namespace tarnwick {
 
-WatchdogPump::WatchdogPump(EventPump& inner, const Clock& clock, ServiceNotifier& notifier,
-                           qint64 feedEveryMs)
+WatchdogPump::WatchdogPump(EventPump& inner, const Clock& clock, ServiceNotifier& notifier)
     : inner_(inner),
       clock_(clock),
       notifier_(notifier),
-      feedEveryMs_(feedEveryMs),
+      // Half: a feed that comes a little late still comes in time.
+      feedEveryMs_(notifier.watchdogIntervalMs() / 2),
       nextFeedMs_(clock.monotonicMs()) {}
 
 qint64 WatchdogPump::feedIfDue() {

@@ -13,11 +13,11 @@ namespace tarnwick {
 
 class WatchdogPump : public EventPump {
   public:
-    // Sends WATCHDOG=1 through `notifier` every `feedEveryMs` while the cycle
-    // waits through `inner`; with 0, it only passes the waits on. Every
-    // reference must outlive the pump.
-    WatchdogPump(EventPump& inner, const Clock& clock, ServiceNotifier& notifier,
-                 qint64 feedEveryMs);
+    // Sends WATCHDOG=1 through `notifier` at half the interval the service
+    // manager asks for, while the cycle waits through `inner`; when it
+    // watches nothing, the pump only passes the waits on. Every reference
+    // must outlive the pump.
+    WatchdogPump(EventPump& inner, const Clock& clock, ServiceNotifier& notifier);
 
     void waitForEvents() override;
     void waitForEvents(qint64 timeoutMs) override;

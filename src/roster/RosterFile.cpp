@@ -109,9 +109,10 @@ std::optional<QString> readRom(const QString& field, RosterSensor& sensor) {
         QStringLiteral("%1").arg(expectedRomCrc(sensor.rom), 2, 16, QLatin1Char('0')).toUpper();
     if (!sensor.rom.startsWith(crc))
         return QStringLiteral(
-                   "ROM code %1 does not check: its first byte should be the CRC-8 "
-                   "of the other seven, %2 (a mistyped digit?)")
-            .arg(sensor.rom, crc);
+                   "ROM code %1 does not check (its CRC byte does not match the other "
+                   "seven): a digit is likely mistyped; copy the code again from the "
+                   "adapter's list of its sensors")
+            .arg(sensor.rom);
     sensor.family = familyOf(sensor.rom);
     if (!isTemperatureFamily(sensor.family))
         return QStringLiteral(

@@ -4,9 +4,12 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
+#include "ApplicationTitle.h"
 #include "ExitStatus.h"
 #include "RosterFile.h"
 
@@ -40,7 +43,9 @@ constexpr QtOption kQtOptions[] = {
 // them together.
 struct Draft {
     RunSettings settings;
-    bool rosterNamed = false;  // by --roster or TARNWICK_ROSTER
+    bool adapterNamed = false;  // by --adapter, TARNWICK_ADAPTER or the settings file
+    bool rosterNamed = false;   // by --roster or TARNWICK_ROSTER
+    QString serviceSettings;    // --service-settings
     BrokerOptions broker;
 };
 
@@ -57,6 +62,7 @@ struct RunOption {
     const char* valueName;  // nullptr for a switch
     const char* help;
     const char* environment;  // read when the option is not given; nullptr: none
+    const char* setting;      // the settings file's key, read after that; nullptr: none
     // Takes the value (the last one given, else the environment's) into the
     // draft, or says why not.
     Refusal (*apply)(const QString& value, const Source& source, Draft& draft);
@@ -69,6 +75,7 @@ Refusal adapter(const QString& value, const Source& source, Draft& draft) {
                    "address such as 192.168.1.50, optionally followed by :port (1-65535)")
             .arg(value, source.name);
     draft.settings.adapterAddress = value;
+    draft.adapterNamed = true;
     return std::nullopt;
 }
 
@@ -104,6 +111,11 @@ Refusal syncInterval(const QString& value, const Source&, Draft& draft) {
     return std::nullopt;
 }
 
+Refusal serviceSettings(const QString& value, const Source&, Draft& draft) {
+    draft.serviceSettings = value;
+    return std::nullopt;
+}
+
 Refusal mqtt(const QString& value, const Source& source, Draft& draft) {
     draft.broker.url = value;
     draft.broker.source = source.name;
@@ -129,15 +141,18 @@ const std::vector<RunOption>& runOptions() {
          "ADDRESS",
          "Talk to the adapter at ADDRESS for this run: a.b.c.d or a.b.c.d:port.",
          kAdapterVariable,
+         kAdapterSetting,
          adapter},
         {{"roster"},
          "FILE",
          "Poll the sensors of the roster FILE for this run (see above).",
          kRosterVariable,
+         nullptr,
          roster},
         {{"log"},
          "FILE",
          "Log into FILE from the start, as Start Logging does (appended to).",
+         nullptr,
          nullptr,
          log},
         {{"headless"},
@@ -145,23 +160,34 @@ const std::vector<RunOption>& runOptions() {
          "Run without a window or display, logging into the --log FILE: status lines on "
          "standard error; SIGTERM or SIGINT ends the run, SIGHUP reopens the log.",
          nullptr,
+         nullptr,
          headless},
         {{"sync-interval"},
          "SECONDS",
          "Sync the log to the storage device at most every SECONDS (1-3600, default 10): a "
          "power cut loses at most that much.",
          nullptr,
+         nullptr,
          syncInterval},
+        {{"service-settings"},
+         "FILE",
+         "Run as the service whose settings are in FILE (/etc/default/tarnwick): refuse to "
+         "start until FILE names the adapter, rather than poll the built-in address.",
+         nullptr,
+         nullptr,
+         serviceSettings},
         {{"mqtt"},
          "URL",
          "Publish each pass's readings to the broker at URL: mqtt://HOST[:PORT] (1883) or "
          "mqtts://HOST[:PORT] (TLS, 8883).",
          kMqttVariable,
+         nullptr,
          mqtt},
         {{"mqtt-ca"},
          "FILE",
          "Trust the broker's certificate when FILE's CA signed it, instead of the system's CA "
          "store.",
+         nullptr,
          nullptr,
          brokerText<&BrokerOptions::caFile>},
         {{"mqtt-credentials"},
@@ -169,15 +195,18 @@ const std::vector<RunOption>& runOptions() {
          "Log in to the broker with the username= and password= lines of FILE (not readable by "
          "every user).",
          nullptr,
+         nullptr,
          brokerText<&BrokerOptions::credentialsFile>},
         {{"mqtt-prefix"},
          "PREFIX",
          "Begin the topics with PREFIX (default: tarnwick).",
          nullptr,
+         nullptr,
          brokerText<&BrokerOptions::prefix>},
         {{"mqtt-discovery"},
          nullptr,
          "Announce the sensors to Home Assistant (MQTT discovery).",
+         nullptr,
          nullptr,
          mqttDiscovery},
     };
@@ -212,6 +241,11 @@ RunCommandLine showText(const QString& text) {
 
 // The checks that take several options together, once every row has spoken.
 Refusal finish(Draft& draft) {
+    if (!draft.serviceSettings.isEmpty() && !draft.adapterNamed)
+        return QStringLiteral(
+                   "no adapter configured: set %1 in %2 to your 1-Wire adapter's address "
+                   "(such as %1=192.168.1.50), then restart the service")
+            .arg(QLatin1String(kAdapterVariable), draft.serviceSettings);
     if (draft.settings.headless && draft.settings.logFile.isEmpty())
         return QStringLiteral(
             "--headless needs --log FILE: without a window, the log is all it makes");
@@ -243,8 +277,21 @@ bool isAdapterAddress(const QString& text) {
 
 QString processEnvironment(const char* name) { return qEnvironmentVariable(name); }
 
+UserSettings userSettingsFile() {
+    const auto open = [] {
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                           kApplicationTitle, kApplicationTitle);
+    };
+    return {
+        .value =
+            [open](const char* key) {
+                return open()->value(QStringLiteral("Settings/") + QLatin1String(key)).toString();
+            },
+        .file = open()->fileName()};
+}
+
 RunCommandLine parseRunSettings(const QStringList& arguments, const Environment& environment,
-                                const QString& compiledAddress) {
+                                const QString& compiledAddress, const UserSettings& userSettings) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(description(compiledAddress));
@@ -283,10 +330,14 @@ RunCommandLine parseRunSettings(const QStringList& arguments, const Environment&
         if (parser.isSet(options[i])) {
             // The last of an option counts, as with most programs.
             if (row.valueName) value = parser.values(options[i]).constLast();
-        } else {
-            value = row.environment ? environment(row.environment) : QString();
-            if (value.isEmpty()) continue;
+        } else if (row.environment && !(value = environment(row.environment)).isEmpty()) {
             source = {QLatin1String(row.environment), true};
+        } else if (row.setting && userSettings.value &&
+                   !(value = userSettings.value(row.setting)).isEmpty()) {
+            source = {QStringLiteral("%1 in %2").arg(QLatin1String(row.setting), userSettings.file),
+                      true};
+        } else {
+            continue;
         }
         if (const Refusal refusal = row.apply(value, source, draft)) return refuse(*refusal);
     }
@@ -304,7 +355,15 @@ RunCommandLine readRunSettings(int argc, char** argv, Front front) {
         QCoreApplication core(argc, argv);
         QStringList arguments = QCoreApplication::arguments();
         if (front == Front::Headless) arguments.insert(1, QStringLiteral("--headless"));
-        result = parseRunSettings(arguments, processEnvironment);
+        result = parseRunSettings(arguments, processEnvironment, compiledAdapterAddress(),
+                                  userSettingsFile());
+        // The journal files what the headless logger says by its priority.
+        if (result.outcome == RunCommandLine::Outcome::Refuse &&
+            (front == Front::Headless || arguments.contains(QStringLiteral("--headless")))) {
+            QStringList lines = result.message.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            for (QString& line : lines) line.prepend(QStringLiteral("<3>"));
+            result.message = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+        }
     }
     const QByteArray text = result.message.toLocal8Bit();
     if (result.outcome == RunCommandLine::Outcome::ShowText) {

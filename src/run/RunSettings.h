@@ -26,6 +26,10 @@ namespace tarnwick {
 
 // The environment variable that names the adapter for one run.
 inline constexpr char kAdapterVariable[] = "TARNWICK_ADAPTER";
+// The key of the user's settings file (~/.config/Tarnwick/Tarnwick.conf,
+// section [Settings]) that names the adapter when neither the command line
+// nor the environment does: where a desktop launch finds it.
+inline constexpr char kAdapterSetting[] = "Adapter";
 
 // True for a dotted-decimal IPv4 address (four numbers 0-255 without leading
 // zeros), optionally followed by ":port" with a port from 1 to 65535.
@@ -60,21 +64,34 @@ struct RunCommandLine {
     int exitStatus = 0;
 };
 
-// The value of an environment variable, empty when unset.
+// The value of an environment variable, or of a key of the user's settings
+// file; empty when unset.
 using Environment = std::function<QString(const char* name)>;
 // The process's own environment.
 QString processEnvironment(const char* name);
 
-// Parses arguments (program name first) against `environment`, reading the
-// roster and credentials files they name. `compiledAddress` is the adapter
-// when neither --adapter nor TARNWICK_ADAPTER names one. The help text names
-// the program after the running QCoreApplication, when there is one.
-RunCommandLine parseRunSettings(const QStringList& arguments, const Environment& environment,
-                                const QString& compiledAddress = compiledAdapterAddress());
+// The user's settings file: a key of its [Settings] section, and its name.
+struct UserSettings {
+    Environment value = {};
+    QString file = {};
+};
+// The running user's (QSettings' Tarnwick/Tarnwick.conf in the config folder).
+UserSettings userSettingsFile();
 
-// For main(), before the application object exists: parses argv and the
-// process's environment inside a short-lived QCoreApplication, and prints the
-// help, the version or the refusal.
+// Parses arguments (program name first) against `environment` and the
+// user's settings file, reading the roster and credentials files they name.
+// Each value comes from the command line, else the environment, else the
+// settings file (the adapter), else its default: `compiledAddress` for the
+// adapter. The help text names the program after the running
+// QCoreApplication, when there is one.
+RunCommandLine parseRunSettings(const QStringList& arguments, const Environment& environment,
+                                const QString& compiledAddress = compiledAdapterAddress(),
+                                const UserSettings& userSettings = {});
+
+// For main(), before the application object exists: parses argv, the
+// process's environment and the user's settings file inside a short-lived
+// QCoreApplication, and prints the help, the version or the refusal (each
+// line with the journal's error priority, "<3>", for the headless logger).
 RunCommandLine readRunSettings(int argc, char** argv, Front front);
 
 }  // namespace tarnwick

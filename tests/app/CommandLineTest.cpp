@@ -9,6 +9,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "../TestPrinters.h"
 #include "../logging/TestFiles.h"
 #include "ExitStatus.h"
 #include "RosterFile.h"
@@ -267,6 +268,68 @@ TEST(CommandLineTest, BrokerFromOptionOrEnvironment) {
     }
 }
 
+// The adapter comes from the command line, else the environment, else the
+// user's settings file, else the built-in address; the service refuses to
+// start on the built-in one, naming its settings file and the setting.
+TEST(CommandLineTest, AdapterFromSettingsFileAndTheServiceNeedsOne) {
+    const UserSettings file{.value =
+                                [](const char* key) {
+                                    return QLatin1String(key) == QLatin1String(kAdapterSetting)
+                                               ? QStringLiteral("10.0.0.7")
+                                               : QString();
+                                },
+                            .file = QStringLiteral("/home/u/.config/Tarnwick/Tarnwick.conf")};
+    const UserSettings bad{.value = [](const char*) { return QStringLiteral("adapter.lan"); },
+                           .file = QStringLiteral("/home/u/.config/Tarnwick/Tarnwick.conf")};
+    const auto parse = [](const QStringList& arguments, const QString& environment,
+                          const UserSettings& settings) {
+        return parseRunSettings(
+            QStringList{QStringLiteral("tarnwick")} + arguments,
+            [&](const char* name) {
+                return QLatin1String(name) == QLatin1String(kAdapterVariable) ? environment
+                                                                              : QString();
+            },
+            kCompiled, settings);
+    };
+    const QStringList service{"--headless", "--log", "/tmp/t.log", "--service-settings",
+                              "/etc/default/tarnwick"};
+    const struct {
+        QStringList arguments;
+        const char* environment;
+        const UserSettings* settings;
+        const char* address;  // nullptr: refused
+        const char* said;
+    } cases[] = {
+        {{}, "", &file, "10.0.0.7", ""},
+        {{}, "10.0.0.2", &file, "10.0.0.2", ""},
+        {{"--adapter", "10.0.0.3"}, "10.0.0.2", &file, "10.0.0.3", ""},
+        {{}, "", nullptr, "127.0.0.1:8642", ""},
+        {{},
+         "",
+         &bad,
+         nullptr,
+         "tarnwick: invalid adapter address \"adapter.lan\" from Adapter in "
+         "/home/u/.config/Tarnwick/Tarnwick.conf"},
+        {service, "10.0.0.2", nullptr, "10.0.0.2", ""},
+        {service, "", nullptr, nullptr,
+         "tarnwick: no adapter configured: set TARNWICK_ADAPTER in /etc/default/tarnwick"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString() + " / " + c.environment);
+        const RunCommandLine result = parse(c.arguments, QString::fromLatin1(c.environment),
+                                            c.settings ? *c.settings : UserSettings{});
+        if (c.address) {
+            ASSERT_EQ(result.outcome, Outcome::Run) << result.message.toStdString();
+            EXPECT_EQ(result.settings.adapterAddress, QString::fromLatin1(c.address));
+        } else {
+            EXPECT_EQ(result.outcome, Outcome::Refuse);
+            EXPECT_EQ(result.exitStatus, kUsageExitStatus);
+            EXPECT_TRUE(result.message.startsWith(QString::fromLatin1(c.said)))
+                << result.message.toStdString();
+        }
+    }
+}
+
 // The installed program itself, with no display at all (DISPLAY,
 // WAYLAND_DISPLAY and QT_QPA_PLATFORM unset): had it opened a window, the
 // default xcb platform would have aborted it. The headless logger it hands
@@ -289,7 +352,12 @@ TEST(CommandLineTest, ProgramAnswersWithoutDisplay) {
         {{}, "192.168.1.50:0", 2, "", "from TARNWICK_ADAPTER"},
         {{"--help"}, nullptr, 0, "TARNWICK_ROSTER", ""},
         {{"--roster", typo}, nullptr, 2, "", typoLine.constData()},
-        {{"--headless"}, nullptr, 2, "", "--headless needs --log FILE"},
+        {{"--headless"}, nullptr, 2, "", "<3>tarnwick: --headless needs --log FILE"},
+        {{"--headless", "--log", "t.log", "--adapter", "1.2.3"},
+         nullptr,
+         2,
+         "",
+         "<3>tarnwick: invalid adapter address \"1.2.3\" from --adapter"},
         {{"--headless", "--log", "/no-such-folder/t.log"},
          nullptr,
          1,

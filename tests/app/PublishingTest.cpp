@@ -12,6 +12,7 @@
 #include <QTest>
 #include <csignal>
 
+#include "../TestPrinters.h"
 #include "MainWindowRig.h"
 #include "MqttPublisher.h"
 #include "TestBroker.h"

@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QTime>
 
+#include "../TestPrinters.h"
 #include "Timestamp.h"
 
 namespace tarnwick::test {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "../TestPrinters.h"
 #include "CRCRoutines.h"
 
 namespace tarnwick::test {

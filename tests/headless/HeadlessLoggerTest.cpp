@@ -23,6 +23,7 @@
 #include <mutex>
 #include <thread>
 
+#include "../TestPrinters.h"
 #include "SimAdapter.h"
 
 namespace tarnwick::test {
@@ -213,7 +214,7 @@ TEST(HeadlessLogger, RunsAsAServiceAndLeavesEveryRecordWhole) {
         first.lines().mid(1),
         QStringList({"<4>Adapter not answering: connection refused", "<6>Adapter answering again",
                      "<4>Log write failed: No such file or directory", "<6>Log written again",
-                     "<6>Stopped (SIGTERM), log closed"}));
+                     "<5>Log reopened", "<6>Stopped (SIGTERM), log closed"}));
     const QStringList told = notify.messages();
     EXPECT_GE(told.count("WATCHDOG=1"), 5) << told.join(' ').toStdString();
     EXPECT_EQ(told.count("READY=1"), 1);

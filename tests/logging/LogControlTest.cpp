@@ -17,6 +17,7 @@
 #include <csignal>
 
 #include "../FakeClocks.h"
+#include "../TestPrinters.h"
 #include "LogControl.h"
 #include "TestFiles.h"
 
@@ -341,6 +342,28 @@ TEST_F(LogControlTest, SyncsAtMostOncePerIntervalAndNeverLeavesARecordLonger) {
         EXPECT_EQ(sync.synced, syncedTimes(3));
         log.stop();
         EXPECT_EQ(sync.synced, syncedTimes(3)) << "nothing new to sync on closing";
+    }
+}
+
+// A record written inside the sync interval waits for its sync; closing the
+// log (Stop Logging, Stop Program, the service's stop) or reopening it (SIGHUP)
+// must not let it go unsynced.
+TEST_F(LogControlTest, StopAndReopenSyncARecordStillWaiting) {
+    for (const bool reopen : {false, true}) {
+        SCOPED_TRACE(reopen ? "reopen" : "stop");
+        RecordingSync sync;
+        LogControl log(steady_, wall_, sync);
+        ASSERT_EQ(log.start(pathOf("closing.log")), std::nullopt);
+        log.writeRecord(kTwelve, us_);  // synced at once: the first one
+        steady_.now += 1'000;
+        log.writeRecord(kTwelve, us_);  // inside the interval: waits
+        ASSERT_EQ(sync.synced.size(), 1);
+        if (reopen)
+            log.reopen();
+        else
+            log.stop();
+        EXPECT_EQ(sync.synced.size(), 2);
+        log.stop();
     }
 }
 

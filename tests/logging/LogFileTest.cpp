@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 
+#include "../TestPrinters.h"
 #include "LogFile.h"
 #include "TestFiles.h"
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "../TestPrinters.h"
 #include "RecordFormat.h"
 
 namespace tarnwick::test {

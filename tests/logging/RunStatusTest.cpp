@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include "../TestPrinters.h"
 #include "RunStatus.h"
 
 namespace tarnwick::test {

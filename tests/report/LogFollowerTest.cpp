@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "../TestPrinters.h"
 #include "LogFollower.h"
 #include "LoggerLines.h"
 #include "Timestamp.h"

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <string>
 
+#include "../TestPrinters.h"
 #include "Degrees.h"
 #include "LogRecord.h"
 #include "RecordFormat.h"

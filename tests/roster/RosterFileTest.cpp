@@ -85,8 +85,9 @@ TEST(RosterFileTest, RefusesWithFileLineAndReason) {
         {"# x\n9C000000B4A8982G, Loft\n", "r.conf:2: \"9C000000B4A8982G\" is not a ROM code"},
         {", Loft\n", "r.conf:1: \"\" is not a ROM code"},
         {"9C000000B4A99828\n",
-         "r.conf:1: ROM code 9C000000B4A99828 does not check: its first byte should be the "
-         "CRC-8 of the other seven, 51 (a mistyped digit?)"},
+         "r.conf:1: ROM code 9C000000B4A99828 does not check (its CRC byte does not match "
+         "the other seven): a digit is likely mistyped; copy the code again from the adapter's "
+         "list of its sensors"},
         {"030000053A1B2C3B\n",
          "r.conf:1: ROM code 030000053A1B2C3B is of family 3B, not a temperature sensor"},
         {"9C000000B4A89828, Freezer\n06000000A4EC7428\n9c000000b4a89828, Again\n",

@@ -3,6 +3,7 @@
 #include <QString>
 #include <set>
 
+#include "../TestPrinters.h"
 #include "CRCRoutines.h"
 #include "SimTestSupport.h"
 

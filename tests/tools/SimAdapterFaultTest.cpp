@@ -2,6 +2,7 @@
 #include <QString>
 #include <future>
 
+#include "../TestPrinters.h"
 #include "CRCRoutines.h"
 #include "SimTestSupport.h"
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "../TestPrinters.h"
 #include "ExitStatus.h"
 #include "SimCommandLine.h"
 

@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "../../TestPrinters.h"
 #include "Twips.h"
 #include "frmAbout.h"
 

@@ -2,6 +2,7 @@
 
 #include <QSet>
 
+#include "../../TestPrinters.h"
 #include "ImageList.h"
 #include "ToolbarIcons.h"
 

@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <memory>
 
+#include "../../TestPrinters.h"
 #include "MainWindowHelpers.h"
 
 namespace tarnwick::test {

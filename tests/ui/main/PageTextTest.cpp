@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
+#include "../../TestPrinters.h"
 #include "PageText.h"
 
 namespace tarnwick::test {

@@ -3,6 +3,7 @@
 // a failed or power-on reading said as such, °F for US units.
 #include <gtest/gtest.h>
 
+#include "../../TestPrinters.h"
 #include "SensorTip.h"
 
 namespace tarnwick::test {

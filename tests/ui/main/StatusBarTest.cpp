@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "../../TestPrinters.h"
 #include "ClockStatusBar.h"
 #include "MainWindowHelpers.h"
 

@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <memory>
 
+#include "../../TestPrinters.h"
 #include "MainWindowHelpers.h"
 
 namespace tarnwick::test {

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QScreen>
 
+#include "../../TestPrinters.h"
 #include "Twips.h"
 
 namespace tarnwick::test {
