@@ -15,7 +15,7 @@ run=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   libgumbo-dev libcpp-httplib-dev libcurl4-openssl-dev zlib1g-dev libsystemd-dev
-  libmosquitto-dev fonts-dejavu-core procps
+  libmosquitto-dev libssl-dev fonts-dejavu-core procps
 )
 test=(libgtest-dev libgmock-dev mosquitto mosquitto-clients openssl curl xvfb xauth)
 package=(dpkg-dev file systemd logrotate man-db desktop-file-utils appstream)

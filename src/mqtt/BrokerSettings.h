@@ -36,6 +36,10 @@ struct BrokerSettings {
     // as long after each further failure, at most maxRetryMs.
     qint64 firstRetryMs = 1'000;
     qint64 maxRetryMs = 60'000;
+    // An attempt to connect to one of the broker's addresses that has no
+    // CONNACK this long after it started is given up (the name's look-up
+    // has as long).
+    qint64 connectTimeoutMs = 10'000;
 
     // "mqtts://broker.lan:8883", for messages (no login).
     QString describe() const;

@@ -3,17 +3,21 @@
 #include <mosquitto.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "BrokerTlsContext.h"
+#include "ConnectionState.h"
+#include "FailureReasons.h"
+#include "GetaddrinfoResolver.h"
 #include "PendingMessages.h"
 #include "ReadingMessages.h"
 
@@ -30,64 +34,68 @@ void initialiseLibrary() {
     std::call_once(once, [] { mosquitto_lib_init(); });
 }
 
-QString errnoReason(int error) {
-    switch (error) {
-        case ECONNREFUSED:
-            return QStringLiteral("connection refused");
-        case ECONNRESET:
-        case EPIPE:
-            return QStringLiteral("connection closed by the broker");
-        case ETIMEDOUT:
-            return QStringLiteral("timed out");
-        default: {
-            QString text = QString::fromLocal8Bit(std::strerror(error));
-            if (!text.isEmpty()) text[0] = text[0].toLower();
-            return text;
-        }
+// The network thread's wake-up: an eventfd that a look-up finishing after the
+// publisher has gone may still write to, so shared with the look-up.
+struct WakeUp {
+    WakeUp() : fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ~WakeUp() { ::close(fd); }
+    WakeUp(const WakeUp&) = delete;
+    WakeUp& operator=(const WakeUp&) = delete;
+    void wake() const {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
     }
-}
+    void drain() const {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
+    }
+    const int fd;
+};
 
-// The CONNACK return codes of MQTT 3.1.1.
-QString connackReason(int code) {
-    switch (code) {
-        case 1:
-            return QStringLiteral("unacceptable protocol version");
-        case 2:
-            return QStringLiteral("client identifier rejected");
-        case 3:
-            return QStringLiteral("broker unavailable");
-        case 4:
-            return QStringLiteral("bad user name or password");
-        case 5:
-            return QStringLiteral("not authorised");
-        default:
-            return QStringLiteral("refused (code %1)").arg(code);
-    }
+// Where a look-up leaves its answer.
+struct LookupBox {
+    std::mutex mutex;
+    std::optional<HostResolver::Answer> answer;
+};
+
+// The socket's pending error (SO_ERROR); 0 when none.
+int socketError(int sock) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+    return error;
 }
 
 }  // namespace
 
 struct MqttPublisher::Network {
     Network(BrokerSettings s, const QString& adapterAddress, const Clock& steady,
+            std::unique_ptr<HostResolver> resolver,
             std::function<void(const std::optional<QString>&)> tell);
     ~Network();
 
-    void wake() const;
+    void wake() const { wakeUp->wake(); }
     void run();
 
     // Network thread only.
+    void advance();
+    void startLookup();
+    std::optional<HostResolver::Answer> takeAnswer();
+    void startAttempt(const QByteArray& address);
+    void abandonAttempt();
+    bool serviceConnecting(short revents, bool wantedWrite);
+    int serviceSocket(short revents, bool wantedWrite);
     void connected();
     void flush();
     bool publishNow(const MqttMessage& message);
-    void lost(QString reason);
     QString reasonOf(int rc) const;
     void stopConnection();
 
     const BrokerSettings settings;
     const ReadingTopics topics;
     const Clock& clock;
-    const std::function<void(const std::optional<QString>&)> tell;
-    const int wakeFd;
+    const std::unique_ptr<HostResolver> resolver;
+    const std::shared_ptr<WakeUp> wakeUp = std::make_shared<WakeUp>();
     mosquitto* mosq = nullptr;
     std::thread thread;
 
@@ -104,27 +112,25 @@ struct MqttPublisher::Network {
     QString configKey;
 
     // The network thread only (libmosquitto's callbacks run in it).
-    enum class State { Idle, Connecting, Connected };
-    State state = State::Idle;
+    ConnectionState state;
+    std::shared_ptr<LookupBox> lookup;
     int connack = -1;
     int disconnectErrno = 0;
     QString lastLibraryError;
-    std::optional<QString> told;
-    bool toldOnce = false;
-    qint64 retryAtMs = 0;
-    qint64 backOffMs = 0;
-    qint64 connectingSinceMs = 0;
 };
 
 MqttPublisher::Network::Network(BrokerSettings s, const QString& adapterAddress,
-                                const Clock& steady,
-                                std::function<void(const std::optional<QString>&)> tellIt)
+                                const Clock& steady, std::unique_ptr<HostResolver> hostResolver,
+                                std::function<void(const std::optional<QString>&)> tell)
     : settings(std::move(s)),
       topics(settings.prefix, adapterAddress, settings.discoveryPrefix),
       clock(steady),
-      tell(std::move(tellIt)),
-      wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
-      backOffMs(settings.firstRetryMs) {
+      resolver(std::move(hostResolver)),
+      state(steady,
+            {.firstRetryMs = settings.firstRetryMs,
+             .maxRetryMs = settings.maxRetryMs,
+             .connectTimeoutMs = settings.connectTimeoutMs},
+            std::move(tell)) {
     initialiseLibrary();
     const QByteArray id = QStringLiteral("tarnwick-%1-%2")
                               .arg(adapterTopicName(adapterAddress))
@@ -148,10 +154,20 @@ MqttPublisher::Network::Network(BrokerSettings s, const QString& adapterAddress,
                                   settings.password.toUtf8().constData());
     }
     if (settings.tls) {
-        // The broker's certificate is verified, its name included.
-        const QByteArray caFile = settings.caFile.toLocal8Bit();
-        mosquitto_tls_set(mosq, caFile.isEmpty() ? nullptr : caFile.constData(),
-                          caFile.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
+        // The broker's certificate is verified, its name included: against
+        // the name it was given by, though the library is handed addresses.
+        if (const SslContext context = makeBrokerTlsContext(settings.host, settings.caFile);
+            !context ||
+            mosquitto_void_option(mosq, MOSQ_OPT_SSL_CTX, context.get()) != MOSQ_ERR_SUCCESS ||
+            mosquitto_int_option(mosq, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0) != MOSQ_ERR_SUCCESS) {
+            // The library's own context then, which tells why the CAs did not
+            // load; its own check of the name is against the address and
+            // refuses a broker given by name.
+            const QByteArray caFile = settings.caFile.toLocal8Bit();
+            mosquitto_tls_set(mosq, caFile.isEmpty() ? nullptr : caFile.constData(),
+                              caFile.isEmpty() ? kSystemCaFolder : nullptr, nullptr, nullptr,
+                              nullptr);
+        }
     }
     thread = std::thread([this] { run(); });
 }
@@ -164,12 +180,6 @@ MqttPublisher::Network::~Network() {
     wake();
     thread.join();
     mosquitto_destroy(mosq);
-    ::close(wakeFd);
-}
-
-void MqttPublisher::Network::wake() const {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
 }
 
 QString MqttPublisher::Network::reasonOf(int rc) const {
@@ -185,26 +195,10 @@ QString MqttPublisher::Network::reasonOf(int rc) const {
         case MOSQ_ERR_CONN_REFUSED:
             return connackReason(connack);
         case MOSQ_ERR_TLS:
-        case MOSQ_ERR_TLS_HANDSHAKE: {
-            // OpenSSL's words come through the library's log: "OpenSSL
-            // Error[0]: error:0A000086:SSL routines::certificate verify failed".
-            const QString detail = lastLibraryError.section(QLatin1Char(':'), -1).trimmed();
-            return detail.isEmpty() ? QStringLiteral("TLS failure")
-                                    : QStringLiteral("TLS failure: ") + detail;
-        }
+        case MOSQ_ERR_TLS_HANDSHAKE:
+            return tlsReason(lastLibraryError);
         default:
             return QString::fromUtf8(mosquitto_strerror(rc));
-    }
-}
-
-void MqttPublisher::Network::lost(QString reason) {
-    state = State::Idle;
-    retryAtMs = clock.monotonicMs() + backOffMs;
-    backOffMs = std::min(backOffMs * 2, settings.maxRetryMs);
-    if (!toldOnce || told != reason) {
-        toldOnce = true;
-        told = reason;
-        tell(reason);
     }
 }
 
@@ -218,13 +212,7 @@ bool MqttPublisher::Network::publishNow(const MqttMessage& m) {
 }
 
 void MqttPublisher::Network::connected() {
-    state = State::Connected;
-    backOffMs = settings.firstRetryMs;
-    if (!toldOnce || told) {
-        toldOnce = true;
-        told.reset();
-        tell(std::nullopt);
-    }
+    state.connected();
     publishNow(topics.status(kOnline));
     std::vector<MqttMessage> current;
     {
@@ -262,62 +250,171 @@ void MqttPublisher::Network::flush() {
     }
 }
 
+void MqttPublisher::Network::startLookup() {
+    state.lookupStarted();
+    auto box = std::make_shared<LookupBox>();
+    lookup = box;
+    resolver->lookUp(settings.host, [box, waker = wakeUp](HostResolver::Answer answer) {
+        {
+            std::lock_guard lock(box->mutex);
+            box->answer = std::move(answer);
+        }
+        waker->wake();
+    });
+}
+
+std::optional<HostResolver::Answer> MqttPublisher::Network::takeAnswer() {
+    std::lock_guard lock(lookup->mutex);
+    return std::exchange(lookup->answer, std::nullopt);
+}
+
+void MqttPublisher::Network::startAttempt(const QByteArray& address) {
+    connack = -1;
+    disconnectErrno = 0;
+    lastLibraryError.clear();
+    errno = 0;
+    // Closes the socket of the attempt before, if any.
+    const int rc = mosquitto_connect_async(mosq, address.constData(), settings.port,
+                                           settings.keepAliveSeconds);
+    if (rc != MOSQ_ERR_SUCCESS) state.attemptFailed(reasonOf(rc));
+}
+
+// The library has no call that closes a socket that never got its CONNACK;
+// shut down, it is closed by the next attempt or at the end.
+void MqttPublisher::Network::abandonAttempt() {
+    if (const int sock = mosquitto_socket(mosq); sock >= 0) ::shutdown(sock, SHUT_RDWR);
+}
+
+// Moves the connection on as far as it goes without waiting: a due round
+// looks the name up, an answer starts the first address, a failed address
+// the next, a deadline passed gives the attempt up.
+void MqttPublisher::Network::advance() {
+    for (;;) {
+        switch (state.phase()) {
+            case ConnectionState::Phase::Waiting:
+                if (!state.roundDue()) return;
+                startLookup();
+                continue;
+            case ConnectionState::Phase::LookingUp:
+                if (std::optional<HostResolver::Answer> answer = takeAnswer()) {
+                    lookup.reset();
+                    if (answer->failure)
+                        state.lookupFailed(*answer->failure);
+                    else
+                        state.lookedUp(std::move(answer->addresses));
+                    continue;
+                }
+                if (!state.pastDeadline()) return;
+                lookup.reset();
+                state.giveUp();
+                continue;
+            case ConnectionState::Phase::Trying:
+                startAttempt(state.startAttempt());
+                continue;
+            case ConnectionState::Phase::Connecting:
+                if (!state.pastDeadline()) return;
+                abandonAttempt();
+                state.giveUp();
+                continue;
+            case ConnectionState::Phase::Connected:
+                return;
+        }
+    }
+}
+
+// An attempt under way: a socket error is that address's failure at once
+// (libmosquitto itself sees a refused connection late or, during the TLS
+// handshake, never); the TCP connection, the handshake and the CONNACK move
+// the attempt's stage on. Returns false when the attempt has failed.
+bool MqttPublisher::Network::serviceConnecting(short revents, bool wantedWrite) {
+    const int sock = mosquitto_socket(mosq);
+    if (revents & (POLLOUT | POLLERR | POLLHUP)) {
+        if (const int error = socketError(sock)) {
+            abandonAttempt();
+            state.attemptFailed(errnoReason(error));
+            return false;
+        }
+        if (state.stage() == ConnectStage::Tcp && (revents & POLLOUT))
+            state.reached(settings.tls ? ConnectStage::Tls : ConnectStage::Mqtt);
+    }
+    if (state.stage() == ConnectStage::Tls) {
+        // The library goes on with the handshake when asked to read.
+        auto* ssl = static_cast<SSL*>(mosquitto_ssl_get(mosq));
+        if (ssl && !SSL_is_init_finished(ssl) && revents) {
+            if (const int rc = mosquitto_loop_read(mosq, 1); rc != MOSQ_ERR_SUCCESS) {
+                state.attemptFailed(reasonOf(rc));
+                return false;
+            }
+            // The library takes the end of the stream in the handshake for
+            // "try again"; it is the broker closing the connection.
+            char byte = 0;
+            if (!SSL_is_init_finished(ssl) && (revents & (POLLIN | POLLHUP)) &&
+                ::recv(sock, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
+                abandonAttempt();
+                state.attemptFailed(errnoReason(ECONNRESET));
+                return false;
+            }
+        }
+        if (ssl && !SSL_is_init_finished(ssl)) return true;
+        state.reached(ConnectStage::Mqtt);
+    }
+    if (state.stage() != ConnectStage::Mqtt) return true;
+    if (const int rc = serviceSocket(revents, wantedWrite); rc != MOSQ_ERR_SUCCESS) {
+        state.attemptFailed(reasonOf(rc));
+        return false;
+    }
+    if (connack == 0) connected();
+    return true;
+}
+
+// What the socket is ready for, handed to the library; returns its result.
+int MqttPublisher::Network::serviceSocket(short revents, bool wantedWrite) {
+    int rc = MOSQ_ERR_SUCCESS;
+    if (revents & (POLLIN | POLLERR | POLLHUP)) rc = mosquitto_loop_read(mosq, 1);
+    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq) >= 0 && wantedWrite && (revents & POLLOUT))
+        rc = mosquitto_loop_write(mosq, 1);
+    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq) >= 0) rc = mosquitto_loop_misc(mosq);
+    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq) < 0) rc = MOSQ_ERR_CONN_LOST;
+    return rc;
+}
+
 void MqttPublisher::Network::run() {
-    bool started = false;
     for (;;) {
         {
             std::lock_guard lock(mutex);
             if (stopping) break;
         }
-        qint64 now = clock.monotonicMs();
-        if (state == State::Idle && now >= retryAtMs) {
-            connack = -1;
-            disconnectErrno = 0;
-            lastLibraryError.clear();
-            errno = 0;
-            const int rc = started
-                               ? mosquitto_reconnect_async(mosq)
-                               : mosquitto_connect_async(mosq, settings.host.toUtf8().constData(),
-                                                         settings.port, settings.keepAliveSeconds);
-            started = true;
-            if (rc == MOSQ_ERR_SUCCESS) {
-                state = State::Connecting;
-                connectingSinceMs = now;
-            } else {
-                lost(reasonOf(rc));
+        advance();
+        const ConnectionState::Phase phase = state.phase();
+        const bool onSocket = phase == ConnectionState::Phase::Connecting ||
+                              phase == ConnectionState::Phase::Connected;
+        const int sock = onSocket ? mosquitto_socket(mosq) : -1;
+        // While TCP connects, writable means connected (or failed); during
+        // the handshake, only what OpenSSL waits for counts.
+        bool wantedWrite = mosquitto_want_write(mosq);
+        if (phase == ConnectionState::Phase::Connecting) {
+            if (state.stage() == ConnectStage::Tcp) {
+                wantedWrite = true;
+            } else if (state.stage() == ConnectStage::Tls) {
+                const auto* ssl = static_cast<SSL*>(mosquitto_ssl_get(mosq));
+                wantedWrite = ssl && SSL_want_write(ssl);
             }
         }
-        const int sock = state == State::Idle ? -1 : mosquitto_socket(mosq);
-        pollfd fds[2] = {
-            {wakeFd, POLLIN, 0},
-            {sock, static_cast<short>(POLLIN | (mosquitto_want_write(mosq) ? POLLOUT : 0)), 0}};
-        const int timeout =
-            sock >= 0 ? kTickMs : static_cast<int>(std::clamp<qint64>(retryAtMs - now, 0, kTickMs));
+        pollfd fds[2] = {{wakeUp->fd, POLLIN, 0},
+                         {sock, static_cast<short>(POLLIN | (wantedWrite ? POLLOUT : 0)), 0}};
+        const qint64 due = state.msUntilDue();
+        const int timeout = static_cast<int>(due < 0 ? kTickMs : std::min<qint64>(due, kTickMs));
         ::poll(fds, sock >= 0 ? 2 : 1, timeout);
-        if (fds[0].revents & POLLIN) {
-            std::uint64_t count = 0;
-            [[maybe_unused]] const ssize_t n = ::read(wakeFd, &count, sizeof count);
-        }
+        if (fds[0].revents & POLLIN) wakeUp->drain();
         if (sock < 0) continue;
-        int rc = MOSQ_ERR_SUCCESS;
-        if (fds[1].revents & (POLLIN | POLLERR | POLLHUP)) rc = mosquitto_loop_read(mosq, 1);
-        if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq) >= 0 && (fds[1].revents & POLLOUT))
-            rc = mosquitto_loop_write(mosq, 1);
-        if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq) >= 0) rc = mosquitto_loop_misc(mosq);
-        now = clock.monotonicMs();
-        if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(mosq) < 0) {
-            lost(reasonOf(rc == MOSQ_ERR_SUCCESS ? MOSQ_ERR_CONN_LOST : rc));
+        const short revents = fds[1].revents;
+        if (phase == ConnectionState::Phase::Connecting) {
+            serviceConnecting(revents, wantedWrite);
+        } else if (const int rc = serviceSocket(revents, wantedWrite); rc != MOSQ_ERR_SUCCESS) {
+            state.lost(reasonOf(rc));
             continue;
         }
-        if (state == State::Connecting) {
-            if (connack == 0) {
-                connected();
-            } else if (now - connectingSinceMs > settings.keepAliveSeconds * 1000LL) {
-                lost(QStringLiteral("no answer from the broker"));
-                continue;
-            }
-        }
-        if (state == State::Connected) flush();
+        if (state.phase() == ConnectionState::Phase::Connected) flush();
     }
     stopConnection();
 }
@@ -325,7 +422,7 @@ void MqttPublisher::Network::run() {
 // The clean end: what waits, then "offline", then the disconnect, within
 // kStopWaitMs; the broker publishes the will itself when that fails.
 void MqttPublisher::Network::stopConnection() {
-    if (state != State::Connected) return;
+    if (state.phase() != ConnectionState::Phase::Connected) return;
     const qint64 deadline = clock.monotonicMs() + kStopWaitMs;
     flush();
     publishNow(topics.status(kOffline));
@@ -345,9 +442,16 @@ void MqttPublisher::Network::stopConnection() {
 
 MqttPublisher::MqttPublisher(BrokerSettings settings, const QString& adapterAddress,
                              const Clock& steady, const WallClock& wall)
+    : MqttPublisher(std::move(settings), adapterAddress, steady, wall,
+                    std::make_unique<GetaddrinfoResolver>()) {}
+
+MqttPublisher::MqttPublisher(BrokerSettings settings, const QString& adapterAddress,
+                             const Clock& steady, const WallClock& wall,
+                             std::unique_ptr<HostResolver> resolver)
     : wall_(wall) {
     network_ = std::make_unique<Network>(
-        std::move(settings), adapterAddress, steady, [this](const std::optional<QString>& reason) {
+        std::move(settings), adapterAddress, steady, std::move(resolver),
+        [this](const std::optional<QString>& reason) {
             QMetaObject::invokeMethod(
                 this, [this, reason] { tell(reason); }, Qt::QueuedConnection);
         });

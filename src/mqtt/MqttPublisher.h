@@ -4,11 +4,14 @@
 // (PendingMessages: the newest per topic, at most 64); everything that waits
 // on the network (resolving, connecting, TLS, writing, keep-alive) happens in
 // the publisher's own network thread, which drives libmosquitto and wakes when
-// messages are queued. A refused or lost connection is tried again after 1 s,
-// then 2, 4 ... at most 60 s, whatever went wrong; each failure's reason
-// ("connection refused", "not authorised", "TLS failure: certificate verify
-// failed") reaches the failure listener on the thread that made the
-// publisher, through its event loop.
+// messages are queued. The broker's name is looked up there (HostResolver)
+// and its addresses tried in order, one at a time, each within the connect
+// timeout; ConnectionState decides what comes next: the next address at once,
+// or, when all have failed, a new round after 1 s, then 2, 4 ... at most 60 s,
+// whatever went wrong. Each failure's reason ("connection refused", "not
+// authorised", "TLS failure: certificate verify failed", FailureReasons.h)
+// reaches the failure listener on the thread that made the publisher, through
+// its event loop, when it differs from the one told before.
 //
 // On connect it publishes "online" (retained) on the status topic, with
 // "offline" as the last will, and the discovery configs when asked for; on
@@ -21,6 +24,7 @@
 
 #include "BrokerSettings.h"
 #include "Clock.h"
+#include "HostResolver.h"
 #include "ReadingsPublisher.h"
 #include "WallClock.h"
 
@@ -33,6 +37,10 @@ class MqttPublisher : public QObject, public ReadingsPublisher {
     // outlive the publisher; `steady` is read from the network thread too.
     MqttPublisher(BrokerSettings settings, const QString& adapterAddress, const Clock& steady,
                   const WallClock& wall);
+    // The same with the broker's name looked up by `resolver` instead of the
+    // system's resolver.
+    MqttPublisher(BrokerSettings settings, const QString& adapterAddress, const Clock& steady,
+                  const WallClock& wall, std::unique_ptr<HostResolver> resolver);
     // Waits at most 2 s for what is queued, "offline" and the disconnect to go out.
     ~MqttPublisher() override;
     MqttPublisher(const MqttPublisher&) = delete;

@@ -1,5 +1,7 @@
 // The publisher against a real Mosquitto broker on a loopback port: what a
-// pass publishes, the login, TLS, and a broker that goes away and comes back.
+// pass publishes, the login, TLS and the broker's name, a name with several
+// addresses, a broker that goes away and comes back, and one that never
+// answers.
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
@@ -7,6 +9,7 @@
 
 #include "FakeClocks.h"
 #include "MqttPublisher.h"
+#include "SilentServer.h"
 #include "SteadyClock.h"
 #include "TestBroker.h"
 
@@ -14,6 +17,28 @@ namespace tarnwick::test {
 namespace {
 
 constexpr char kAdapter[] = "127.0.0.1:8642";
+
+// Answers every look-up with the same addresses, and keeps the names asked.
+class FakeResolver : public HostResolver {
+  public:
+    struct Asked {
+        std::mutex mutex;
+        QStringList names;
+    };
+    FakeResolver(std::vector<QByteArray> addresses, std::shared_ptr<Asked> asked)
+        : addresses_(std::move(addresses)), asked_(std::move(asked)) {}
+    void lookUp(const QString& host, Done done) override {
+        {
+            std::lock_guard lock(asked_->mutex);
+            asked_->names << host;
+        }
+        done({.addresses = addresses_, .failure = std::nullopt});
+    }
+
+  private:
+    const std::vector<QByteArray> addresses_;
+    const std::shared_ptr<Asked> asked_;
+};
 
 class MqttBrokerTest : public ::testing::Test {
   protected:
@@ -27,9 +52,22 @@ class MqttBrokerTest : public ::testing::Test {
         return s;
     }
     std::unique_ptr<MqttPublisher> publisher(const BrokerSettings& s) {
-        auto p = std::make_unique<MqttPublisher>(s, kAdapter, clock_, wall_);
+        return listenedTo(std::make_unique<MqttPublisher>(s, kAdapter, clock_, wall_));
+    }
+    // A publisher whose look-ups of the broker's name give `addresses`.
+    std::unique_ptr<MqttPublisher> publisher(const BrokerSettings& s,
+                                             std::vector<QByteArray> addresses) {
+        return listenedTo(std::make_unique<MqttPublisher>(
+            s, kAdapter, clock_, wall_,
+            std::make_unique<FakeResolver>(std::move(addresses), asked_)));
+    }
+    std::unique_ptr<MqttPublisher> listenedTo(std::unique_ptr<MqttPublisher> p) {
         p->setFailureListener([this](const std::optional<QString>& r) { told_.push_back(r); });
         return p;
+    }
+    QStringList askedNames() {
+        std::lock_guard lock(asked_->mutex);
+        return asked_->names;
     }
     // Waits until the publisher has told `reason` (nullopt: connected).
     bool toldOf(const std::optional<QString>& reason, int ms = 10'000) {
@@ -42,7 +80,16 @@ class MqttBrokerTest : public ::testing::Test {
     SteadyClock clock_;
     FakeWallClock wall_;
     std::vector<std::optional<QString>> told_;
+    std::shared_ptr<FakeResolver::Asked> asked_ = std::make_shared<FakeResolver::Asked>();
 };
+
+// Publishes one reading and waits for it on `broker`.
+void publishedThrough(MqttPublisher& p, const TestBroker& broker, const QString& ca = {}) {
+    TestSubscriber sub;
+    ASSERT_TRUE(sub.connect(broker, {}, ca));
+    p.publish(SensorRoster(), QStringList{"A200"});
+    EXPECT_TRUE(sub.waitFor("tarnwick/127.0.0.1_8642/9C000000B4A89828/state"));
+}
 
 QByteArray stateTopic(const char* rom) {
     return QByteArray("tarnwick/127.0.0.1_8642/") + rom + "/state";
@@ -221,6 +268,96 @@ TEST_F(MqttBrokerTest, BrokerAwayThenBackGetsTheCurrentReadingsOnly) {
               "0131");
     EXPECT_EQ(sub.on("tarnwick/127.0.0.1_8642/status"), QList<QByteArray>{"online"});
     EXPECT_EQ(p->counts().waiting, 0u);
+}
+
+// A name whose first address refuses (where a broker listening on IPv4 only
+// is named "localhost" and that resolves to ::1 first): the next address is
+// tried at once, and nothing is told but the connection.
+TEST_F(MqttBrokerTest, NameWhoseFirstAddressRefusesConnectsThroughTheNext) {
+    REQUIRE_MOSQUITTO();
+    struct Row {
+        bool tls;
+        std::vector<QByteArray> addresses;  // empty: the system's resolver
+    };
+    const Row rows[] = {
+        {false, {"127.0.0.3", "127.0.0.1"}}, {false, {"::1", "127.0.0.1"}}, {false, {}},
+        {true, {"127.0.0.3", "127.0.0.1"}},  {true, {"::1", "127.0.0.1"}},  {true, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << (row.tls ? "TLS " : "") << row.addresses.size());
+        TestBroker broker;
+        const QString ca = row.tls ? broker.useTls() : QString();
+        ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+        BrokerSettings s = settingsFor(broker);
+        s.host = "localhost";
+        s.caFile = ca;
+        // Longer than the wait for the connection: a refusal is seen at once.
+        s.connectTimeoutMs = 60'000;
+        told_.clear();
+        asked_->names.clear();
+        auto p = row.addresses.empty() ? publisher(s) : publisher(s, row.addresses);
+        ASSERT_TRUE(toldOf(std::nullopt)) << lastTold().toStdString();
+        EXPECT_EQ(told_.size(), 1u) << lastTold().toStdString();
+        if (!row.addresses.empty()) EXPECT_EQ(askedNames(), QStringList{"localhost"});
+        publishedThrough(*p, broker, ca);
+    }
+}
+
+// The certificate is checked against the name the broker was given by, not
+// the address it was reached at (which the certificate names too).
+TEST_F(MqttBrokerTest, TlsChecksTheBrokersNameNotTheAddressReached) {
+    REQUIRE_MOSQUITTO();
+    TestBroker broker;
+    const QString ca = broker.useTls();
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    const std::pair<const char*, std::optional<QString>> rows[] = {
+        {"broker.test", QString("TLS failure: certificate verify failed")},
+        {"localhost", std::nullopt},
+        {"127.0.0.1", std::nullopt},
+    };
+    for (const auto& [host, expected] : rows) {
+        SCOPED_TRACE(host);
+        BrokerSettings s = settingsFor(broker);
+        s.host = host;
+        s.caFile = ca;
+        told_.clear();
+        auto p = publisher(s, {"127.0.0.1"});
+        ASSERT_TRUE(waitUntil([&] { return !told_.empty(); }, 10'000));
+        EXPECT_EQ(told_.back(), expected) << lastTold().toStdString();
+        if (!expected) publishedThrough(*p, broker, ca);
+    }
+}
+
+// A server that takes the connection and never answers: given up at the
+// connect timeout with the stage it reached, then tried again. With TLS, the
+// ClientHello names the broker (SNI), not the address.
+TEST(MqttNoAnswer, GivenUpAtTheConnectTimeoutWithTheStageReached) {
+    const std::pair<bool, QString> rows[] = {{false, "no answer from the broker"},
+                                             {true, "TLS handshake not finished"}};
+    for (const auto& [tls, expected] : rows) {
+        SCOPED_TRACE(expected.toStdString());
+        SilentServer server;
+        ASSERT_NE(server.port(), 0);
+        BrokerSettings s;
+        s.tls = tls;
+        s.host = "broker.test";
+        s.port = server.port();
+        s.firstRetryMs = 100;
+        s.connectTimeoutMs = 300;
+        SteadyClock clock;
+        FakeWallClock wall;
+        std::vector<std::optional<QString>> told;
+        auto asked = std::make_shared<FakeResolver::Asked>();
+        MqttPublisher p(
+            s, kAdapter, clock, wall,
+            std::make_unique<FakeResolver>(std::vector<QByteArray>{"127.0.0.1"}, asked));
+        p.setFailureListener([&](const std::optional<QString>& r) { told.push_back(r); });
+        ASSERT_TRUE(waitUntil([&] { return !told.empty(); }, 10'000));
+        EXPECT_EQ(told, std::vector<std::optional<QString>>{expected});
+        EXPECT_TRUE(waitUntil([&] { return server.accepted() >= 2; }, 10'000));
+        EXPECT_EQ(server.received().contains("broker.test"), tls);
+        if (!tls) EXPECT_TRUE(server.received().contains("MQTT"));
+    }
 }
 
 }  // namespace
