@@ -270,6 +270,32 @@ TEST_F(MqttBrokerTest, BrokerAwayThenBackGetsTheCurrentReadingsOnly) {
     EXPECT_EQ(p->counts().waiting, 0u);
 }
 
+// A broker restarted without its retained messages (no persistence) gets the
+// Home Assistant configs again once the publisher has reconnected, though the
+// sensors have not changed.
+TEST_F(MqttBrokerTest, DiscoveryConfigsSentAgainToABrokerThatLostThem) {
+    REQUIRE_MOSQUITTO();
+    TestBroker broker;
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    BrokerSettings s = settingsFor(broker);
+    s.discovery = true;
+    auto p = publisher(s);
+    const QByteArray config = "homeassistant/sensor/tarnwick_9C000000B4A89828/config";
+    p->publish(SensorRoster(), QStringList{"A200"});
+    {
+        TestSubscriber sub;
+        ASSERT_TRUE(sub.connect(broker));
+        ASSERT_TRUE(sub.waitFor(config));
+    }
+    broker.stop();
+    ASSERT_TRUE(waitUntil([&] { return !told_.empty() && told_.back(); }, 10'000));
+    ASSERT_TRUE(broker.start(broker.port())) << broker.log().toStdString();
+    ASSERT_TRUE(toldOf(std::nullopt)) << lastTold().toStdString();
+    TestSubscriber sub;
+    ASSERT_TRUE(sub.connect(broker));
+    EXPECT_TRUE(sub.waitFor(config));
+}
+
 // A name whose first address refuses (where a broker listening on IPv4 only
 // is named "localhost" and that resolves to ::1 first): the next address is
 // tried at once, and nothing is told but the connection.
@@ -358,6 +384,28 @@ TEST(MqttNoAnswer, GivenUpAtTheConnectTimeoutWithTheStageReached) {
         EXPECT_EQ(server.received().contains("broker.test"), tls);
         if (!tls) EXPECT_TRUE(server.received().contains("MQTT"));
     }
+}
+
+// However many sensors a pass has, at most 64 topics wait for a broker that
+// is not there.
+TEST(MqttNoBroker, AtMostSixtyFourTopicsWait) {
+    std::vector<RosterSensor> sensors;
+    QStringList words;
+    for (int i = 0; i < 100; ++i) {
+        sensors.push_back({.slot = i % 16, .rom = QStringLiteral("%1").arg(i, 16, 10, QChar('0'))});
+        words << "0191";
+    }
+    BrokerSettings s;
+    s.host = "127.0.0.1";
+    s.port = freeLoopbackPort();
+    SteadyClock clock;
+    FakeWallClock wall;
+    MqttPublisher p(s, kAdapter, clock, wall);
+    p.publish(SensorRoster(sensors, "roster.conf"), words);
+    const MqttPublisher::Counts counts = p.counts();
+    EXPECT_EQ(counts.waiting, 64u);
+    EXPECT_EQ(counts.dropped, 36u);
+    EXPECT_EQ(counts.sent, 0u);
 }
 
 }  // namespace

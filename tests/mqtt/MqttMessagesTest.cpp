@@ -224,5 +224,13 @@ TEST(PendingMessages, NewestPerTopicInItsPlaceAndTheOldestPushedOut) {
     EXPECT_FALSE(pending.take());
 }
 
+TEST(PendingMessages, SixtyFourTopicsWaitAtMost) {
+    PendingMessages pending;
+    for (int i = 0; i < 100; ++i) pending.put({.topic = QByteArray::number(i), .payload = "x"});
+    EXPECT_EQ(pending.size(), 64u);
+    EXPECT_EQ(pending.dropped(), 36u);
+    EXPECT_EQ(pending.take()->topic, "36");
+}
+
 }  // namespace
 }  // namespace tarnwick::test
