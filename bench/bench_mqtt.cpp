@@ -9,14 +9,22 @@
 //                                 100 ms: resident memory at the start, every
 //                                 minute and at the end, what was dropped,
 //                                 and the time to publish again once it is back
+//   bench_mqtt addresses [TIMES]  a broker named "localhost" whose look-up
+//                                 gives ::1 and 127.0.0.3 (refusing) before
+//                                 127.0.0.1, plain and TLS: the time from the
+//                                 publisher's start to its connection and the
+//                                 CPU spent, TIMES each (20 by default), beside
+//                                 127.0.0.1 alone
 #include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 
+#include "FakeResolver.h"
 #include "MqttPublisher.h"
 #include "SteadyClock.h"
 #include "SystemClock.h"
@@ -141,6 +149,53 @@ int outage(int seconds) {
     return 0;
 }
 
+// Connects `times` publishers one after the other through `addresses`;
+// prints the median time to the connection and the CPU per connection.
+bool connectThrough(const BrokerSettings& s, const std::vector<QByteArray>& addresses, int times) {
+    SteadyClock steady;
+    SystemClock wall;
+    std::vector<qint64> ms;
+    const double start = cpuSeconds();
+    for (int i = 0; i < times; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        MqttPublisher publisher(s, QStringLiteral("127.0.0.1:8642"), steady, wall,
+                                std::make_unique<test::FakeResolver>(
+                                    addresses, std::make_shared<test::FakeResolver::Asked>()));
+        bool told = false;
+        publisher.setFailureListener([&](const std::optional<QString>&) { told = true; });
+        if (!test::waitUntil([&] { return told; }, 60'000) || publisher.failure()) {
+            std::printf("  not connected: %s\n",
+                        qPrintable(publisher.failure().value_or(QStringLiteral("nothing told"))));
+            return false;
+        }
+        ms.push_back(timer.elapsed());
+    }
+    std::sort(ms.begin(), ms.end());
+    QByteArrayList shown;
+    for (const QByteArray& a : addresses) shown << a;
+    std::printf("  %-30s median %3lld ms to connect (max %3lld), %.1f ms CPU each\n",
+                shown.join(", ").constData(), ms[ms.size() / 2], ms.back(),
+                (cpuSeconds() - start) / times * 1e3);
+    return true;
+}
+
+int addresses(int times) {
+    for (const bool tls : {false, true}) {
+        test::TestBroker broker;
+        const QString ca = tls ? broker.useTls() : QString();
+        if (!broker.start()) return std::fprintf(stderr, "cannot start mosquitto\n"), 1;
+        BrokerSettings s = settingsFor(broker);
+        s.host = QStringLiteral("localhost");
+        s.caFile = ca;
+        std::printf("%s, %d connections each:\n", tls ? "mqtts" : "mqtt", times);
+        if (!connectThrough(s, {"127.0.0.1"}, times) ||
+            !connectThrough(s, {"::1", "127.0.0.3", "127.0.0.1"}, times))
+            return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,6 +207,9 @@ int main(int argc, char** argv) {
     if (mode == QLatin1String("cpu")) return cpu(args.value(2, QStringLiteral("1000")).toInt());
     if (mode == QLatin1String("outage"))
         return outage(args.value(2, QStringLiteral("600")).toInt());
-    std::fprintf(stderr, "usage: bench_mqtt [cpu [PASSES] | outage [SECONDS]]\n");
+    if (mode == QLatin1String("addresses"))
+        return addresses(args.value(2, QStringLiteral("20")).toInt());
+    std::fprintf(stderr,
+                 "usage: bench_mqtt [cpu [PASSES] | outage [SECONDS] | addresses [TIMES]]\n");
     return 2;
 }

@@ -83,6 +83,8 @@ struct Round {
     std::optional<QString> told;
 };
 
+void PrintTo(const Round& round, std::ostream* os) { *os << round.name; }
+
 class Rounds : public ConnectionStateTest, public ::testing::WithParamInterface<Round> {};
 
 TEST_P(Rounds, EachAddressInTurnAtOnceThenTheFurthestReason) {

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 
 #include "FakeClocks.h"
+#include "FakeResolver.h"
 #include "MqttPublisher.h"
 #include "SilentServer.h"
 #include "SteadyClock.h"
@@ -17,28 +18,6 @@ namespace tarnwick::test {
 namespace {
 
 constexpr char kAdapter[] = "127.0.0.1:8642";
-
-// Answers every look-up with the same addresses, and keeps the names asked.
-class FakeResolver : public HostResolver {
-  public:
-    struct Asked {
-        std::mutex mutex;
-        QStringList names;
-    };
-    FakeResolver(std::vector<QByteArray> addresses, std::shared_ptr<Asked> asked)
-        : addresses_(std::move(addresses)), asked_(std::move(asked)) {}
-    void lookUp(const QString& host, Done done) override {
-        {
-            std::lock_guard lock(asked_->mutex);
-            asked_->names << host;
-        }
-        done({.addresses = addresses_, .failure = std::nullopt});
-    }
-
-  private:
-    const std::vector<QByteArray> addresses_;
-    const std::shared_ptr<Asked> asked_;
-};
 
 class MqttBrokerTest : public ::testing::Test {
   protected:
