@@ -3,15 +3,14 @@
 // The cycle's thread only turns a pass into messages and queues them
 // (PendingMessages: the newest per topic, at most 64); everything that waits
 // on the network (resolving, connecting, TLS, writing, keep-alive) happens in
-// the publisher's own network thread, which drives libmosquitto and wakes when
-// messages are queued. The broker's name is looked up there (HostResolver)
-// and its addresses tried in order, one at a time, each within the connect
-// timeout; ConnectionState decides what comes next: the next address at once,
-// or, when all have failed, a new round after 1 s, then 2, 4 ... at most 60 s,
-// whatever went wrong. Each failure's reason ("connection refused", "not
-// authorised", "TLS failure: certificate verify failed", FailureReasons.h)
-// reaches the failure listener on the thread that made the publisher, through
-// its event loop, when it differs from the one told before.
+// the publisher's own network thread (BrokerConnection), which drives
+// libmosquitto and wakes when messages are queued. The broker's name is looked up there
+// (HostResolver) and its addresses tried in order, one at a time, each within the connect timeout;
+// ConnectionState decides what comes next: the next address at once, or, when all have failed, a
+// new round after 1 s, then 2, 4 ... at most 60 s, whatever went wrong. Each failure's reason
+// ("connection refused", "not authorised", "TLS failure: certificate verify failed",
+// FailureReasons.h) reaches the failure listener on the thread that made the publisher, through its
+// event loop, when it differs from the one told before.
 //
 // On connect it publishes "online" (retained) on the status topic, with
 // "offline" as the last will, and the discovery configs when asked for; on
@@ -22,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "BrokerConnection.h"
 #include "BrokerSettings.h"
 #include "Clock.h"
 #include "HostResolver.h"
@@ -49,11 +49,7 @@ class MqttPublisher : public QObject, public ReadingsPublisher {
     void publish(const SensorRoster& roster, const QStringList& words) override;
     void setFailureListener(FailureListener listener) override;
 
-    struct Counts {
-        std::uint64_t sent = 0;     // handed to the broker connection
-        std::uint64_t dropped = 0;  // replaced or pushed out while waiting
-        std::size_t waiting = 0;
-    };
+    using Counts = BrokerConnection::Counts;
     Counts counts() const;
     // The last failure told to the listener (nullopt: connected, or not yet
     // known).
@@ -62,14 +58,17 @@ class MqttPublisher : public QObject, public ReadingsPublisher {
     QString describe() const;
 
   private:
-    struct Network;
-
     void tell(const std::optional<QString>& reason);
 
-    std::unique_ptr<Network> network_;
+    const BrokerSettings settings_;
+    const ReadingTopics topics_;
     const WallClock& wall_;
     FailureListener listener_;
     std::optional<QString> failure_;
+    // The cycle's thread only: the sensors the configs were made for.
+    QString configKey_;
+    // Last: its thread ends before the rest goes.
+    std::unique_ptr<BrokerConnection> connection_;
 };
 
 }  // namespace tarnwick
