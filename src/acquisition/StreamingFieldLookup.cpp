@@ -48,7 +48,7 @@ enum class Role {
 };
 
 struct KnownElement {
-    const char* name;
+    std::string_view name;
     Role role;
 };
 
@@ -87,7 +87,14 @@ bool startsWithFolded(const char* at, const char* end, const char* what) {
 }
 
 // The character references both parsers read alike.
-constexpr const char* kReferences[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&#39;", "&nbsp;"};
+constexpr std::string_view kReferences[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&#39;", "&nbsp;"};
+
+bool sameFolded(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
 
 // Reads plain markup, one piece at a time, and keeps the elements open.
 class PlainMarkup {
@@ -142,12 +149,9 @@ class PlainMarkup {
         for (const char* c = from; c < to; ++c) {
             if (isControl(*c)) return false;
             if (*c == '&') {
+                const std::string_view rest(c, static_cast<size_t>(to - c));
                 bool known = false;
-                for (const char* ref : kReferences) {
-                    const size_t size = std::strlen(ref);
-                    known = known || (static_cast<size_t>(to - c) >= size &&
-                                      std::strncmp(c, ref, size) == 0);
-                }
+                for (std::string_view ref : kReferences) known = known || rest.starts_with(ref);
                 if (!known) return false;
             }
             blank = blank && isBlank(*c);
@@ -210,10 +214,9 @@ class PlainMarkup {
     const KnownElement* tagName() {
         const char* from = at_;
         while (at_ < end_ && (isLetter(*at_) || isDigit(*at_))) ++at_;
+        const std::string_view name(from, static_cast<size_t>(at_ - from));
         for (const KnownElement& e : kKnownElements)
-            if (std::strlen(e.name) == static_cast<size_t>(at_ - from) &&
-                startsWithFolded(from, at_, e.name))
-                return &e;
+            if (sameFolded(name, e.name)) return &e;
         return nullptr;
     }
 
@@ -255,7 +258,11 @@ class PlainMarkup {
     // quotes without '&', '<' or a CR, or a bare value of letters, digits and
     // ".:#%+-_"; each name once; blanks between them.
     bool attributes(bool& selfClosing) {
-        std::vector<std::string> names;
+        // As many as a tag within an adapter page's bounds can hold.
+        constexpr size_t kMostNames = 32;
+        const char* names[kMostNames];  // where each name starts
+        size_t sizes[kMostNames];
+        size_t count = 0;
         selfClosing = false;
         while (true) {
             const bool blank = at_ < end_ && isTagBlank(*at_);
@@ -272,11 +279,15 @@ class PlainMarkup {
                 return true;
             }
             if (!blank || !isLetter(*at_)) return false;
-            std::string name;
+            const char* from = at_;
             while (at_ < end_ && (isLetter(*at_) || isDigit(*at_) || *at_ == '-' || *at_ == '_'))
-                name += lower(*at_++);
-            if (std::find(names.begin(), names.end(), name) != names.end()) return false;
-            names.push_back(std::move(name));
+                ++at_;
+            const std::string_view name(from, static_cast<size_t>(at_ - from));
+            if (count == kMostNames) return false;
+            for (size_t i = 0; i < count; ++i)
+                if (sameFolded(std::string_view(names[i], sizes[i]), name)) return false;
+            names[count] = from;
+            sizes[count++] = name.size();
             if (at_ == end_ || *at_ != '=') continue;
             if (++at_ == end_) return false;
             if (*at_ == '"' || *at_ == '\'') {
@@ -330,11 +341,11 @@ class PlainMarkup {
                 return true;
             case Role::Text:
                 beforeHead_ = false;
-                if (std::strcmp(e->name, "textarea") == 0) bodyBegun_ = true;
+                if (e->name == "textarea") bodyBegun_ = true;
                 return textUpToEndTag(*e);
             case Role::Void:
                 beforeHead_ = false;
-                if (std::strcmp(e->name, "meta") != 0) bodyBegun_ = true;
+                if (e->name != "meta") bodyBegun_ = true;
                 return true;
             case Role::Form:
                 // A form inside a form is dropped by an HTML5 tree builder.
@@ -392,11 +403,13 @@ class PlainMarkup {
         if (!to) return false;
         bool blank = false;
         if (!plainText(at_, to, blank)) return false;
-        if (std::strcmp(e.name, "textarea") == 0 && std::memchr(at_, '\r', to - at_)) return false;
+        if (e.name == "textarea" && std::memchr(at_, '\r', to - at_)) return false;
         at_ = to;
-        if (!startsWithFolded(at_, end_, "</") || !startsWithFolded(at_ + 2, end_, e.name))
+        const size_t size = e.name.size();
+        if (end_ - at_ < static_cast<qsizetype>(size + 2) || at_[1] != '/' ||
+            !sameFolded(std::string_view(at_ + 2, size), e.name))
             return false;
-        at_ += 2 + std::strlen(e.name);
+        at_ += 2 + size;
         while (at_ < end_ && isTagBlank(*at_)) ++at_;
         if (at_ == end_ || *at_ != '>') return false;
         ++at_;
