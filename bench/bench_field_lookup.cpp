@@ -150,7 +150,9 @@ int main() {
         std::printf("%-48s %8lld  %9.4f (%8ld)  %9.4f (%8ld)  field %s, %s%s\n", c.name,
                     static_cast<long long>(c.page.size()), tree.ms, tree.allocations, streaming.ms,
                     streaming.allocations, tree.found ? "found" : "not read",
-                    streamed ? "streamed" : "tree",
+                    !tarnwick::pageToParse(c.page) ? "beyond bounds"
+                    : streamed                     ? "streamed"
+                                                   : "tree",
                     tree.found == streaming.found ? "" : " (DIFFERS)");
         for (auto [worst, t] : {std::pair{&worstTree, tree}, std::pair{&worstStreaming, streaming}})
             if (t.ms > worst->ms) *worst = {t.ms, c.name};
