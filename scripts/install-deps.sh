@@ -14,7 +14,7 @@ run=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-qpa-plugins libgl-dev
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
-  libgumbo-dev libcpp-httplib-dev libcurl4-openssl-dev zlib1g-dev libsystemd-dev
+  libgumbo-dev libxml2-dev libcpp-httplib-dev libcurl4-openssl-dev zlib1g-dev libsystemd-dev
   libmosquitto-dev libssl-dev fonts-dejavu-core procps
 )
 test=(libgtest-dev libgmock-dev mosquitto mosquitto-clients openssl curl xvfb xauth)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "AsciiLetter.h"
+#include "StreamingFieldLookup.h"
 
 namespace tarnwick {
 
@@ -47,19 +48,7 @@ std::string optionValue(const GumboNode* option) {
     if (const char* v = attribute(option->v.element, "value")) return v;
     std::string text;
     appendText(option, text);
-    // A browser strips and collapses white space in an option's label text.
-    std::string collapsed;
-    bool pendingBlank = false;
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
-            pendingBlank = !collapsed.empty();
-        } else {
-            if (pendingBlank) collapsed += ' ';
-            pendingBlank = false;
-            collapsed += c;
-        }
-    }
-    return collapsed;
+    return optionLabel(text);
 }
 
 // The value a browser would report, or nullopt for elements without one.
@@ -272,8 +261,8 @@ class ParseArena {
 
   private:
     static void* allocate(void* memory, size_t size) {
-        return static_cast<std::pmr::memory_resource*>(memory)->allocate(
-            std::max<size_t>(size, 1), alignof(std::max_align_t));
+        return static_cast<std::pmr::memory_resource*>(memory)->allocate(std::max<size_t>(size, 1),
+                                                                         alignof(std::max_align_t));
     }
     static void deallocate(void*, void*) {}  // all of it goes with the arena
 
@@ -284,6 +273,22 @@ class ParseArena {
 
 }  // namespace
 
+std::string optionLabel(const std::string& text) {
+    // A browser strips and collapses white space in an option's label text.
+    std::string collapsed;
+    bool pendingBlank = false;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
+            pendingBlank = !collapsed.empty();
+        } else {
+            if (pendingBlank) collapsed += ' ';
+            pendingBlank = false;
+            collapsed += c;
+        }
+    }
+    return collapsed;
+}
+
 QString decodePage(const QByteArray& body) {
     // Stateless: a sequence cut short at the end is an error, not a
     // character silently held back for input that never comes.
@@ -293,11 +298,15 @@ QString decodePage(const QByteArray& body) {
     return QString::fromLatin1(body);
 }
 
-std::optional<QString> findFieldValue(const QByteArray& html, const QString& name) {
+std::optional<QByteArray> pageToParse(const QByteArray& html) {
     const QByteArray page = decodePage(html).toUtf8();
     if (!withinAdapterPageBounds(page)) return std::nullopt;
-    const QByteArray utf8 = shortenTextRuns(page);
-    const QByteArray wanted = name.toUtf8();
+    return shortenTextRuns(page);
+}
+
+namespace {
+
+std::optional<QString> fieldValueInTree(const QByteArray& utf8, const QByteArray& wanted) {
     ParseArena arena;
     const GumboOutput* doc = arena.parse(utf8);
     if (!doc) return std::nullopt;
@@ -306,6 +315,23 @@ std::optional<QString> findFieldValue(const QByteArray& html, const QString& nam
     std::optional<std::string> value = elementValue(hit);
     if (!value) return std::nullopt;
     return QString::fromStdString(*value);
+}
+
+}  // namespace
+
+std::optional<QString> findFieldValue(const QByteArray& html, const QString& name) {
+    const std::optional<QByteArray> utf8 = pageToParse(html);
+    if (!utf8) return std::nullopt;
+    const QByteArray wanted = name.toUtf8();
+    // The tree is built only for pages the streaming reader cannot be sure of.
+    const StreamedField streamed = readFieldStreaming(*utf8, wanted);
+    return streamed.decided ? streamed.value : fieldValueInTree(*utf8, wanted);
+}
+
+std::optional<QString> findFieldValueInTree(const QByteArray& html, const QString& name) {
+    const std::optional<QByteArray> utf8 = pageToParse(html);
+    if (!utf8) return std::nullopt;
+    return fieldValueInTree(*utf8, name.toUtf8());
 }
 
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <string>
 
 namespace tarnwick {
 
@@ -21,6 +22,21 @@ QString decodePage(const QByteArray& body);
 // attributes: such pages are not parsed. Runs of text longer than 1 KiB are
 // cut to their first 1 KiB before parsing. Both keep the cost of any page
 // within the size cap small.
+//
+// The page is read by the streaming reader (StreamingFieldLookup.h) and, only
+// where that cannot be sure of the answer, parsed into a tree.
 std::optional<QString> findFieldValue(const QByteArray& html, const QString& name);
+
+// The page as the look-ups parse it: decoded, encoded again as UTF-8, and with
+// long runs of text cut; nullopt for a page beyond the bounds above.
+std::optional<QByteArray> pageToParse(const QByteArray& html);
+
+// An option's text as its value (when it has no value attribute): white space
+// stripped and collapsed, as a browser reports it.
+std::string optionLabel(const std::string& text);
+
+// findFieldValue() on a whole parsed tree (gumbo's HTML5 tree builder) for
+// every page: the reference the streaming reader is checked against.
+std::optional<QString> findFieldValueInTree(const QByteArray& html, const QString& name);
 
 }  // namespace tarnwick
