@@ -98,12 +98,32 @@ std::optional<QString> lineText(QByteArrayView bytes, bool firstLine) {
     return line;
 }
 
+// Text from the file as a message quotes it: in quotes and on one line, with
+// control characters and line separators written as escapes ("\x1B",
+// "\u2028"), so that a stray one can neither end the message's line nor
+// steer the terminal it is shown on.
+QString quoted(QStringView text) {
+    QString out(u'"');
+    for (const QChar c : text) {
+        const QChar::Category category = c.category();
+        if (category != QChar::Other_Control && category != QChar::Separator_Line &&
+            category != QChar::Separator_Paragraph) {
+            out += c;
+            continue;
+        }
+        const bool narrow = c.unicode() < 0x100;
+        out += narrow ? QLatin1String("\\x") : QLatin1String("\\u");
+        out += QString::number(c.unicode(), 16).rightJustified(narrow ? 2 : 4, u'0').toUpper();
+    }
+    return out += u'"';
+}
+
 // The ROM code of a sensor line, checked: 16 hex digits, its CRC-8 and a
 // temperature family. Why not, when it is not one.
 std::optional<QString> readRom(const QString& field, RosterSensor& sensor) {
     const QString rom = field.trimmed();
     if (rom.size() != 16 || !isHex(rom))
-        return QStringLiteral("\"%1\" is not a ROM code: 16 hex digits expected").arg(rom);
+        return QStringLiteral("%1 is not a ROM code: 16 hex digits expected").arg(quoted(rom));
     sensor.rom = rom.toUpper();
     const QString crc =
         QStringLiteral("%1").arg(expectedRomCrc(sensor.rom), 2, 16, QLatin1Char('0')).toUpper();
@@ -130,9 +150,9 @@ std::optional<QString> readOffset(const QString& field, RosterSensor& sensor) {
     const std::optional<int> value = parseOffset(offset);
     if (!value)
         return QStringLiteral(
-                   "offset \"%1\" is not a number of degrees such as -0.25 (a dot, "
+                   "offset %1 is not a number of degrees such as -0.25 (a dot, "
                    "at most three decimals)")
-            .arg(offset);
+            .arg(quoted(offset));
     if (*value > kMaxOffsetMilliCelsius || *value < -kMaxOffsetMilliCelsius)
         return QStringLiteral("offset %1 is beyond 10 degrees either way").arg(offset);
     sensor.offsetMilliCelsius = *value;

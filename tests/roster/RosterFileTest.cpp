@@ -77,6 +77,9 @@ TEST(RosterFileTest, RefusesWithFileLineAndReason) {
     for (const QString& id : compiledRoster())
         if (!id.isEmpty()) seventeen += id.toLatin1() + "\n";
     seventeen += "1C00000B31D2A728\n";
+    // Control characters are quoted as escapes: the message stays one line
+    // and cannot steer the terminal.
+    constexpr char kNulAndCr[] = "9C0\0\r0000B4A89828, Loft\n";
     const struct {
         QByteArray text;
         const char* error;
@@ -101,6 +104,12 @@ TEST(RosterFileTest, RefusesWithFileLineAndReason) {
         {"9C000000B4A89828, Freezer, -12\n", "r.conf:1: offset -12 is beyond 10 degrees"},
         {"9C000000B4A89828, Freezer, 0,3\n", "r.conf:1: more than three fields"},
         {"9C000000B4A89828, Caf\xE9\n", "r.conf:1: not UTF-8 text"},
+        {QByteArray(kNulAndCr, sizeof kNulAndCr - 1),
+         "r.conf:1: \"9C0\\x00\\x0D0000B4A89828\" is not a ROM code"},
+        {"\x1B[2J9C000000B4A89828\n", "r.conf:1: \"\\x1B[2J9C000000B4A89828\" is not a ROM code"},
+        {"9C000000B4A89828, Freezer, 0\xE2\x80\xA8"
+         "5\n",
+         "r.conf:1: offset \"0\\u20285\" is not a number"},
         {"", "r.conf: lists no sensor"},
         {"# nothing yet\r\n\r\n   \n", "r.conf: lists no sensor"},
     };
