@@ -53,6 +53,15 @@ if [ ! -e "$root/.complete" ]; then
   trap - EXIT
 fi
 
+# What the installer writes and debootstrap does not: the machine's name, and
+# localhost by name, to 127.0.0.1 and to ::1 (tests that reach a server at
+# "localhost" meet both, as on an installed machine).
+[ -s "$root/etc/hostname" ] || echo tarnwick-test >"$root/etc/hostname"
+[ -s "$root/etc/hosts" ] || printf '%s\n' "127.0.0.1	localhost" "127.0.1.1	tarnwick-test" "" \
+  "# The following lines are desirable for IPv6 capable hosts" \
+  "::1     localhost ip6-localhost ip6-loopback" "ff02::1 ip6-allnodes" "ff02::2 ip6-allrouters" \
+  >"$root/etc/hosts"
+
 # Only the newest root is kept.
 for old in "$cache"/bookworm-*; do
   [ "$old" = "$root" ] || [ ! -d "$old" ] || rm -rf "$old"
