@@ -38,6 +38,7 @@ if [ -z "$deb" ]; then
 fi
 [ -f "$deb" ] || { echo "boot-test.sh: no package $deb" >&2; exit 2; }
 if ! command -v systemd-nspawn >/dev/null; then
+  apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends systemd-container >/dev/null
 fi
 
@@ -47,7 +48,6 @@ step "root ($base)" "SECONDS - mark"
 
 work=$(mktemp -d /var/tmp/tarnwick-boot.XXXXXX)
 root=$work/root
-container=
 
 # The container: systemd-nspawn's process, and its children (the container's
 # init, whose end ends every process of the container).

@@ -19,6 +19,7 @@ packages=git,ca-certificates,systemd,systemd-sysv,dbus,logrotate,apt
 if [ ! -e "$root/.complete" ]; then
   if ! command -v debootstrap >/dev/null; then
     echo "Installing debootstrap" >&2
+    apt-get update -qq >&2
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap >&2
   fi
   sources=/etc/apt/sources.list.d/debian.sources
