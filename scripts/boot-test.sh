@@ -86,7 +86,8 @@ mark=$SECONDS
 root_copy "$base" "$root"
 cp "$deb" "$root/tmp/tarnwick.deb"
 root_mount "$root"
-if ! root_run "$root" "apt-get update -qq && apt-get install -y -qq --no-install-recommends /tmp/tarnwick.deb" \
+if ! root_run "$root" "apt-get update -qq &&
+    apt-get install -y -qq --no-install-recommends /tmp/tarnwick.deb && apt-get autoclean -qq" \
     >"$work/apt.log" 2>&1; then
   tail -20 "$work/apt.log" >&2
   echo "boot test: the package did not install" >&2

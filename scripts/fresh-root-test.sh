@@ -41,7 +41,7 @@ root_mount "$root"
 step "copy and clone" "SECONDS - mark"
 
 mark=$SECONDS
-root_run "$root" "cd '$checkout' && scripts/install-deps.sh >/dev/null"
+root_run "$root" "cd '$checkout' && scripts/install-deps.sh >/dev/null && apt-get autoclean -qq"
 step "packages" "SECONDS - mark"
 
 # scripts/test.sh as the README gives it (its own install-deps.sh finds
