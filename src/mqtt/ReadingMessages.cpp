@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <cmath>
 
+#include "ApplicationTitle.h"
+
 #ifndef TARNWICK_VERSION
 #error "TARNWICK_VERSION must be defined by the build"
 #endif
@@ -68,8 +70,8 @@ MqttMessage ReadingTopics::discovery(const RosterSensor& sensor) const {
     const QString stateTopicText = QString::fromUtf8(stateTopic(sensor));
     QJsonObject device;
     device[QLatin1String("identifiers")] = QJsonArray{QStringLiteral("tarnwick_") + adapterName_};
-    device[QLatin1String("name")] = QStringLiteral("Tarnwick %1").arg(adapterAddress_);
-    device[QLatin1String("manufacturer")] = QStringLiteral("Tarnwick");
+    device[QLatin1String("name")] = QStringLiteral("%1 %2").arg(kApplicationTitle, adapterAddress_);
+    device[QLatin1String("manufacturer")] = QString(kApplicationTitle);
     device[QLatin1String("model")] = QStringLiteral("1-Wire HTTP adapter");
     device[QLatin1String("sw_version")] = QStringLiteral(TARNWICK_VERSION);
     QJsonObject config;
