@@ -17,9 +17,9 @@ with names and calibration offsets.
 
 A systemd service (installed disabled) logs without a window from boot on,
 and every pass can be published to an MQTT broker, with Home Assistant
-discovery. The package also holds tarnwick-report, which turns a log into a summary in
-degrees, a CSV table or a chart, and tarnwick-simadapter, a simulated adapter
-for trying the logger without hardware.")
+discovery. The package also holds tarnwick-report, which turns a log into a
+summary in degrees, a CSV table or a chart, and tarnwick-simadapter, a
+simulated adapter for trying the logger without hardware.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 
