@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "AlarmOutlets.h"
 #include "CurlBrowser.h"
 #include "MainServices.h"
 #include "NetworkBrowser.h"
@@ -58,6 +59,7 @@ struct BenchDesktop {
     QtEventPump pump;
     SteadyClock clock;
     SystemClock wallClock;
+    AlarmOutlets alarmOutlet;
     FixedFile fileDialogs;
     QtPrinterDialogs printerDialogs;
     PrintedBoxes messageBoxes;

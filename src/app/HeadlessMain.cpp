@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
     SystemdNotifier notifier;
     WatchdogPump pump(services.pump, services.clock, notifier);
     HeadlessLogger logger(command.settings, services.browser, pump, services.clock,
-                          services.wallClock, notifier, *services.publisher, writeLine);
+                          services.wallClock, notifier, *services.publisher, services.alarmOutlets,
+                          writeLine);
     logger.takeSignals(watch);
     logger.takeEscapes(app);
     return logger.run();

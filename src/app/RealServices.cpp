@@ -15,6 +15,7 @@ RealServices::RealServices(const RunSettings& settings)
                .programLauncher = programLauncher,
                .systemInfoStore = systemInfoStore,
                .publisher = *run.publisher,
+               .alarmOutlet = run.alarmOutlets,
                .settings = settings} {}
 
 }  // namespace tarnwick

@@ -11,15 +11,24 @@ namespace tarnwick {
 HeadlessLogger::HeadlessLogger(const RunSettings& settings, PageBrowser& browser, EventPump& pump,
                                const Clock& clock, const WallClock& wallClock,
                                ServiceNotifier& notifier, ReadingsPublisher& publisher,
-                               LineWriter lines, DataSync& sync)
+                               AlarmOutlet& alarmOutlet, LineWriter lines, DataSync& sync)
     : settings_(settings),
       cycle_(browser, pump, clock, *this, settings_.timing),
       log_(clock, wallClock, sync, settings_.syncIntervalMs),
       notifier_(notifier),
       lines_(std::move(lines)),
-      recorder_(log_, publisher, {.changed = [this](const RunStatus::Change& change) {
-                    lines_(change.failure ? kWarning : kInfo, RunStatus::describe(change));
-                }}) {}
+      recorder_(log_, publisher, alarmOutlet, clock, wallClock,
+                {.changed =
+                     [this](const RunStatus::Change& change) {
+                         // Each alarm's change has a line of its own.
+                         if (change.concern == RunStatus::Concern::Alarm) return;
+                         lines_(change.failure ? kWarning : kInfo, RunStatus::describe(change));
+                     },
+                 // Raised at warning and cleared at notice: `journalctl -p
+                 // warning` lists the alarms without their ends.
+                 .alarm = [this](const AlarmEvent& event) {
+                     lines_(event.raised() ? kWarning : kNotice, event.describe());
+                 }}) {}
 
 HeadlessLogger::~HeadlessLogger() = default;
 
@@ -32,6 +41,7 @@ int HeadlessLogger::run() {
     cycle_.setRoster(settings_.roster);
     const std::int16_t active = unattendedActiveCount(settings_.roster);
     cycle_.setActiveCount(active);
+    recorder_.watchAlarms(settings_.roster, settings_.adapterAddress, settings_.adapterAlarmMs);
     QString started = QStringLiteral("Started: adapter %1, %2, log %3")
                           .arg(settings_.adapterAddress,
                                settings_.roster.firstSlots(active).describe(), settings_.logFile);

@@ -37,7 +37,7 @@ class HeadlessLogger : private CycleView {
     // to the storage device.
     HeadlessLogger(const RunSettings& settings, PageBrowser& browser, EventPump& pump,
                    const Clock& clock, const WallClock& wallClock, ServiceNotifier& notifier,
-                   ReadingsPublisher& publisher, LineWriter lines,
+                   ReadingsPublisher& publisher, AlarmOutlet& alarmOutlet, LineWriter lines,
                    DataSync& sync = systemDataSync());
     ~HeadlessLogger();
     HeadlessLogger(const HeadlessLogger&) = delete;

@@ -15,6 +15,8 @@ struct Wording {
 constexpr Wording kWording[RunStatus::kConcernCount] = {
     {"Log write failed", "Log written again"},
     {"Adapter not answering", "Adapter answering again"},
+    {"Alarm", "No alarm"},
+    {"Alarm command failed", "Alarm command works again"},
     {"Broker not answering", "Broker answering again"},
 };
 

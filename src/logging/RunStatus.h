@@ -18,10 +18,12 @@ class RunStatus {
   public:
     // In order of precedence: where several fail at once, the first one is
     // the headline. A failed log write wins, since records are being lost;
-    // a silent adapter comes before a silent broker, since without readings
-    // there is nothing to publish.
-    enum class Concern { LogWrite, Adapter, Broker };
-    static constexpr int kConcernCount = 3;
+    // a silent adapter comes next, since without readings nothing else can
+    // be judged; then the worst raised alarm (src/alarms) and a user's alarm
+    // command that fails, which are about what is being protected; a silent
+    // broker last, since the log still holds every reading.
+    enum class Concern { LogWrite, Adapter, Alarm, AlarmCommand, Broker };
+    static constexpr int kConcernCount = 5;
 
     // A concern that has started failing (with the reason) or is well again.
     struct Change {

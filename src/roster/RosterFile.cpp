@@ -159,16 +159,98 @@ std::optional<QString> readOffset(const QString& field, RosterSensor& sensor) {
     return std::nullopt;
 }
 
-// A sensor line, "ROM code[, name[, offset]]", trimmed; why not, when it is not one.
+// Degrees in thousandths from a setting's value, within [min, max] degrees;
+// why not, when it is not one.
+std::optional<QString> readDegrees(const QString& key, const QString& value, int minDegrees,
+                                   int maxDegrees, int& milli) {
+    const std::optional<int> parsed = parseOffset(value);
+    if (!parsed)
+        return QStringLiteral("%1=%2 is not a number of degrees such as -18.5 (a dot, at most "
+                              "three decimals)")
+            .arg(key, quoted(value));
+    if (*parsed < minDegrees * 1000 || *parsed > maxDegrees * 1000)
+        return QStringLiteral("%1=%2 is outside %3 to %4 degrees")
+            .arg(key, value)
+            .arg(minDegrees)
+            .arg(maxDegrees);
+    milli = *parsed;
+    return std::nullopt;
+}
+
+// "90", "90s", "5m" or "2h" in milliseconds, at most a day.
+std::optional<qint64> parseDelay(QStringView text) {
+    qint64 unitMs = 1000;
+    if (text.endsWith(u's')) text.chop(1);
+    else if (text.endsWith(u'm')) unitMs = 60'000, text.chop(1);
+    else if (text.endsWith(u'h')) unitMs = 3'600'000, text.chop(1);
+    bool number = false;
+    const qint64 count = text.toLongLong(&number);
+    if (!number || count < 0 || text.startsWith(u'+') || count * unitMs > 86'400'000)
+        return std::nullopt;
+    return count * unitMs;
+}
+
+// One alarm setting of a sensor line, "key=value"; why not, when it is not one.
+std::optional<QString> readSetting(const QString& field, QStringList& seen, RosterSensor& sensor) {
+    const qsizetype equals = field.indexOf(u'=');
+    const QString key = field.left(equals).trimmed().toLower();
+    const QString value = field.mid(equals + 1).trimmed();
+    if (seen.contains(key)) return QStringLiteral("%1 is given twice").arg(key);
+    seen << key;
+    AlarmLimits& limits = sensor.limits;
+    int milli = 0;
+    if (key == u"low" || key == u"high") {
+        if (std::optional<QString> why = readDegrees(key, value, -100, 200, milli)) return why;
+        (key == u"low" ? limits.lowMilliCelsius : limits.highMilliCelsius) = milli;
+    } else if (key == u"hysteresis") {
+        if (std::optional<QString> why = readDegrees(key, value, 0, 50, milli)) return why;
+        limits.hysteresisMilliCelsius = milli;
+    } else if (key == u"delay") {
+        const std::optional<qint64> delay = parseDelay(value);
+        if (!delay)
+            return QStringLiteral("delay=%1 is not a time such as 90, 90s, 5m or 2h (at most a day)")
+                .arg(quoted(value));
+        limits.delayMs = *delay;
+    } else if (key == u"fault") {
+        bool number = false;
+        const int passes = value.toInt(&number);
+        if (!number || passes < 1 || passes > 1000 || value.startsWith(u'+'))
+            return QStringLiteral("fault=%1 is not a number of passes from 1 to 1000")
+                .arg(quoted(value));
+        limits.faultPasses = passes;
+    } else {
+        return QStringLiteral("unknown setting %1: a sensor takes low=, high=, hysteresis=, "
+                              "delay= and fault=")
+            .arg(quoted(key));
+    }
+    return std::nullopt;
+}
+
+// A sensor line, "ROM code[, name[, offset]][, key=value...]", trimmed; why
+// not, when it is not one.
 std::optional<QString> readSensor(const QString& line, RosterSensor& sensor) {
     const QStringList fields = line.split(u',');
-    if (fields.size() > 3)
-        return QStringLiteral(
-            "more than three fields (ROM code, name, offset); a name cannot "
-            "hold a comma, an offset takes a dot");
     if (std::optional<QString> why = readRom(fields[0], sensor)) return why;
     if (fields.size() > 1) sensor.name = fields[1].trimmed();
-    if (fields.size() > 2) return readOffset(fields[2], sensor);
+    QStringList seen;
+    for (qsizetype i = 2; i < fields.size(); ++i) {
+        if (fields[i].contains(u'=')) {
+            if (std::optional<QString> why = readSetting(fields[i], seen, sensor)) return why;
+        } else if (i > 2 || !seen.isEmpty()) {
+            return QStringLiteral(
+                "%1 after the offset is not a setting (key=value); a name cannot hold a "
+                "comma, an offset takes a dot")
+                .arg(quoted(fields[i].trimmed()));
+        } else if (std::optional<QString> why = readOffset(fields[i], sensor)) {
+            return why;
+        }
+    }
+    const AlarmLimits& limits = sensor.limits;
+    if (limits.lowMilliCelsius && limits.highMilliCelsius &&
+        *limits.lowMilliCelsius >= *limits.highMilliCelsius)
+        return QStringLiteral("low=%1 is not below high=%2")
+            .arg(*limits.lowMilliCelsius / 1000.0)
+            .arg(*limits.highMilliCelsius / 1000.0);
     return std::nullopt;
 }
 
@@ -249,13 +331,17 @@ QString rosterHelp() {
         "one, the sixteen built in. One sensor a line in slot order (the first is\n"
         "sensor 1): its ROM code, then optionally a name and a calibration offset in\n"
         "degrees C added to its readings, separated by commas; lines starting with #\n"
-        "are comments:\n"
+        "are comments. Alarm settings may follow as key=value: low= and high= (degrees\n"
+        "C, after the offset), hysteresis= (0.5 unless given), delay= (90, 90s, 5m,\n"
+        "2h: how long a limit stays crossed before the alarm) and fault= (failed\n"
+        "readings in a row that make a fault, 3 unless given):\n"
         "\n"
-        "  # ROM code,       name,          offset\n"
-        "  9C000000B4A89828, Freezer door,  -0.25\n"
+        "  # ROM code,       name,          offset, alarm settings\n"
+        "  9C000000B4A89828, Freezer door,  -0.25,  high=-15, delay=10m\n"
         "  06000000A4EC7428, Living room\n"
         "  B900000027CA8F28\n"
-        "  E6000000B4E6AC28, ,              +0.3");
+        "  E6000000B4E6AC28, ,              +0.3\n"
+        "  5D000000B4F0A928, Pipes, low=3, hysteresis=1");
 }
 
 RosterLoad findRoster(const std::optional<QString>& option, const QString& environment) {

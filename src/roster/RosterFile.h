@@ -1,15 +1,19 @@
 // The roster file: the user's own sensors, one a line in slot order,
 //
-//     # ROM code,       name,          offset in degrees C (optional)
-//     9C000000B4A89828, Freezer door,  -0.25
+//     # ROM code,       name,          offset in degrees C (optional), alarms
+//     9C000000B4A89828, Freezer door,  -0.25, high=-15, delay=10m
 //     06000000A4EC7428, Living room
 //     B900000027CA8F28
 //     E6000000B4E6AC28, ,              +0.3
+//     5D000000B4F0A928, Pipes, low=3, hysteresis=1
 //
 // UTF-8, LF or CR LF line ends, blanks around fields ignored, blank lines and
 // lines whose first non-blank character is "#" skipped. A name may hold
 // blanks and any letters but no comma; an offset is a decimal number with a
-// dot and at most three decimals, within 10 degrees either way.
+// dot and at most three decimals, within 10 degrees either way. Alarm
+// settings (AlarmLimits) follow as key=value fields, in any order: low=,
+// high= (degrees, -100 to 200), hysteresis= (0 to 50), delay= (90, 90s, 5m,
+// 2h; at most a day) and fault= (passes, 1 to 1000).
 //
 // Which file a run reads: --roster FILE, else TARNWICK_ROSTER, else
 // Tarnwick/roster.conf in the user's config folder or a system one (XDG, as

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 #include <array>
 #include <optional>
 #include <vector>
@@ -14,6 +15,21 @@
 
 namespace tarnwick {
 
+// When a sensor is in alarm (src/alarms reads these): limits in thousandths
+// of a degree Celsius, compared with the reading after the offset.
+struct AlarmLimits {
+    std::optional<int> lowMilliCelsius;   // below it: low
+    std::optional<int> highMilliCelsius;  // above it: high
+    // An alarm clears only once the reading is back inside its limit by this.
+    int hysteresisMilliCelsius = 500;
+    // A limit must stay crossed this long before its alarm is raised.
+    qint64 delayMs = 0;
+    // Failed or power-on readings in a row that make a fault.
+    int faultPasses = 3;
+
+    bool operator==(const AlarmLimits&) const = default;
+};
+
 // Everything the roster says about one sensor.
 struct RosterSensor {
     int slot = 0;                 // 0-15; the sensor's number is slot + 1
@@ -21,6 +37,7 @@ struct RosterSensor {
     QString name;                 // empty when the roster gives none
     int offsetMilliCelsius = 0;   // added to every reading, in thousandths of a degree
     int family = kFamilyDS18B20;  // 28, 22 or 10 (hex): how its temperature word reads
+    AlarmLimits limits = {};
 
     int number() const { return slot + 1; }
     double offsetCelsius() const { return offsetMilliCelsius / 1000.0; }

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "AlarmOutlets.h"
 #include "CurlBrowser.h"
 #include "QtEventPump.h"
 #include "ReadingsPublisher.h"
@@ -22,6 +23,8 @@ struct RunServices {
     SystemClock wallClock;
     // A broker publisher when the settings name a broker, else NoPublisher.
     std::unique_ptr<ReadingsPublisher> publisher;
+    // Hear every alarm's change, whichever front raised it.
+    AlarmOutlets alarmOutlets;
 
     explicit RunServices(const RunSettings& settings);
     RunServices(const RunServices&) = delete;

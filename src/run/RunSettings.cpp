@@ -134,6 +134,33 @@ Refusal mqttDiscovery(const QString&, const Source&, Draft& draft) {
     return std::nullopt;
 }
 
+Refusal adapterAlarm(const QString& value, const Source& source, Draft& draft) {
+    bool number = false;
+    const int seconds = value.toInt(&number);
+    if (!number || seconds < 0 || seconds > 86'400)
+        return QStringLiteral("%1 takes whole seconds from 0 (never) to 86400, not \"%2\"")
+            .arg(source.name, value);
+    draft.settings.adapterAlarmMs = seconds * qint64{1000};
+    return std::nullopt;
+}
+
+Refusal alarmCommand(const QString& value, const Source& source, Draft& draft) {
+    const QFileInfo program(value);
+    if (value.isEmpty() || !program.isAbsolute() || !program.isFile() || !program.isExecutable())
+        return QStringLiteral("%1 must name a program by its full path (it is run without a "
+                              "shell, with no arguments), not \"%2\"")
+            .arg(source.name, value);
+    draft.settings.alarmCommand = value;
+    return std::nullopt;
+}
+
+Refusal notifications(const QString& value, const Source& source, Draft& draft) {
+    if (value != u"on" && value != u"off")
+        return QStringLiteral("%1 takes on or off, not \"%2\"").arg(source.name, value);
+    draft.settings.notifications = value == u"on";
+    return std::nullopt;
+}
+
 // The options in the order --help lists them; they are applied in this order.
 const std::vector<RunOption>& runOptions() {
     static const std::vector<RunOption> table = {
@@ -209,6 +236,26 @@ const std::vector<RunOption>& runOptions() {
          nullptr,
          nullptr,
          mqttDiscovery},
+        {{"adapter-alarm"},
+         "SECONDS",
+         "With a roster file, raise an alarm when the adapter has not answered for SECONDS "
+         "(default 60; 0: never).",
+         kAdapterAlarmVariable,
+         nullptr,
+         adapterAlarm},
+        {{"alarm-command"},
+         "PROGRAM",
+         "Run PROGRAM (a full path; no shell, no arguments) on each alarm raised or cleared, "
+         "with the facts in TARNWICK_ALARM_* environment variables (see man tarnwick).",
+         kAlarmCommandVariable,
+         "AlarmCommand",
+         alarmCommand},
+        {{"notifications"},
+         "on|off",
+         "Tell alarms through the desktop's notifications (default on; the window only).",
+         nullptr,
+         "Notifications",
+         notifications},
     };
     return table;
 }

@@ -30,6 +30,9 @@ inline constexpr char kAdapterVariable[] = "TARNWICK_ADAPTER";
 // section [Settings]) that names the adapter when neither the command line
 // nor the environment does: where a desktop launch finds it.
 inline constexpr char kAdapterSetting[] = "Adapter";
+// The environment variables of the alarm options (/etc/default/tarnwick).
+inline constexpr char kAdapterAlarmVariable[] = "TARNWICK_ADAPTER_ALARM";
+inline constexpr char kAlarmCommandVariable[] = "TARNWICK_ALARM_COMMAND";
 
 // True for a dotted-decimal IPv4 address (four numbers 0-255 without leading
 // zeros), optionally followed by ":port" with a port from 1 to 65535.
@@ -48,6 +51,12 @@ struct RunSettings {
     // nullopt: nothing is published.
     std::optional<BrokerSettings> broker = {};
     qint64 syncIntervalMs = LogControl::kSyncIntervalMs;
+    // The adapter silent this long is an alarm (with a roster file); 0: never.
+    qint64 adapterAlarmMs = 60'000;
+    // Run on each alarm's change, without a shell; empty: none.
+    QString alarmCommand = {};
+    // The window tells alarms through the desktop's notification service.
+    bool notifications = true;
     // Not an option: the cycle's bounds and back-off, which tests shorten.
     CycleTiming timing = {};
 };

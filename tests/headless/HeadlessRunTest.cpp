@@ -17,6 +17,7 @@
 
 #include "../TestPrinters.h"
 #include "../acquisition/FakeAdapter.h"
+#include "AlarmOutlets.h"
 #include "EscapingApplication.h"
 #include "ExitStatus.h"
 #include "FakeClocks.h"
@@ -82,7 +83,7 @@ class HeadlessRunTest : public ::testing::Test {
     }
     // Runs the logger until it ends; `onWait` is called in every wait.
     int run(const std::function<void(HeadlessLogger&)>& onWait) {
-        HeadlessLogger logger(settings, browser, watchdog, pump, wall, notifier, publisher,
+        HeadlessLogger logger(settings, browser, watchdog, pump, wall, notifier, publisher, outlets,
                               [this](int p, const QString& l) {
                                   lines.push_back({p, l});
                               });
@@ -118,6 +119,7 @@ class HeadlessRunTest : public ::testing::Test {
     WatchdogPump watchdog{pump, pump, notifier};
     FakeWallClock wall;
     NoPublisher publisher;
+    AlarmOutlets outlets;
     SignalWatch watch{{SIGTERM, SIGHUP}};
     std::vector<Line> lines;
 };

@@ -19,7 +19,7 @@ LogControl::RecordResult writtenRecord() {
     return {.attempted = true, .written = true, .shownNumber = 1, .error = {}};
 }
 
-TEST(RunStatusTest, TellsEachChangeOnceAndHeadlinesTheLogThenTheAdapterThenTheBroker) {
+TEST(RunStatusTest, TellsEachChangeOnceAndHeadlinesByPrecedence) {
     QStringList told;
     RunStatus status([&](const RunStatus::Change& c) { told << RunStatus::describe(c); });
     const struct {
@@ -47,7 +47,19 @@ TEST(RunStatusTest, TellsEachChangeOnceAndHeadlinesTheLogThenTheAdapterThenTheBr
          "Adapter not answering: timed out"},
         {[&] { return status.set(Concern::Broker, std::nullopt); }, true,
          "Adapter not answering: timed out"},
-        {[&] { return status.set(Concern::Adapter, std::nullopt); }, true, nullptr},
+        {[&] { return status.set(Concern::Alarm, "sensor 1 (F) high: 6.00 °C, above 5 °C"); },
+         true, "Adapter not answering: timed out"},
+        {[&] { return status.set(Concern::Broker, "refused"); }, true,
+         "Adapter not answering: timed out"},
+        {[&] { return status.set(Concern::Adapter, std::nullopt); }, true,
+         "Alarm: sensor 1 (F) high: 6.00 °C, above 5 °C"},
+        {[&] { return status.set(Concern::AlarmCommand, "exit status 3"); }, true,
+         "Alarm: sensor 1 (F) high: 6.00 °C, above 5 °C"},
+        {[&] { return status.set(Concern::Alarm, std::nullopt); }, true,
+         "Alarm command failed: exit status 3"},
+        {[&] { return status.set(Concern::AlarmCommand, std::nullopt); }, true,
+         "Broker not answering: refused"},
+        {[&] { return status.set(Concern::Broker, std::nullopt); }, true, nullptr},
         {[&] { return status.noteRecord(failedRecord("Input/output error")); }, true,
          "Log write failed: Input/output error"},
         // Logging switched off ends a log write failure too.
@@ -64,7 +76,11 @@ TEST(RunStatusTest, TellsEachChangeOnceAndHeadlinesTheLogThenTheAdapterThenTheBr
                            "Log write failed: No space left on device",
                            "Broker not answering: connection refused", "Adapter answering again",
                            "Log written again", "Adapter not answering: timed out",
-                           "Broker answering again", "Adapter answering again",
+                           "Broker answering again",
+                           "Alarm: sensor 1 (F) high: 6.00 °C, above 5 °C",
+                           "Broker not answering: refused", "Adapter answering again",
+                           "Alarm command failed: exit status 3", "No alarm",
+                           "Alarm command works again", "Broker answering again",
                            "Log write failed: Input/output error", "Log written again"}));
 }
 

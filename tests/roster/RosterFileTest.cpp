@@ -72,6 +72,24 @@ TEST(RosterFileTest, ReadsSensorsInSlotOrder) {
     EXPECT_EQ(load.roster->describe(), "roster r.conf, 7 sensors");
 }
 
+TEST(RosterFileTest, ReadsAlarmSettingsAfterTheOffsetOrInItsPlace) {
+    const RosterLoad load = parse(
+        "9C000000B4A89828, Freezer, -0.25, high=-15, delay=10m\n"
+        "06000000A4EC7428, Pipes, LOW = 3 , hysteresis=1.25, fault=5\n"
+        "B900000027CA8F28, Cellar, , low=-2.5, high=18, delay=90\n"
+        "E6000000B4E6AC28, Loft, delay=2h, hysteresis=0\n"
+        "6E00000027CD1E28\n");
+    ASSERT_TRUE(load.roster) << load.error.toStdString();
+    const std::vector<RosterSensor>& s = load.roster->sensors();
+    ASSERT_EQ(s.size(), 5u);
+    EXPECT_EQ(s[0].offsetMilliCelsius, -250);
+    EXPECT_EQ(s[0].limits, (AlarmLimits{std::nullopt, -15'000, 500, 600'000, 3}));
+    EXPECT_EQ(s[1].limits, (AlarmLimits{3'000, std::nullopt, 1'250, 0, 5}));
+    EXPECT_EQ(s[2].limits, (AlarmLimits{-2'500, 18'000, 500, 90'000, 3}));
+    EXPECT_EQ(s[3].limits, (AlarmLimits{std::nullopt, std::nullopt, 0, 7'200'000, 3}));
+    EXPECT_EQ(s[4].limits, AlarmLimits{});
+}
+
 TEST(RosterFileTest, RefusesWithFileLineAndReason) {
     QByteArray seventeen;
     for (const QString& id : compiledRoster())
@@ -102,7 +120,19 @@ TEST(RosterFileTest, RefusesWithFileLineAndReason) {
         {"9C000000B4A89828, Freezer, -\n", "r.conf:1: offset \"-\" is not a number"},
         {"9C000000B4A89828, Freezer, 10.001\n", "r.conf:1: offset 10.001 is beyond 10 degrees"},
         {"9C000000B4A89828, Freezer, -12\n", "r.conf:1: offset -12 is beyond 10 degrees"},
-        {"9C000000B4A89828, Freezer, 0,3\n", "r.conf:1: more than three fields"},
+        {"9C000000B4A89828, Freezer, 0,3\n",
+         "r.conf:1: \"3\" after the offset is not a setting (key=value)"},
+        {"9C000000B4A89828, Freezer, high=4, 0.5\n", "r.conf:1: \"0.5\" after the offset"},
+        {"9C000000B4A89828, Freezer, high=warm\n",
+         "r.conf:1: high=\"warm\" is not a number of degrees"},
+        {"9C000000B4A89828, Freezer, low=-100.5\n", "r.conf:1: low=-100.5 is outside -100 to 200"},
+        {"9C000000B4A89828, Freezer, low=4, high=4\n", "r.conf:1: low=4 is not below high=4"},
+        {"9C000000B4A89828, Freezer, high=4, HIGH=5\n", "r.conf:1: high is given twice"},
+        {"9C000000B4A89828, Freezer, hysteresis=-1\n", "r.conf:1: hysteresis=-1 is outside 0"},
+        {"9C000000B4A89828, Freezer, delay=5d\n", "r.conf:1: delay=\"5d\" is not a time"},
+        {"9C000000B4A89828, Freezer, delay=25h\n", "r.conf:1: delay=\"25h\" is not a time"},
+        {"9C000000B4A89828, Freezer, fault=0\n", "r.conf:1: fault=\"0\" is not a number"},
+        {"9C000000B4A89828, Freezer, colour=red\n", "r.conf:1: unknown setting \"colour\""},
         {"9C000000B4A89828, Caf\xE9\n", "r.conf:1: not UTF-8 text"},
         {QByteArray(kNulAndCr, sizeof kNulAndCr - 1),
          "r.conf:1: \"9C0\\x00\\x0D0000B4A89828\" is not a ROM code"},

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "AcquisitionCycle.h"
+#include "AlarmEvent.h"
 #include "Clock.h"
 #include "EventPump.h"
 #include "PageBrowser.h"
@@ -33,6 +34,8 @@ struct MainServices {
     SystemInfoStore& systemInfoStore;
     // Hears every pass (a broker publisher, or NoPublisher).
     ReadingsPublisher& publisher;
+    // Hears every alarm's change (the broker, the user's command).
+    AlarmOutlet& alarmOutlet;
 
     // The adapter, the roster, the sync interval; a log file named there is
     // logged into from load, as if Start Logging had been pressed and the
@@ -56,7 +59,8 @@ MainServices servicesOf(Parts& parts) {
             .settingsStore = parts.settingsStore,
             .programLauncher = parts.programLauncher,
             .systemInfoStore = parts.systemInfoStore,
-            .publisher = parts.publisher};
+            .publisher = parts.publisher,
+            .alarmOutlet = parts.alarmOutlet};
 }
 
 }  // namespace tarnwick

@@ -44,6 +44,8 @@ void frmMain::Form_Load() {
     cycle_.setAdapterAddress(services_.settings.adapterAddress);
     SetSensorCount();
     cycle_.setRoster(services_.settings.roster);
+    recorder_.watchAlarms(services_.settings.roster, services_.settings.adapterAddress,
+                          services_.settings.adapterAlarmMs);
     if (!services_.settings.logFile.isEmpty()) startLogging(services_.settings.logFile);
     if (!unloaded_) cycle_.run();
 }

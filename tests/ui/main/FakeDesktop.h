@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../../FakeClocks.h"
+#include "AlarmOutlets.h"
 #include "CurlBrowser.h"
 #include "MainServices.h"
 #include "QtEventPump.h"
@@ -143,6 +144,7 @@ struct FakeDesktop {
     RecordingProgramLauncher programLauncher;
     EmptySystemInfoStore systemInfoStore;
     RecordingPublisher publisher;
+    AlarmOutlets alarmOutlet;
 
     MainServices services(const QString& adapterAddress = compiledAdapterAddress()) {
         MainServices s = servicesOf(*this);
