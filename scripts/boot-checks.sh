@@ -221,6 +221,38 @@ check_watchdog() {
   note "ended by the watchdog after ${ended}s (WatchdogSec ${watchdog}s), running again after $(since "$start")s"
 }
 
+# The adapter out of reach when the service starts (no network yet, the
+# adapter still booting): the service runs all the same and says why, is not
+# restarted over and over, and logs once the adapter answers.
+check_late_adapter() {
+  local from pid restarts
+  systemctl stop tarnwick tarnwick-adapter
+  from=$(stamp)
+  systemctl start tarnwick
+  wait_until 30 "active (running) tarnwick without its adapter" running ||
+    { systemctl start tarnwick-adapter; return 1; }
+  pid=$(prop MainPID)
+  restarts=$(prop NRestarts)
+  wait_until 30 "'Adapter not answering' warning" \
+    journal_has "$from" "^Adapter not answering" -p warning || { systemctl start tarnwick-adapter; return 1; }
+  sleep 10
+  if [ "$(prop MainPID)" != "$pid" ] || [ "$(prop NRestarts)" != "$restarts" ] || ! running; then
+    fail "not the same running process after 10 s without the adapter (pid $pid, now $(prop MainPID))"
+    systemctl start tarnwick-adapter
+    return 1
+  fi
+  systemctl start tarnwick-adapter
+  wait_until 30 "'Adapter answering again'" journal_has "$from" "^Adapter answering again" || return 1
+  local at
+  at=$(size "$log")
+  wait_until 20 "records once the adapter answers" grown "$log" "$at" || return 1
+  whole "$log" || return 1
+  local told
+  told=$(journalctl -u tarnwick -o cat --since "$from" | grep -c "^Adapter not answering")
+  [ "$told" = 1 ] || fail "$told 'Adapter not answering' lines" || return 1
+  note "ran without its adapter (pid $pid, no restart): $(journalctl -u tarnwick -o cat --since "$from" | grep -m1 '^Adapter not answering'); logging once it answered"
+}
+
 # /var/lib/tarnwick on a small file system that fills up while the service
 # logs: one status line, no half record; logging goes on once there is room.
 check_disk_full() {

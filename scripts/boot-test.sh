@@ -21,7 +21,7 @@ cd "$(dirname "$0")/.."
 # The checks of each boot, in order (functions check_NAME in boot-checks.sh).
 boots=(
   "ready kill warnings rotate security stop"
-  "back watchdog disk_full"
+  "back watchdog disk_full late_adapter"
 )
 port=18642
 limit=${TARNWICK_BOOT_LIMIT:-110}
