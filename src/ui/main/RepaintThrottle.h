@@ -1,8 +1,10 @@
 // Paces the painting of what the acquisition cycle changes in a window. The
 // cycle changes controls after each page, up to a hundred times a second.
-// The changes themselves are made at once, so what a test or a screen reader
-// reads is always current; only painting them waits, at most one interval,
-// and whatever changed meanwhile is painted in one go. While the window is
+// The controls handed to hold() take their new values at once, so what code
+// or a screen reader reads of them is current; only painting them waits, at
+// most one interval, and whatever changed meanwhile is painted in one go.
+// Work put off until the paint (setBeforePaint) is for what only the screen
+// needs: the caller keeps the values current itself. While the window is
 // minimised, hidden or not exposed, nothing of it is painted until it can be
 // seen again. What the user does (typing, hovering, clicking) is painted at
 // once as usual: only the controls handed to hold() wait.
@@ -24,7 +26,7 @@ namespace tarnwick {
 class RepaintThrottle : public QObject {
   public:
     explicit RepaintThrottle(QWidget* window,
-                             std::chrono::milliseconds interval = std::chrono::milliseconds(100));
+                             std::chrono::milliseconds interval = std::chrono::milliseconds(250));
 
     void setInterval(std::chrono::milliseconds interval);
     // Runs when held controls are let go, before they are painted: work that

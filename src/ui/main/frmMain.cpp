@@ -115,7 +115,8 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
 
     connectBehaviour();
     // The cycle changes the window after every page; it is painted at most
-    // ten times a second, and not at all while it cannot be seen.
+    // four times a second (as often as a person can follow it), and not at
+    // all while it cannot be seen.
     throttle_ = new RepaintThrottle(this);
     throttle_->setBeforePaint([this] { layOutPage(); });
 }
@@ -153,8 +154,7 @@ void frmMain::createControls() {
     btnFileWrite = named(new QPushButton(QStringLiteral("Start Logging"), client_), "btnFileWrite");
     btnFileWrite->setGeometry(fromTwips(1920, 5760, 1690, 730));
 
-    cboAddress = named(new QComboBox(client_), "cboAddress");
-    cboAddress->setEditable(true);
+    cboAddress = named(new AddressBox(client_), "cboAddress");
     cboAddress->setGeometry(fromTwips(1920, 360, 11650, 280));
 
     brwWebBrowser = named(new QPlainTextEdit(client_), "brwWebBrowser");

@@ -12,6 +12,7 @@
 #include <optional>
 #include <span>
 
+#include "AddressBox.h"
 #include "CaptionCheckBox.h"
 #include "ClockStatusBar.h"
 #include "CommandTable.h"
@@ -65,7 +66,7 @@ class frmMain : public QMainWindow, private CycleView {
     QLineEdit* txtSensorNum = nullptr;
     QPushButton* btnStop = nullptr;
     QPushButton* btnFileWrite = nullptr;
-    QComboBox* cboAddress = nullptr;          // editable
+    AddressBox* cboAddress = nullptr;         // editable
     QPlainTextEdit* brwWebBrowser = nullptr;  // read-only source of the last adapter page
     QToolBar* tbToolBar = nullptr;
     ClockStatusBar* sbStatusBar = nullptr;
@@ -218,13 +219,11 @@ class frmMain : public QMainWindow, private CycleView {
     void showText(QLineEdit* box, const QString& text);
     void showAddress(const QString& url) override;
     void showPage(const QByteArray& html) override;
-    void putAddress(const QString& url);
     // True when the page view changed.
     bool putPage(const QByteArray& html);
     // Before a paint: puts the newest address and page into their boxes and
     // has the page view painted again from where it changed since the last paint.
     void layOutPage();
-    std::optional<QString> pendingAddress_;   // newer than the address box, while shown
     std::optional<QByteArray> pendingPage_;   // newer than the page view, while shown
     std::optional<ChangedLines> pageChange_;  // where the page view changed since it was painted
     void makeVisible() override;

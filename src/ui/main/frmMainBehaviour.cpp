@@ -164,23 +164,14 @@ void frmMain::showText(QLineEdit* box, const QString& text) {
 // The address and the page change with every page, many times between two
 // paints, and giving a box its text lays it out at once (the address alone
 // cost more than the page's field look-up). So while the window is shown,
-// only the newest address and page are kept, and they go into their boxes
-// just before the paint that shows them; while it is minimised, not until it
-// is restored. A window not shown yet (or hidden again) takes them at once:
-// it paints nothing, and it is how it first appears.
+// the address box holds the newest address as its value (AddressBox) and the
+// page view keeps only the newest page; both are laid out just before the
+// paint that shows them, and while the window is minimised not until it is
+// restored. A window not shown yet (or hidden again) takes them at once: it
+// paints nothing, and it is how it first appears.
 void frmMain::showAddress(const QString& url) {
-    if (isVisible()) {
-        pendingAddress_ = url;
-        throttle_->paintDue();
-        return;
-    }
-    pendingAddress_.reset();
-    putAddress(url);
-}
-
-void frmMain::putAddress(const QString& url) {
-    QLineEdit* box = cboAddress->lineEdit();  // the text, not the frame around it
-    if (box->text() != url) box->setText(url);
+    cboAddress->setAddress(url, isVisible());
+    if (isVisible()) throttle_->paintDue();
 }
 
 void frmMain::showPage(const QByteArray& html) {
@@ -212,7 +203,7 @@ bool frmMain::putPage(const QByteArray& html) {
 }
 
 void frmMain::layOutPage() {
-    if (std::optional<QString> url = std::exchange(pendingAddress_, std::nullopt)) putAddress(*url);
+    cboAddress->putPending();
     if (std::optional<QByteArray> html = std::exchange(pendingPage_, std::nullopt)) putPage(*html);
     const std::optional<ChangedLines> change = std::exchange(pageChange_, std::nullopt);
     if (!change) return;

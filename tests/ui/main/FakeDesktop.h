@@ -130,8 +130,29 @@ struct RecordingPublisher : ReadingsPublisher {
     ReadingsPublisher* passTo = nullptr;
 };
 
+// The program's browser, with a look at each address it is sent to, before
+// the request starts.
+struct WatchedBrowser : PageBrowser {
+    explicit WatchedBrowser(PageBrowser& inner) : inner(inner) {}
+    void navigate(const QString& url) override {
+        if (onNavigate) onNavigate(url);
+        inner.navigate(url);
+    }
+    int readyState() const override { return inner.readyState(); }
+    std::optional<QString> fieldValue(const QString& name) const override {
+        return inner.fieldValue(name);
+    }
+    QByteArray pageSource() const override { return inner.pageSource(); }
+    std::optional<QString> failureReason() const override { return inner.failureReason(); }
+    void stop() override { inner.stop(); }
+
+    PageBrowser& inner;
+    std::function<void(const QString& url)> onNavigate;
+};
+
 struct FakeDesktop {
-    CurlBrowser browser;
+    CurlBrowser curl;
+    WatchedBrowser browser{curl};
     QtEventPump pump;
     SteadyClock clock;
     // The local time of log records and the status bar: 7 Dec 2026 07:12:49
