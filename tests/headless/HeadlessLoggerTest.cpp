@@ -210,9 +210,15 @@ TEST(HeadlessLogger, RunsAsAServiceAndLeavesEveryRecordWhole) {
 
     first.signal(SIGTERM);
     EXPECT_EQ(first.waitForExit(10000), 0);
+    // The adapter stopped between two pages (connection refused) or during
+    // one (a page cut short): either way, one warning.
+    QStringList said = first.lines().mid(1);
+    ASSERT_FALSE(said.isEmpty());
+    EXPECT_TRUE(said[0].startsWith("<4>Adapter not answering: ")) << said[0].toStdString();
+    said[0] = said[0].section(": ", 0, 0);
     EXPECT_EQ(
-        first.lines().mid(1),
-        QStringList({"<4>Adapter not answering: connection refused", "<6>Adapter answering again",
+        said,
+        QStringList({"<4>Adapter not answering", "<6>Adapter answering again",
                      "<4>Log write failed: No such file or directory", "<6>Log written again",
                      "<5>Log reopened", "<6>Stopped (SIGTERM), log closed"}));
     const QStringList told = notify.messages();
