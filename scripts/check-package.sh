@@ -43,7 +43,7 @@ if grep -v '^[[:space:]]*\(#\|$\)' "$defaults"; then
   exit 1
 fi
 for variable in TARNWICK_ADAPTER TARNWICK_ROSTER TARNWICK_LOG TARNWICK_SYNC_INTERVAL TARNWICK_MQTT \
-    TARNWICK_MQTT_OPTIONS; do
+    TARNWICK_MQTT_OPTIONS TARNWICK_ADAPTER_ALARM TARNWICK_ALARM_COMMAND; do
   grep -q "^#$variable=" "$defaults" || { echo "/etc/default/tarnwick: no $variable" >&2; exit 1; }
 done
 

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace tarnwick {
@@ -56,8 +57,16 @@ struct AlarmEvent {
 // Whoever is told of alarms: each transition once, in the order they happen.
 class AlarmOutlet {
   public:
+    // The outlet has stopped telling alarms (`reason` says why), or tells
+    // them again (nullopt).
+    using FailureListener = std::function<void(const std::optional<QString>& reason)>;
+
     virtual ~AlarmOutlet() = default;
     virtual void alarmChanged(const AlarmEvent& event) = 0;
+    // `listener` is called on the thread that made the outlet, only when the
+    // failure or its reason changes; an empty one stops the calls. An outlet
+    // that cannot fail ignores it.
+    virtual void setFailureListener(FailureListener) {}
 };
 
 }  // namespace tarnwick

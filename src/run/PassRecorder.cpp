@@ -5,9 +5,8 @@
 
 namespace tarnwick {
 
-PassRecorder::PassRecorder(LogControl& log, ReadingsPublisher& publisher,
-                           AlarmOutlet& alarmOutlet, const Clock& clock,
-                           const WallClock& wallClock, Listeners listeners)
+PassRecorder::PassRecorder(LogControl& log, ReadingsPublisher& publisher, AlarmOutlet& alarmOutlet,
+                           const Clock& clock, const WallClock& wallClock, Listeners listeners)
     : log_(log),
       publisher_(publisher),
       alarmOutlet_(alarmOutlet),
@@ -19,9 +18,15 @@ PassRecorder::PassRecorder(LogControl& log, ReadingsPublisher& publisher,
     publisher_.setFailureListener([this](const std::optional<QString>& reason) {
         noted(status_.set(RunStatus::Concern::Broker, reason));
     });
+    alarmOutlet_.setFailureListener([this](const std::optional<QString>& reason) {
+        noted(status_.set(RunStatus::Concern::AlarmCommand, reason));
+    });
 }
 
-PassRecorder::~PassRecorder() { publisher_.setFailureListener({}); }
+PassRecorder::~PassRecorder() {
+    publisher_.setFailureListener({});
+    alarmOutlet_.setFailureListener({});
+}
 
 LogControl::RecordResult PassRecorder::record(const SensorRoster& roster,
                                               const QStringList& words) {

@@ -4,7 +4,8 @@
 // answer, the readings go to the publisher, and the alarm rules judge them:
 // each alarm's change goes to the shared outlets and to the front's own
 // listener, and the worst raised alarm into the status. The broker's failures
-// reach the status here, and nowhere else.
+// and those of the alarm outlets (the user's command) reach the status here,
+// and nowhere else.
 #pragma once
 
 #include <QString>

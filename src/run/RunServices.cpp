@@ -15,6 +15,11 @@ std::unique_ptr<ReadingsPublisher> makePublisher(const RunSettings& settings, co
 }  // namespace
 
 RunServices::RunServices(const RunSettings& settings)
-    : publisher(makePublisher(settings, clock, wallClock)) {}
+    : publisher(makePublisher(settings, clock, wallClock)) {
+    if (!settings.alarmCommand.isEmpty()) {
+        alarmCommand = std::make_unique<AlarmCommand>(settings.alarmCommand);
+        alarmOutlets.add(*alarmCommand);
+    }
+}
 
 }  // namespace tarnwick

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "AlarmCommand.h"
 #include "AlarmOutlets.h"
 #include "CurlBrowser.h"
 #include "QtEventPump.h"
@@ -23,6 +24,8 @@ struct RunServices {
     SystemClock wallClock;
     // A broker publisher when the settings name a broker, else NoPublisher.
     std::unique_ptr<ReadingsPublisher> publisher;
+    // The user's command (--alarm-command), when the settings name one.
+    std::unique_ptr<AlarmCommand> alarmCommand;
     // Hear every alarm's change, whichever front raised it.
     AlarmOutlets alarmOutlets;
 

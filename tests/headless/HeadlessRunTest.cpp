@@ -1,8 +1,8 @@
 // The headless logger in this process, on a scripted adapter and a clock the
 // test moves: what the service manager is told and when (READY, the
 // watchdog's largest gap, STOPPING), a log that cannot be written, the
-// signals that reopen the log and end the run, and an error that escapes a
-// handler.
+// signals that reopen the log and end the run, an error that escapes a
+// handler, and an alarm command that hangs.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -16,13 +16,16 @@
 #include <stdexcept>
 
 #include "../TestPrinters.h"
+#include "../Waiting.h"
 #include "../acquisition/FakeAdapter.h"
+#include "AlarmCommand.h"
 #include "AlarmOutlets.h"
 #include "EscapingApplication.h"
 #include "ExitStatus.h"
 #include "FakeClocks.h"
 #include "HeadlessLogger.h"
 #include "ReadingsPublisher.h"
+#include "RosterFile.h"
 #include "SignalWatch.h"
 #include "WatchdogPump.h"
 
@@ -234,6 +237,80 @@ TEST_F(HeadlessRunTest, AnErrorOutOfAHandlerEndsTheRunWithAFailure) {
     EXPECT_EQ(status, kFailureExitStatus);
     EXPECT_EQ(linesAt(HeadlessLogger::kError), QStringList{"handler failed"});
     for (const QString& r : logLines()) EXPECT_EQ(r.count(" , "), kDefaultActiveCount - 1);
+}
+
+// A roster whose one sensor is in fault at the first pass (the scripted
+// adapter reads the power-on word), and an alarm command of sh lines.
+class HeadlessAlarmTest : public HeadlessRunTest {
+  protected:
+    HeadlessAlarmTest() {
+        RosterLoad load = parseRoster("9C000000B4A89828, Freezer, fault=1\n",
+                                      dir.filePath(QStringLiteral("roster.conf")));
+        EXPECT_TRUE(load.roster) << load.error.toStdString();
+        settings.roster = load.roster.value_or(SensorRoster());
+    }
+    QString script(const QString& lines) {
+        const QString path = dir.filePath(QStringLiteral("command.sh"));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" +
+                   QString(lines).replace(QStringLiteral("DIR"), dir.path()).toUtf8());
+        file.close();
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        return path;
+    }
+
+    const QString alarm = QStringLiteral(
+        "Alarm: sensor 1 (Freezer, 9C000000B4A89828) fault: no valid reading (5005)");
+};
+
+// An alarm command that hangs holds up nothing: the passes keep the pace of
+// a run without one while it still runs, and the alarm has its line.
+TEST_F(HeadlessAlarmTest, AHangingCommandKeepsThePassesInStep) {
+    // The clock's time of each pass, from the start of the run.
+    const auto passTimes = [&] {
+        std::vector<qint64> times;
+        const qint64 start = pump.now;
+        run([&](HeadlessLogger& logger) {
+            if (static_cast<std::size_t>(logger.cycle().passCount()) > times.size())
+                times.push_back(pump.now - start);
+            if (times.size() == 5) logger.stop(QStringLiteral("test"));
+        });
+        return times;
+    };
+    const std::vector<qint64> alone = passTimes();
+    ASSERT_EQ(alone.size(), 5u);
+
+    AlarmCommand command(
+        script(QStringLiteral("echo \"$TARNWICK_ALARM_MESSAGE\" > DIR/started\nsleep 60\n")),
+        60'000);
+    outlets.add(command);
+    lines.clear();
+    EXPECT_EQ(passTimes(), alone);
+    EXPECT_EQ(command.running(), 1) << "the command still runs";
+    EXPECT_EQ(linesAt(HeadlessLogger::kWarning), QStringList{alarm});
+    const auto started = [&] {
+        QFile file(dir.filePath(QStringLiteral("started")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed()
+                                              : QString();
+    };
+    EXPECT_TRUE(eventuallyEquals(started, alarm));
+}
+
+// A command that fails is a warning of the run's status, after the alarm.
+TEST_F(HeadlessAlarmTest, AFailingCommandIsAWarning) {
+    const QString program = script(QStringLiteral("exit 3\n"));
+    AlarmCommand command(program);
+    outlets.add(command);
+    const QString failed =
+        QStringLiteral("Alarm command failed: %1 ended with exit status 3").arg(program);
+    run([&](HeadlessLogger& logger) {
+        if (!linesAt(HeadlessLogger::kWarning).contains(alarm)) return;
+        // The command runs in real time, the passes on the test's clock.
+        EXPECT_TRUE(eventually([&] { return linesAt(HeadlessLogger::kWarning).size() == 2; }));
+        logger.stop(QStringLiteral("test"));
+    });
+    EXPECT_EQ(linesAt(HeadlessLogger::kWarning), QStringList({alarm, failed}));
 }
 
 }  // namespace
