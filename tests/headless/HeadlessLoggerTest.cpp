@@ -212,12 +212,12 @@ TEST(HeadlessLogger, RunsAsAServiceAndLeavesEveryRecordWhole) {
     EXPECT_EQ(first.waitForExit(10000), 0);
     // The adapter stopped between two pages (connection refused) or during
     // one (a page cut short): either way, one warning.
-    QStringList said = first.lines().mid(1);
-    ASSERT_FALSE(said.isEmpty());
-    EXPECT_TRUE(said[0].startsWith("<4>Adapter not answering: ")) << said[0].toStdString();
-    said[0] = said[0].section(": ", 0, 0);
+    QStringList lines = first.lines().mid(1);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines[0].startsWith("<4>Adapter not answering: ")) << lines[0].toStdString();
+    lines[0] = lines[0].section(": ", 0, 0);
     EXPECT_EQ(
-        said,
+        lines,
         QStringList({"<4>Adapter not answering", "<6>Adapter answering again",
                      "<4>Log write failed: No such file or directory", "<6>Log written again",
                      "<5>Log reopened", "<6>Stopped (SIGTERM), log closed"}));
