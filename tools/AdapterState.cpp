@@ -28,6 +28,8 @@ void AdapterState::apply(Options opts) {
     settings.conversionMs = opts.conversionMs;
     for (const auto& [id, ms] : opts.conversionMsFor) settings.conversionMsFor[upper(id)] = ms;
     for (const auto& [id, c] : opts.temperatureC) settings.temperatureC[upper(id)] = c;
+    for (const auto& [id, steps] : opts.readings) settings.schedules[upper(id)] = steps;
+    settings.origin = origin;
     bus.addSensors(opts.sensors, random);
     bus.setPresent(opts.sensors);
     bus.setDisconnected(opts.disconnected);

@@ -29,6 +29,8 @@ struct AdapterState {
     bool holdStalledPage();
     void releaseStalls();
 
+    // What the schedules count from.
+    const Bus::Clock::time_point origin = Bus::Clock::now();
     mutable std::mutex mutex;
     std::condition_variable wake;  // stalls, delays, lock waits and the stop
     Options options;

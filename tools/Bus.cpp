@@ -123,10 +123,21 @@ void Bus::setDisconnected(const std::string& id, bool disconnected) {
     if (it != sensors_.end()) it->second.disconnected = disconnected;
 }
 
-void Bus::latch(const std::string& id, Sensor& sensor, Random& random) {
+const ScheduleStep* Bus::scheduled(const std::string& id, Clock::time_point at) const {
+    auto it = settings_.schedules.find(id);
+    if (it == settings_.schedules.end()) return nullptr;
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(at - settings_.origin).count();
+    return stepAt(it->second, elapsed);
+}
+
+void Bus::latch(const std::string& id, Sensor& sensor, Clock::time_point at, Random& random) {
     double celsius;
+    const ScheduleStep* step = scheduled(id, at);
     auto fixed = settings_.temperatureC.find(id);
-    if (fixed != settings_.temperatureC.end()) {
+    if (step && step->kind == ScheduleStep::Kind::Held) {
+        celsius = step->celsius;
+    } else if (fixed != settings_.temperatureC.end()) {
         celsius = fixed->second;
     } else {
         // Bounded random walk with a pull back towards the sensor's base.
@@ -143,7 +154,7 @@ void Bus::latch(const std::string& id, Sensor& sensor, Random& random) {
 void Bus::settle(const std::string& id, Sensor& sensor, Clock::time_point now, Random& random) {
     if (sensor.converting && now >= sensor.doneAt) {
         sensor.converting = false;
-        latch(id, sensor, random);
+        latch(id, sensor, sensor.doneAt, random);
     }
 }
 
@@ -180,7 +191,10 @@ Bus::Exchange Bus::writeBlock(const std::string& address, const std::vector<std:
                               Clock::time_point now, Random& random) {
     Exchange result;
     auto it = sensors_.find(address);
-    if (it == sensors_.end() || !it->second.present || it->second.disconnected || data.empty()) {
+    const ScheduleStep* step = scheduled(address, now);
+    const bool unplugged = step && step->kind == ScheduleStep::Kind::Unplugged;
+    if (it == sensors_.end() || !it->second.present || it->second.disconnected || unplugged ||
+        data.empty()) {
         // Nobody pulls the bus low: every slot reads back as ones.
         result.readBack.assign(data.size(), 0xFF);
         return result;
@@ -195,7 +209,7 @@ Bus::Exchange Bus::writeBlock(const std::string& address, const std::vector<std:
         if (own != settings_.conversionMsFor.end()) ms = own->second;
         if (ms <= 0) {
             sensor.converting = false;
-            latch(address, sensor, random);
+            latch(address, sensor, now, random);
         } else {
             sensor.converting = true;
             sensor.doneAt = now + std::chrono::milliseconds(ms);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "ReadingSchedule.h"
+
 namespace tarnwick::sim {
 
 // Dallas/Maxim CRC-8 (x^8 + x^5 + x^4 + 1, least significant bit first, initial 0).
@@ -45,6 +47,10 @@ class Bus {
         int conversionMs = 750;
         std::map<std::string, int> conversionMsFor;  // upper-case id -> ms
         std::map<std::string, double> temperatureC;  // upper-case id -> fixed degrees C
+        // upper-case id -> what it reads over time, counted from `origin`;
+        // a step in force overrides temperatureC and the drift.
+        std::map<std::string, ReadingSchedule> schedules;
+        Clock::time_point origin;
     };
 
     // Result of one write block.
@@ -78,8 +84,11 @@ class Bus {
         bool disconnected = false;
     };
 
+    // The schedule's step for `id` in force at `at`; nullptr when none is.
+    const ScheduleStep* scheduled(const std::string& id, Clock::time_point at) const;
     void settle(const std::string& id, Sensor& sensor, Clock::time_point now, Random& random);
-    void latch(const std::string& id, Sensor& sensor, Random& random);
+    // Takes the reading of a conversion that ended at `at`.
+    void latch(const std::string& id, Sensor& sensor, Clock::time_point at, Random& random);
 
     std::map<std::string, Sensor> sensors_;
     Settings settings_;

@@ -135,6 +135,8 @@ std::optional<Adapter::StartFailure> Adapter::tryStart(const std::string& host, 
 
 int Adapter::port() const { return d->boundPort.load(); }
 
+std::chrono::steady_clock::time_point Adapter::origin() const { return d->state.origin; }
+
 bool Adapter::running() const { return d->boundPort.load() != 0; }
 
 void Adapter::stop() {

@@ -15,6 +15,7 @@
 // while the server runs.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "FaultRule.h"
+#include "ReadingSchedule.h"
 #include "RequestLog.h"
 
 namespace tarnwick::sim {
@@ -43,6 +45,12 @@ struct Options {
     // Sensors held at a fixed temperature in degrees C (no drift). Values are
     // clamped to the sensor's range, -55 to +125 C.
     std::map<std::string, double> temperatureC;
+    // What a sensor reads over time, counted from the adapter's construction
+    // (origin()): held temperatures, unplugged (all FF) or its own reading.
+    std::map<std::string, ReadingSchedule> readings;
+    // When the adapter stops listening for a while, counted the same way.
+    // tarnwick-simadapter carries them out; the Adapter itself only keeps them.
+    std::vector<Silence> silences;
     // Delay added to every request before it is answered.
     int requestDelayMs = 0;
     // Probabilities (0..1) per page: a read with a wrong CRC byte, a write-block
@@ -96,6 +104,8 @@ class Adapter {
         return !tryStart(host, port);
     }
     int port() const;  // 0 when not running
+    // The instant the schedules count from: when the adapter was constructed.
+    std::chrono::steady_clock::time_point origin() const;
     bool running() const;
     // Stops listening, releases stalled and delayed pages by closing their
     // connections, closes idle keep-alive connections and joins every thread.

@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -140,6 +141,30 @@ std::optional<std::string> temperature(const QStringList& values, SimCommandLine
     return std::nullopt;
 }
 
+std::optional<std::string> readings(const QStringList& values, SimCommandLine& into) {
+    for (const QString& value : values) {
+        const auto setting = sensorSetting(value);
+        if (!setting) return "expected ID=SCHEDULE: " + text(value);
+        const std::string id = upper(setting->first);
+        if (into.options.readings.count(id) != 0) return "two schedules for " + id;
+        ScheduleParse parsed = parseReadingSchedule(text(setting->second));
+        if (!parsed.error.empty()) return parsed.error;
+        into.options.readings[id] = std::move(parsed.schedule);
+    }
+    return std::nullopt;
+}
+
+// A schedule for a sensor that is not on the bus is a mistake, not a no-op.
+std::optional<std::string> scheduledSensorsOnTheBus(const Options& options) {
+    for (const auto& [id, schedule] : options.readings) {
+        const bool onBus =
+            std::any_of(options.sensors.begin(), options.sensors.end(),
+                        [&id = id](const std::string& sensor) { return upper(sensor) == id; });
+        if (!onBus) return "--reading for " + id + ", which is not on the bus";
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> pageDelay(const QStringList& values, SimCommandLine& into) {
     for (const QString& value : values) {
         const qsizetype eq = value.indexOf(QLatin1Char('='));
@@ -152,13 +177,19 @@ std::optional<std::string> pageDelay(const QStringList& values, SimCommandLine& 
     return std::nullopt;
 }
 
-std::optional<std::string> faults(const QStringList& values, SimCommandLine& into) {
-    for (const QString& value : values) {
-        const auto rule = parseFaultRule(text(value));
-        if (!rule) return "bad fault rule: " + text(value);
-        into.options.faults.push_back(*rule);
-    }
-    return std::nullopt;
+// Every value read by `parse` onto the options' list, or the refusal `what`
+// followed by the value.
+template <typename T>
+Apply each(std::vector<T> Options::*list, std::optional<T> (*parse)(const std::string&),
+           const char* what) {
+    return [=](const QStringList& values, SimCommandLine& into) -> std::optional<std::string> {
+        for (const QString& value : values) {
+            const std::optional<T> item = parse(text(value));
+            if (!item) return what + text(value);
+            (into.options.*list).push_back(*item);
+        }
+        return std::nullopt;
+    };
 }
 
 std::optional<std::string> host(const QStringList& values, SimCommandLine& into) {
@@ -216,6 +247,20 @@ const std::vector<Flag>& flags() {
          "Conversion time of one sensor (repeatable).",
          conversionFor},
         {{"temperature"}, "ID=C", "Hold a sensor at C degrees Celsius (repeatable).", temperature},
+        {{"reading"},
+         "ID=SCHEDULE",
+         "What a sensor reads over time, from the simulator's start (repeatable, one per "
+         "sensor): VALUE@TIME,... with VALUE degrees Celsius, \"unplugged\" (answers all FF) or "
+         "\"own\" (back to its --temperature or its drift), and TIME 90, 90s, 500ms, 5m or 2h, "
+         "increasing. Before the first step the sensor reads its own. Example: "
+         "9C000000B4A89828=20@0,31.5@10s,unplugged@40s,20@60s.",
+         readings},
+        {{"silent"},
+         "DURATION@TIME",
+         "Stop listening for DURATION from TIME after the start, as an adapter switched off or "
+         "restarting (connections refused, open ones closed), then listen again on the same "
+         "port (repeatable). Example: 30s@60s.",
+         each(&Options::silences, parseSilence, "expected DURATION@TIME: ")},
         {{"delay-ms"},
          "N",
          "Delay before every page is answered.",
@@ -255,7 +300,7 @@ const std::vector<Flag>& flags() {
          "first counts matching pages from 1; count -1 = for ever (default). Examples: "
          "lock:missing-field:count=1, read:missing-field:first=3,count=1, lock:delay:ms=300, "
          "read:all-ff:address=9C000000B4A89828, any:stall:first=5,count=1.",
-         faults},
+         each(&Options::faults, parseFaultRule, "bad fault rule: ")},
         {{"lock-wait-ms"},
          "N",
          "How long GetLock waits for a held lock before taking it over (default 0: the new "
@@ -325,6 +370,7 @@ SimCommandLine parseSimCommandLine(const QStringList& arguments, const QString& 
         if (const auto refusal = flags()[i].apply(parser.values(options[i]), result))
             return refuse(*refusal);
     }
+    if (const auto refusal = scheduledSensorsOnTheBus(result.options)) return refuse(*refusal);
     return result;
 }
 

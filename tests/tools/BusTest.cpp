@@ -1,9 +1,10 @@
 // The sensors behind the simulated adapter: scratchpad layout and CRC, power-on
-// value, conversions and drift.
+// value, conversions, drift and readings that follow a schedule.
 #include <QString>
 #include <set>
 
 #include "../TestPrinters.h"
+#include "Bus.h"
 #include "CRCRoutines.h"
 #include "SimTestSupport.h"
 
@@ -184,6 +185,53 @@ TEST_F(SimAdapterScratchpad, ReadSlotsAreTheAndOfMasterAndSensor) {
     EXPECT_EQ(result("BE00FF", sensor(0), id), "BE0005");
     EXPECT_EQ(result("BEFFFFFFFFFFFFFFFFFFFF", sensor(0), id), "BE50054B467FFF0C101CFF");
     EXPECT_EQ(result("CC", sensor(0), id), "CC") << "other commands echo";
+}
+
+// The bus on its own clock: each step of a schedule from its time on, the
+// held temperature under a step "own", all ones while unplugged, and a
+// conversion that ends after a step reads that step's temperature.
+TEST(SimBusSchedule, ReadingsFollowTheStepInForceWhenTheConversionEnds) {
+    using namespace std::chrono_literals;
+    const std::string held = sensor(0), scheduled = sensor(1);
+    sim::Random random;
+    sim::Bus bus;
+    bus.addSensors({held, scheduled}, random);
+    sim::Bus::Settings settings;
+    settings.conversionMs = 0;
+    settings.temperatureC[scheduled] = 18.0;
+    settings.origin = sim::Bus::Clock::time_point{} + 1h;
+    settings.schedules[scheduled] =
+        sim::parseReadingSchedule("25@1s,31.5@10s,unplugged@20s,own@30s,-2@40s").schedule;
+    ASSERT_EQ(settings.schedules[scheduled].size(), 5u);
+    bus.setSettings(settings);
+    const std::vector<std::uint8_t> convert{0x44};
+    std::vector<std::uint8_t> read(10, 0xFF);
+    read[0] = 0xBE;
+    auto wordAt = [&](const std::string& id, std::chrono::milliseconds at) {
+        const auto now = settings.origin + at;
+        bus.writeBlock(id, convert, now, random);
+        return sim::toHex(bus.writeBlock(id, read, now, random).readBack).substr(2, 4);
+    };
+    // Before the first step its own (the held 18), then 25, 31.5, unplugged,
+    // its own again, and -2 to the end.
+    const std::pair<std::chrono::milliseconds, std::string> cases[] = {
+        {0ms, "2001"},     {1s, "9001"},  {9999ms, "9001"}, {10s, "F801"},  {20s, "FFFF"},
+        {29999ms, "FFFF"}, {30s, "2001"}, {40s, "E0FF"},    {100h, "E0FF"},
+    };
+    for (const auto& [at, word] : cases) EXPECT_EQ(wordAt(scheduled, at), word) << at.count();
+    EXPECT_EQ(bus.writeBlock(scheduled, read, settings.origin + 25s, random).readBack,
+              std::vector<std::uint8_t>(10, 0xFF))
+        << "no presence while unplugged, whatever it is asked";
+    EXPECT_EQ(wordAt(held, 20s).size(), 4u);
+    EXPECT_NE(wordAt(held, 20s), "FFFF") << "another sensor is not unplugged with it";
+
+    // A conversion started in one step and read in the next takes the time it ends.
+    settings.conversionMs = 750;
+    bus.setSettings(settings);
+    bus.writeBlock(scheduled, convert, settings.origin + 9500ms, random);
+    EXPECT_EQ(sim::toHex(bus.writeBlock(scheduled, read, settings.origin + 11s, random).readBack)
+                  .substr(2, 4),
+              "F801");
 }
 
 }  // namespace tarnwick::test

@@ -120,6 +120,29 @@ TEST(SimAdapterExecutable, SigintStopsItToo) {
     EXPECT_EQ(child.wait(), 0);
 }
 
+// Silent from its start for a while: it says so on standard output, refuses
+// connections meanwhile, then listens again on the port it had.
+TEST(SimAdapterExecutable, SilentForAWhileThenListeningOnTheSamePort) {
+    Child child;
+    ASSERT_TRUE(child.spawn({"--port", "0", "--conversion-ms", "0", "--silent", "1500ms@0"}));
+    char line[256] = {};
+    ASSERT_TRUE(std::fgets(line, sizeof line, child.out));
+    int port = 0;
+    ASSERT_EQ(std::sscanf(line, "listening on http://127.0.0.1:%d", &port), 1) << line;
+    ASSERT_TRUE(std::fgets(line, sizeof line, child.out));
+    EXPECT_EQ(std::string(line).rfind("silent at ", 0), 0u) << line;
+    httplib::Client c("127.0.0.1", port);
+    const auto refused = c.Get("/1Wire/GetLock.html");
+    EXPECT_EQ(refused.error(), httplib::Error::Connection);
+    ASSERT_TRUE(std::fgets(line, sizeof line, child.out));
+    EXPECT_EQ(std::string(line).rfind("listening again at ", 0), 0u) << line;
+    const auto answered = c.Get("/1Wire/GetLock.html");
+    ASSERT_TRUE(answered);
+    EXPECT_TRUE(field(answered->body, "LockID_0").has_value());
+    ASSERT_EQ(::kill(child.pid, SIGTERM), 0);
+    EXPECT_EQ(child.wait(), 0);
+}
+
 TEST(SimAdapterExecutable, RefusesANonLoopbackHost) {
     Child child;
     ASSERT_TRUE(child.spawn({"--host", "0.0.0.0", "--port", "0"}));
@@ -173,6 +196,8 @@ TEST(SimAdapterExecutable, HelpListsEveryFlag) {
                              "--conversion-ms",
                              "--conversion-ms-for",
                              "--temperature",
+                             "--reading",
+                             "--silent",
                              "--delay-ms",
                              "--page-delay",
                              "--crc-error-rate",

@@ -36,6 +36,12 @@ TEST(SimCommandLine, ReadsEveryOptionIntoTheOptions) {
                                          a + "=7",
                                          "--temperature",
                                          a + "=-10.5",
+                                         "--reading",
+                                         a + "=20@0,31.5@1.5s,unplugged@2m,own@1h",
+                                         "--silent",
+                                         "30s@500ms",
+                                         "--silent",
+                                         "2@1m",
                                          "--delay-ms",
                                          "3",
                                          "--page-delay",
@@ -72,6 +78,12 @@ TEST(SimCommandLine, ReadsEveryOptionIntoTheOptions) {
     EXPECT_EQ(o.conversionMs, 5);
     EXPECT_EQ(o.conversionMsFor.at(a), 7);
     EXPECT_EQ(o.temperatureC.at(a), -10.5);
+    using Step = sim::ScheduleStep;
+    EXPECT_EQ(o.readings.at(a), (sim::ReadingSchedule{{0, Step::Kind::Held, 20.0},
+                                                      {1500, Step::Kind::Held, 31.5},
+                                                      {120000, Step::Kind::Unplugged, 0.0},
+                                                      {3600000, Step::Kind::Own, 0.0}}));
+    EXPECT_EQ(o.silences, (std::vector<sim::Silence>{{500, 30000}, {60000, 2000}}));
     EXPECT_EQ(o.requestDelayMs, 3);
     ASSERT_EQ(o.faults.size(), 2u);
     EXPECT_EQ(o.faults[0].kind, sim::PageKind::Lock);
@@ -112,6 +124,19 @@ TEST(SimCommandLine, RefusesBadArgumentsWithTheUsageStatus) {
         {"--temperature", "9C000000B4A89828=hot"},
         {"--temperature", "9C000000B4A89828=126"},
         {"--conversion-ms-for", "9C000000B4A89828"},
+        {"--reading", "9C000000B4A89828=20"},
+        {"--reading", "9C000000B4A89828=20@5s,21@5s"},
+        {"--reading", "9C000000B4A89828=20@5s,21@1s"},
+        {"--reading", "9C000000B4A89828=126@0"},
+        {"--reading", "9C000000B4A89828=warm@0"},
+        {"--reading", "9C000000B4A89828=20@-1s"},
+        {"--reading", "9C000000B4A89828=20@5x"},
+        {"--reading", "9C000000B4A89828=20@0,"},
+        {"--reading", "9C000000B4A89828=20@0", "--reading", "9c000000b4a89828=21@0"},
+        {"--reading", "9C000000B4A89828=20@0", "--sensors", "0A000000B4C1E728"},
+        {"--silent", "30s"},
+        {"--silent", "0s@10s"},
+        {"--silent", "1s@8d"},
         {"--keep-alive-s", "0"},
         {"--max-target", "15"},
         {"--host", "0.0.0.0"},
