@@ -274,5 +274,90 @@ TEST(HeadlessLogger, RunsAsAServiceAndLeavesEveryRecordWhole) {
         << said.toStdString();
 }
 
+// tarnwick-simadapter as a process, with the arguments given; the address
+// it listens on once it says so.
+class SimulatorProcess {
+  public:
+    explicit SimulatorProcess(const QStringList& arguments) {
+        process_.start(QStringLiteral(TARNWICK_SIMADAPTER_PATH), arguments);
+        static const QString said = QStringLiteral("listening on http://");
+        EXPECT_TRUE(eventually([&] {
+            process_.waitForReadyRead(10);
+            if (!process_.canReadLine()) return false;
+            const QString line = QString::fromLocal8Bit(process_.readLine()).trimmed();
+            if (line.startsWith(said)) address_ = line.mid(said.size());
+            return !address_.isEmpty();
+        })) << process_.readAllStandardError().toStdString();
+    }
+    // The process is killed with the object.
+    const QString& address() const { return address_; }
+
+  private:
+    QProcess process_;
+    QString address_;
+};
+
+// The alarms of a roster file as the service writes them, against the
+// simulator's schedule (times from its start): sensor 1 crosses its high
+// limit, comes back inside it but not by the hysteresis, then by it; sensor 2
+// is unplugged for more than its three passes (each spends 2 s reading all
+// ones) and plugged in again; then the adapter is silent for longer than
+// --adapter-alarm. Each raised alarm is one warning, each end one notice; the
+// passes the silence cut short make no sensor's fault.
+TEST(HeadlessLogger, RaisesAndClearsEachAlarmOfTheSimulatorsSchedule) {
+    QTemporaryDir dir;
+    const QString roster = dir.filePath("roster.conf");
+    {
+        QFile file(roster);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            "9C000000B4A89828, Boiler, high=30, hysteresis=2\n"
+            "06000000A4EC7428, Loft, fault=3\n");
+    }
+    SimulatorProcess simulator(
+        {"--port", "0", "--roster", roster, "--conversion-ms", "0", "--delay-ms", "5", "--reading",
+         "9C000000B4A89828=20@0,31@2s,29@3s,27@4s", "--reading",
+         "06000000A4EC7428=21@0,unplugged@5s,21@13s", "--silent", "3500ms@15s"});
+    ASSERT_FALSE(simulator.address().isEmpty());
+    const QString log = dir.filePath("alarms.log");
+    NotifySocket notify(dir.filePath("notify"));
+    Logger logger(QStringLiteral(TARNWICK_HEADLESS_PATH),
+                  {"--log", log, "--adapter", simulator.address(), "--roster", roster,
+                   "--adapter-alarm", "3"},
+                  dir.path(), headlessEnvironment(notify));
+    const QString adapter = "adapter " + simulator.address();
+    ASSERT_TRUE(eventually(
+        [&] { return !logger.linesStarting("<5>Alarm cleared: " + adapter).isEmpty(); }, 40000))
+        << logger.lines().join('\n').toStdString();
+    logger.signal(SIGTERM);
+    EXPECT_EQ(logger.waitForExit(10000), 0);
+
+    // The silence may cut a page short before it refuses connections: the
+    // first failure's reason varies, the alarm's (the failure that raised it)
+    // does not.
+    QStringList lines = logger.lines();
+    lines.replaceInStrings(QRegularExpression(QStringLiteral("^(<4>Adapter not answering): .*")),
+                           QStringLiteral("\\1"));
+    lines.replaceInStrings(QRegularExpression(QStringLiteral("silent for \\d+ s")),
+                           QStringLiteral("silent for N s"));
+    EXPECT_EQ(
+        lines,
+        QStringList({"<6>Started: adapter " + simulator.address() + ", roster " + roster +
+                         ", 2 sensors, log " + log,
+                     "<4>Alarm: sensor 1 (Boiler, 9C000000B4A89828) high: 31.00 °C, above 30 °C",
+                     "<5>Alarm cleared: sensor 1 (Boiler, 9C000000B4A89828) high: 27.00 °C",
+                     "<4>Alarm: sensor 2 (Loft, 06000000A4EC7428) fault: no valid reading (0000)",
+                     "<5>Alarm cleared: sensor 2 (Loft, 06000000A4EC7428) fault: 21.00 °C",
+                     "<4>Adapter not answering",
+                     "<4>Alarm: " + adapter + " not answering: silent for N s, connection refused",
+                     "<6>Adapter answering again",
+                     "<5>Alarm cleared: " + adapter + " answering again",
+                     "<6>Stopped (SIGTERM), log closed"}));
+    // Sensor 1 read 29 degrees (01D0) while its alarm held.
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains(", D001 , ")) << "the hysteresis was never put to the test";
+}
+
 }  // namespace
 }  // namespace tarnwick::test
