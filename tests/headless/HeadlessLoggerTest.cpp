@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "../TestPrinters.h"
+#include "../logging/TestFiles.h"
 #include "SimAdapter.h"
 
 namespace tarnwick::test {
@@ -307,13 +308,9 @@ class SimulatorProcess {
 TEST(HeadlessLogger, RaisesAndClearsEachAlarmOfTheSimulatorsSchedule) {
     QTemporaryDir dir;
     const QString roster = dir.filePath("roster.conf");
-    {
-        QFile file(roster);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(
-            "9C000000B4A89828, Boiler, high=30, hysteresis=2\n"
-            "06000000A4EC7428, Loft, fault=3\n");
-    }
+    ASSERT_TRUE(writeAll(roster,
+                         "9C000000B4A89828, Boiler, high=30, hysteresis=2\n"
+                         "06000000A4EC7428, Loft, fault=3\n"));
     SimulatorProcess simulator(
         {"--port", "0", "--roster", roster, "--conversion-ms", "0", "--delay-ms", "5", "--reading",
          "9C000000B4A89828=20@0,31@2s,29@3s,27@4s", "--reading",
@@ -354,9 +351,7 @@ TEST(HeadlessLogger, RaisesAndClearsEachAlarmOfTheSimulatorsSchedule) {
                      "<5>Alarm cleared: " + adapter + " answering again",
                      "<6>Stopped (SIGTERM), log closed"}));
     // Sensor 1 read 29 degrees (01D0) while its alarm held.
-    QFile file(log);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains(", D001 , ")) << "the hysteresis was never put to the test";
+    EXPECT_TRUE(readAll(log).contains(", D001 , ")) << "the hysteresis was never put to the test";
 }
 
 }  // namespace
