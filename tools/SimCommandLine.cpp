@@ -253,7 +253,7 @@ const std::vector<Flag>& flags() {
          "sensor): VALUE@TIME,... with VALUE degrees Celsius, \"unplugged\" (answers all FF) or "
          "\"own\" (back to its --temperature or its drift), and TIME 90, 90s, 500ms, 5m or 2h, "
          "increasing. Before the first step the sensor reads its own. Example: "
-         "9C000000B4A89828=20@0,31.5@10s,unplugged@40s,20@60s.",
+         "9C000000B4A89828=20@0,31.5@10s,unplugged@40s.",
          readings},
         {{"silent"},
          "DURATION@TIME",
