@@ -228,6 +228,9 @@ class frmMain : public QMainWindow, private CycleView {
     std::optional<ChangedLines> pageChange_;  // where the page view changed since it was painted
     void makeVisible() override;
     void showSensor(int number, const QString& word) override;
+    // The sensor boxes' tooltip and description: the sensor shown, its
+    // reading and its alarm.
+    void showSensorTip();
     void passCompleted(const QStringList& words) override;
     void showAdapterFailure(const std::optional<QString>& reason) override;
     void showStatus();
@@ -238,6 +241,9 @@ class frmMain : public QMainWindow, private CycleView {
     // Each finished pass: the record, the status, the publisher. The first
     // status bar panel shows its status's headline, or "Status".
     PassRecorder recorder_;
+    // The sensor in the sensor boxes (0 before the first) and its word.
+    int shownSensor_ = 0;
+    QString shownWord_;
     bool unloaded_ = false;
     QPointer<frmAbout> about_;
 };

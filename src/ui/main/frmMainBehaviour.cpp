@@ -238,8 +238,18 @@ void frmMain::showSensor(int number, const QString& word) {
     const QString shownNumber = QString::number(number);
     showText(txtSensorNum, shownNumber);
     showText(txtTemperature, word);
-    // The name and the degrees, for a hover and for a screen reader.
-    const QString tip = sensorTip(cycle_.roster().atSlot(number - 1), number, word, QLocale());
+    shownSensor_ = number;
+    shownWord_ = word;
+    showSensorTip();
+}
+
+void frmMain::showSensorTip() {
+    if (shownSensor_ == 0) return;
+    const int slot = shownSensor_ - 1;
+    // The name, the degrees and any alarm, for a hover and for a screen
+    // reader. The alarm is the one the last whole pass left.
+    const QString tip = sensorTip(cycle_.roster().atSlot(slot), shownSensor_, shownWord_, QLocale(),
+                                  recorder_.alarms().atSlot(slot));
     if (tip == txtTemperature->toolTip()) return;
     for (QLineEdit* box : {txtSensorNum, txtTemperature}) {
         box->setToolTip(tip);
@@ -250,6 +260,8 @@ void frmMain::showSensor(int number, const QString& word) {
 void frmMain::passCompleted(const QStringList& words) {
     const LogControl::RecordResult r = recorder_.record(cycle_.roster(), words);
     if (r.written) showText(txtRecNum, QString::number(r.shownNumber));
+    // The pass may have raised or cleared the alarm of the sensor shown.
+    showSensorTip();
 }
 
 void frmMain::showAdapterFailure(const std::optional<QString>& reason) {

@@ -1,6 +1,8 @@
 // What the Sensor Number and Temperature boxes say on hover: the name when
 // there is one, the reading in degrees by the sensor's family with its offset,
-// a failed or power-on reading said as such, °F for US units.
+// a failed or power-on reading said as such, °F for US units; an alarm
+// said after the reading while the sensor is in one, its limit in the same
+// units.
 #include <gtest/gtest.h>
 
 #include "../../TestPrinters.h"
@@ -47,6 +49,46 @@ TEST(SensorTip, NameAndDegreesByFamilyOffsetAndLocale) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(sensorTip(c.sensor, 3, QString::fromLatin1(c.word), c.locale), c.tip)
+            << c.word << " " << c.locale.name().toStdString();
+    }
+}
+
+TEST(SensorTip, AlarmAfterTheReadingWhileNotOk) {
+    RosterSensor cellar;
+    cellar.slot = 4;
+    cellar.name = QStringLiteral("Cellar");
+    cellar.limits.highMilliCelsius = 8000;
+    cellar.limits.lowMilliCelsius = 2500;
+    cellar.limits.faultPasses = 1;
+    RosterSensor freezer;
+    freezer.slot = 4;
+    freezer.limits.highMilliCelsius = -15000;
+    const QLocale europe(QLocale::English, QLocale::UnitedKingdom);
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const struct {
+        const RosterSensor* sensor;
+        const char* word;  // read once by the sensor's alarm, then shown
+        QLocale locale;
+        QString tip;
+    } cases[] = {
+        {&cellar, "C800", europe,
+         QStringLiteral("Sensor 5, Cellar: 12.50 \u00B0C, alarm: high (above 8 \u00B0C)")},
+        {&cellar, "C800", us,
+         QStringLiteral("Sensor 5, Cellar: 54.50 \u00B0F, alarm: high (above 46.4 \u00B0F)")},
+        {&cellar, "1000", german,
+         QStringLiteral("Sensor 5, Cellar: 1,00 \u00B0C, alarm: low (below 2,5 \u00B0C)")},
+        {&cellar, "0000", europe,
+         QStringLiteral("Sensor 5, Cellar: the reading failed (0000), fault: no valid reading")},
+        {&cellar, "5000", europe, QStringLiteral("Sensor 5, Cellar: 5.00 \u00B0C")},
+        {&freezer, "38FF", europe,
+         QStringLiteral("Sensor 5: \u221212.50 \u00B0C, alarm: high (above \u221215 \u00B0C)")},
+    };
+    for (const auto& c : cases) {
+        SensorAlarm alarm(*c.sensor);
+        const QString word = QString::fromLatin1(c.word);
+        alarm.reading(word, 0, QDateTime());
+        EXPECT_EQ(sensorTip(c.sensor, 5, word, c.locale, &alarm), c.tip)
             << c.word << " " << c.locale.name().toStdString();
     }
 }
