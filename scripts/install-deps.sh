@@ -17,7 +17,7 @@ run=(
   libgumbo-dev libxml2-dev libcpp-httplib-dev libcurl4-openssl-dev zlib1g-dev libsystemd-dev
   libmosquitto-dev libssl-dev fonts-dejavu-core procps
 )
-test=(libgtest-dev libgmock-dev mosquitto mosquitto-clients openssl curl xvfb xauth)
+test=(libgtest-dev libgmock-dev mosquitto mosquitto-clients openssl curl xvfb xauth dbus-daemon)
 package=(dpkg-dev file systemd logrotate man-db desktop-file-utils appstream)
 ci=(clang-14 libclang-rt-14-dev clang-format lintian)
 

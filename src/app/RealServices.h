@@ -3,6 +3,7 @@
 // main window.
 #pragma once
 
+#include "DBusNotifier.h"
 #include "MainServices.h"
 #include "RunServices.h"
 #include "RunSettings.h"
@@ -19,6 +20,7 @@ struct RealServices {
     QtSettingsStore settingsStore;
     QtProgramLauncher programLauncher;
     QtSystemInfoStore systemInfoStore;
+    DBusNotifier desktopNotifier;
     MainServices services;
 
     explicit RealServices(const RunSettings& settings);

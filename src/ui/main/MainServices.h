@@ -1,7 +1,8 @@
 // Everything the main window reaches outside itself: the run's settings (the
 // adapter, its sensors, the log), the page browser, the event pump, the
 // clocks, the dialogs, the message boxes, the settings store, the program
-// launcher, the system-information store and whoever publishes the readings.
+// launcher, the system-information store, whoever publishes the readings or
+// hears of alarms, and the desktop's notifications.
 // The program composes the real ones once (RealServices in src/app, on the
 // services both fronts share); tests hand in fakes. The window keeps
 // references: every service outlives it.
@@ -36,6 +37,9 @@ struct MainServices {
     ReadingsPublisher& publisher;
     // Hears every alarm's change (the broker, the user's command).
     AlarmOutlet& alarmOutlet;
+    // Tells the desktop of each alarm's change (unless settings.notifications
+    // is off).
+    DesktopNotifier& desktopNotifier;
 
     // The adapter, the roster, the sync interval; a log file named there is
     // logged into from load, as if Start Logging had been pressed and the
@@ -60,7 +64,8 @@ MainServices servicesOf(Parts& parts) {
             .programLauncher = parts.programLauncher,
             .systemInfoStore = parts.systemInfoStore,
             .publisher = parts.publisher,
-            .alarmOutlet = parts.alarmOutlet};
+            .alarmOutlet = parts.alarmOutlet,
+            .desktopNotifier = parts.desktopNotifier};
 }
 
 }  // namespace tarnwick

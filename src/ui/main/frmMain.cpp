@@ -95,7 +95,9 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
       log_(services_.clock, services_.wallClock, systemDataSync(),
            services_.settings.syncIntervalMs),
       recorder_(log_, services_.publisher, services_.alarmOutlet, services_.clock,
-                services_.wallClock, {.headline = [this] { showStatus(); }}) {
+                services_.wallClock,
+                {.headline = [this] { showStatus(); },
+                 .alarm = [this](const AlarmEvent& event) { alarmChanged(event); }}) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Project1"));
 

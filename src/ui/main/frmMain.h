@@ -234,6 +234,7 @@ class frmMain : public QMainWindow, private CycleView {
     void passCompleted(const QStringList& words) override;
     void showAdapterFailure(const std::optional<QString>& reason) override;
     void showStatus();
+    void alarmChanged(const AlarmEvent& event);
 
     MainServices services_;
     AcquisitionCycle cycle_;

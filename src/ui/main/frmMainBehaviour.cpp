@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "AlarmNotification.h"
 #include "ApplicationTitle.h"
 #include "PageText.h"
 #include "RepaintThrottle.h"
@@ -270,6 +271,11 @@ void frmMain::showAdapterFailure(const std::optional<QString>& reason) {
 
 void frmMain::showStatus() {
     sbStatusBar->setStatusText(recorder_.status().headline().value_or(kStatusIdle));
+}
+
+void frmMain::alarmChanged(const AlarmEvent& event) {
+    if (services_.settings.notifications)
+        services_.desktopNotifier.notify(alarmNotification(event, QLocale()));
 }
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 // The windows' ways out to the desktop: file and printer dialogs, message
-// boxes, the per-user settings store and starting other programs. The program
-// composes the Qt ones once at start-up (src/app); tests hand in their own.
+// boxes, the per-user settings store, starting other programs and the
+// desktop's notifications. The program composes the real ones once at
+// start-up (src/app); tests hand in their own.
 #pragma once
 
 #include <QByteArray>
@@ -73,6 +74,25 @@ class SystemInfoStore {
     // The value `name` under `key`; nothing when the store, the key or the
     // value is missing or cannot be read.
     virtual std::optional<Value> queryValue(const QString& key, const QString& name) = 0;
+};
+
+// A notification for the desktop to show for a while: a line that says what
+// happened, and a few lines more.
+struct DesktopNotification {
+    enum class Urgency { Normal, Critical };
+    QString summary;
+    QString body;
+    Urgency urgency = Urgency::Normal;
+
+    bool operator==(const DesktopNotification&) const = default;
+};
+
+// Tells the desktop's notification service. Never waits for it and never
+// fails aloud: a desktop without one shows nothing.
+class DesktopNotifier {
+  public:
+    virtual ~DesktopNotifier() = default;
+    virtual void notify(const DesktopNotification& notification) = 0;
 };
 
 class QtFileDialogs : public FileDialogs {

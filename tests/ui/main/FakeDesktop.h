@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 #include "../../FakeClocks.h"
@@ -150,6 +151,14 @@ struct WatchedBrowser : PageBrowser {
     std::function<void(const QString& url)> onNavigate;
 };
 
+// Keeps every notification the window gives the desktop.
+struct RecordingDesktopNotifier : DesktopNotifier {
+    void notify(const DesktopNotification& notification) override {
+        notified.push_back(notification);
+    }
+    std::vector<DesktopNotification> notified;
+};
+
 struct FakeDesktop {
     CurlBrowser curl;
     WatchedBrowser browser{curl};
@@ -166,6 +175,7 @@ struct FakeDesktop {
     EmptySystemInfoStore systemInfoStore;
     RecordingPublisher publisher;
     AlarmOutlets alarmOutlet;
+    RecordingDesktopNotifier desktopNotifier;
 
     MainServices services(const QString& adapterAddress = compiledAdapterAddress()) {
         MainServices s = servicesOf(*this);
@@ -175,3 +185,10 @@ struct FakeDesktop {
 };
 
 }  // namespace tarnwick::test
+
+namespace tarnwick {
+inline void PrintTo(const DesktopNotification& n, std::ostream* os) {
+    *os << '{' << n.summary.toStdString() << " | " << n.body.toStdString() << " | "
+        << (n.urgency == DesktopNotification::Urgency::Critical ? "critical" : "normal") << '}';
+}
+}  // namespace tarnwick

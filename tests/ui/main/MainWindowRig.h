@@ -25,20 +25,23 @@ struct MainWindowRig {
     MainServices services;
     frmMain window;
 
-    // `logFile`: the program started with --log.
+    // `logFile`: the program started with --log; `notifications` false: with
+    // --notifications off.
     explicit MainWindowRig(tarnwick::sim::Options o = quickOptions(), CycleTiming timing = {},
-                           SensorRoster roster = {}, const QString& logFile = {})
+                           SensorRoster roster = {}, const QString& logFile = {},
+                           bool notifications = true)
         : sim(o),
           simStarted(sim.start()),
           services(tuned(desktop.services(QStringLiteral("127.0.0.1:%1").arg(sim.port())), timing,
-                         std::move(roster), logFile)),
+                         std::move(roster), logFile, notifications)),
           window(services) {
         EXPECT_TRUE(simStarted);
     }
 
     static MainServices tuned(MainServices s, CycleTiming timing, SensorRoster roster,
-                              const QString& logFile) {
+                              const QString& logFile, bool notifications) {
         s.settings.timing = timing;
+        s.settings.notifications = notifications;
         s.settings.roster = std::move(roster);
         s.settings.logFile = logFile;
         return s;
