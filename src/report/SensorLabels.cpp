@@ -23,11 +23,13 @@ QString SensorLabels::heading(int slot) const {
     return n.isEmpty() ? rom(slot) : QStringLiteral("%1 (%2)").arg(n, rom(slot));
 }
 
-QString SensorLabels::legend(int slot) const {
+QString SensorLabels::shortLabel(int slot) const {
     const QString n = name(slot);
-    return QStringLiteral("%1  %2").arg(slot + 1).arg(!n.isEmpty()  ? n
-                                                      : known(slot) ? rom(slot)
-                                                                    : unknown(slot));
+    return !n.isEmpty() ? n : known(slot) ? rom(slot) : unknown(slot);
+}
+
+QString SensorLabels::legend(int slot) const {
+    return QStringLiteral("%1  %2").arg(slot + 1).arg(shortLabel(slot));
 }
 
 }  // namespace tarnwick

@@ -36,6 +36,8 @@ class SensorLabels {
     // A CSV column's heading: "Freezer (9C000000B4A89828)" with a name, the
     // ROM identifier alone without one, "sensor 6" for an unknown sensor.
     QString heading(int slot) const;
+    // Its name, else its ROM identifier, else "sensor 6": a table row's.
+    QString shortLabel(int slot) const;
     // A line's legend entry: the sensor's number and its name, else its ROM
     // identifier ("1  Freezer", "2  06000000A4EC7428", "6  sensor 6").
     QString legend(int slot) const;
