@@ -12,6 +12,9 @@ SensorLabels::SensorLabels(const SensorRoster& roster) {
         step_[i] = stepTenThousandths(sensor.family);
         offset_[i] = sensor.offsetMilliCelsius * 10;
         powerOn_[i] = static_cast<std::int16_t>(85 * 10000 / step_[i]);
+        const AlarmLimits& limits = sensor.limits;
+        if (limits.lowMilliCelsius) lowLimit_[i] = TenThousandthsC{*limits.lowMilliCelsius} * 10;
+        if (limits.highMilliCelsius) highLimit_[i] = TenThousandthsC{*limits.highMilliCelsius} * 10;
     }
 }
 
