@@ -17,8 +17,8 @@ namespace {
 
 const char* const kDescription =
     "Reads Tarnwick log files and turns their raw temperature words into degrees:\n"
-    "a per-sensor summary (the default), a CSV table, InfluxDB line protocol and a\n"
-    "chart.\n"
+    "a per-sensor summary (the default), alarm periods, daily figures, a CSV table,\n"
+    "InfluxDB line protocol and a chart.\n"
     "\n"
     "Several logs (a rotated series) are read as one, in time order; logs\n"
     "compressed with gzip (tarnwick.log.2.gz) are read as they are.\n"
@@ -258,7 +258,10 @@ const std::vector<OptionRow>& optionTable() {
          "printed): temperature,sensor=ROM celsius=DEGREES TIME, the time in UTC nanoseconds by "
          "this system's time zone (TZ).",
          outputPath("influx", &ReportOptions::influxPath)},
-        {"plot", "FILE", "Write a chart to FILE, PNG or SVG by its extension.", plot},
+        {"plot", "FILE",
+         "Write a chart to FILE, PNG or SVG by its extension; the roster's alarm limits are "
+         "dashed lines.",
+         plot},
         {"show", nullptr,
          "Show the chart in a window (drag to zoom, wheel to zoom, right click or 0 to zoom "
          "out).",
