@@ -278,6 +278,11 @@ const std::vector<OptionRow>& optionTable() {
 std::optional<QString> checkTogether(const ReportOptions& o) {
     if (o.selection.from && o.selection.to && *o.selection.from > *o.selection.to)
         return QStringLiteral("--from is later than --to");
+    if ((o.alarms || o.daily) && o.influxPath == u"-" && o.csvPath.isEmpty())
+        return QStringLiteral(
+                   "--%1 prints to standard output, which --influx - takes; give "
+                   "--influx a file, or --csv FILE for the table")
+            .arg(o.alarms ? QStringLiteral("alarms") : QStringLiteral("daily"));
     if (o.alarms && o.daily && !o.csvPath.isEmpty())
         return QStringLiteral("--alarms and --daily cannot share one --csv table");
     if (o.alarms && o.roster.file().isEmpty())
