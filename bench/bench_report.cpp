@@ -5,7 +5,9 @@
 //                                second for the summary and the CSV, peak memory
 //                                against a one-day log, and the time of a PNG plot
 //                                beside the summary's (the least CPU time of three
-//                                runs each, and their ratio; the goal is at most 1.5)
+//                                runs each, and their ratio; the goal is at most 1.5),
+//                                and once each the alarm periods and the daily
+//                                figures by a roster with alarm settings
 //   bench_report year SENSORS    the same with 12 or 16 sensors
 //   bench_report generate FILE DAYS SENSORS [LOCALE]
 //                                only write a log (one pass a second) and stop
@@ -33,6 +35,7 @@
 #include <vector>
 
 #include "RecordFormat.h"
+#include "SensorRoster.h"
 #include "Timestamp.h"
 
 #ifndef TARNWICK_REPORT_PATH
@@ -214,11 +217,31 @@ Run leastOf(int times, const std::vector<std::string>& arguments) {
     return best;
 }
 
+// A roster of the compiled-in sensors with the alarm settings a house might
+// have: a kitchen that must not get warm, the outdoor sensor's frost, the
+// freezer's door left open; every sensor's faults.
+bool writeAlarmRoster(const std::string& path, int sensors) {
+    const tarnwick::SensorRoster compiled;
+    std::string text;
+    for (int i = 0; i < sensors; ++i) {
+        text += compiled.sensors()[static_cast<std::size_t>(i)].rom.toStdString();
+        if (i == 0) text += ", Kitchen, high=20, delay=5m";
+        if (i == 10) text += ", Outdoor, low=-5, delay=10m";
+        if (i == 11) text += ", Freezer, high=-16, delay=15m";
+        text += '\n';
+    }
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (!out) return false;
+    const bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    return std::fclose(out) == 0 && ok;
+}
+
 int year(int sensors) {
     const QString dir = QDir::tempPath();
     const std::string yearLog = (dir + "/bench_report_year.log").toStdString();
     const std::string dayLog = (dir + "/bench_report_day.log").toStdString();
     const std::string plot = (dir + "/bench_report_year.png").toStdString();
+    const std::string roster = (dir + "/bench_report_roster.conf").toStdString();
     const QLocale locale("en_US");
 
     Clock::time_point start = Clock::now();
@@ -245,6 +268,11 @@ int year(int sensors) {
     const Run csv = runReport(with({"--csv", "/dev/null"}, yearLog));
     const Run csvSensors = runReport(with({"--csv", "/dev/null", "--sensors", "1,2,3"}, yearLog));
     const Run png = leastOf(3, with({"--plot", plot}, yearLog));
+    Run alarms, daily;
+    if (writeAlarmRoster(roster, sensors)) {
+        alarms = runReport(with({"--roster", roster, "--alarms"}, yearLog));
+        daily = runReport(with({"--roster", roster, "--daily"}, yearLog));
+    }
 
     const auto report = [&](const char* what, const Run& r, long long n) {
         std::printf(
@@ -258,13 +286,17 @@ int year(int sensors) {
     report("CSV, a year (all columns)", csv, lines);
     report("CSV, a year (--sensors 1,2,3)", csvSensors, lines);
     report("PNG plot, a year", png, lines);
+    report("alarm periods, a year", alarms, lines);
+    report("daily figures, a year", daily, lines);
     std::printf("plot / summary (CPU)           %7.2f (goal: at most 1.5)\n",
                 png.cpuSeconds / summary.cpuSeconds);
 
     std::remove(yearLog.c_str());
     std::remove(dayLog.c_str());
     std::remove(plot.c_str());
-    return daySummary.status | summary.status | csv.status | csvSensors.status | png.status;
+    std::remove(roster.c_str());
+    return daySummary.status | summary.status | csv.status | csvSensors.status | png.status |
+           alarms.status | daily.status;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "TableFormat.h"
+
 namespace tarnwick {
 
 namespace {
@@ -10,18 +12,6 @@ char* writeTwoDigits(char* out, int value) {
     *out++ = static_cast<char>('0' + value / 10);
     *out++ = static_cast<char>('0' + value % 10);
     return out;
-}
-
-// A heading with a comma, a quote or a line end goes in quotes, its quotes doubled.
-std::string csvField(const QString& text) {
-    std::string field = text.toStdString();
-    if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
-    std::string quoted = "\"";
-    for (const char c : field) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
 }
 
 }  // namespace

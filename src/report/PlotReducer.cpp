@@ -95,9 +95,7 @@ void PlotReducer::add(const LogRecord& record) {
         started_ = true;
         origin_ = t;
     } else if (t >= lastTime_) {
-        ++intervals_[static_cast<std::size_t>(
-            std::min<WallSeconds>(t - lastTime_, kIntervalBuckets - 1))];
-        ++intervalCount_;
+        cadence_.add(t - lastTime_);
     }
     const WallSeconds pause = first ? 0 : std::max<WallSeconds>(t - lastTime_, 0);
     lastTime_ = t;
@@ -150,19 +148,6 @@ void PlotReducer::add(const LogRecord& record) {
         hasLast_[slot] = true;
         lastColumn_[slot] = index;
     }
-}
-
-WallSeconds PlotReducer::medianInterval() const {
-    qint64 below = 0;
-    for (std::size_t seconds = 0; seconds < intervals_.size(); ++seconds) {
-        below += intervals_[seconds];
-        if (2 * below >= intervalCount_) return static_cast<WallSeconds>(seconds);
-    }
-    return 0;
-}
-
-WallSeconds PlotReducer::longestJoinedPause() const {
-    return std::max(kMinHoleSeconds, kHoleCadences * medianInterval());
 }
 
 std::vector<PlotLine> PlotReducer::lines() const {

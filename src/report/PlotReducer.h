@@ -9,11 +9,11 @@
 // power-on reading, or a record that does not carry the sensor, between two
 // columns that have temperatures. Every line is broken across a hole in time:
 // a pause without records much longer than the log's own cadence, that is
-// longer than kHoleCadences times the median interval between records and
-// than kMinHoleSeconds (a logger stopped, or held by a modal box). Within one
-// column a hole is narrower than what the column can show and does not break
-// the line. The median is that of all the records added so far, so a chart
-// redrawn as records arrive applies the same rule as one drawn at the end.
+// longer than RecordCadence::kHoleCadences times the median interval between
+// records and than RecordCadence::kMinHoleSeconds (a logger stopped, or held by a modal box).
+// Within one column a hole is narrower than what the column can show and does not break the line.
+// The median is that of all the records added so far, so a chart redrawn as records arrive applies
+// the same rule as one drawn at the end.
 //
 // Records that share a second (the logger's passes are not exactly a second
 // apart) keep their order in the file and are spread within that second:
@@ -24,6 +24,7 @@
 #include <array>
 #include <vector>
 
+#include "RecordCadence.h"
 #include "Selection.h"
 
 namespace tarnwick {
@@ -42,9 +43,6 @@ struct PlotLine {
 
 class PlotReducer {
   public:
-    static constexpr WallSeconds kHoleCadences = 3;
-    static constexpr WallSeconds kMinHoleSeconds = 5;
-
     PlotReducer(const Selection& selection, int maxColumns);
 
     void add(const LogRecord& record);
@@ -55,8 +53,8 @@ class PlotReducer {
     int columns() const { return static_cast<int>(columns_.size()); }
     // The median interval between records, and the longest pause that does
     // not yet break the lines.
-    WallSeconds medianInterval() const;
-    WallSeconds longestJoinedPause() const;
+    WallSeconds medianInterval() const { return cadence_.median(); }
+    WallSeconds longestJoinedPause() const { return cadence_.longestJoinedPause(); }
 
   private:
     // Where in its second a minimum or maximum was read: the k-th (from 0)
@@ -77,9 +75,6 @@ class PlotReducer {
         WallSeconds pauseBefore = 0;  // from the record before to the column's first
         bool anyRecord = false;
     };
-    // Intervals between records in whole seconds; the last counts all longer ones.
-    static constexpr int kIntervalBuckets = 3601;
-
     qint64 columnIndex(WallSeconds t) const;
     Column& columnAt(qint64 index);
     void halve();
@@ -99,8 +94,7 @@ class PlotReducer {
     WallSeconds currentStart_ = 0;
     WallSeconds lastTime_ = 0;
     int inSecond_ = 0;  // records so far in lastTime_'s second, one after another
-    std::array<qint64, kIntervalBuckets> intervals_{};
-    qint64 intervalCount_ = 0;
+    RecordCadence cadence_;
     std::array<bool, kMaxSensors> gapPending_{};
     std::array<qint64, kMaxSensors> lastColumn_{};
     std::array<bool, kMaxSensors> hasLast_{};

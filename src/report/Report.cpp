@@ -8,7 +8,9 @@
 #include <optional>
 #include <utility>
 
+#include "AlarmList.h"
 #include "CsvWriter.h"
+#include "DailyTable.h"
 #include "InfluxWriter.h"
 #include "LogInput.h"
 #include "LogReader.h"
@@ -198,7 +200,16 @@ std::optional<QString> openSinks(const ReportOptions& options, std::FILE* out, i
     if (!options.influxPath.isEmpty() && !influxFile)
         return QStringLiteral("cannot write %1: %2").arg(options.influxPath, lastSystemError());
 
-    if (csvFile) {
+    // A table instead of the summary, and instead of the records in the CSV.
+    const auto table = [&](std::unique_ptr<OutputFile> file,
+                           TableFormat format) -> std::unique_ptr<RecordSink> {
+        if (options.alarms)
+            return std::make_unique<FileSink<AlarmList>>(std::move(file), options, format);
+        return std::make_unique<FileSink<DailyTable>>(std::move(file), options, format);
+    };
+    if (csvFile && (options.alarms || options.daily)) {
+        sinks.push_back(table(std::move(csvFile), TableFormat::Csv));
+    } else if (csvFile) {
         sinks.push_back(std::make_unique<FileSink<CsvWriter>>(
             std::move(csvFile), csvColumns(options), options.unit, options.labels));
     }
@@ -211,8 +222,19 @@ std::optional<QString> openSinks(const ReportOptions& options, std::FILE* out, i
         chart = sink.get();
         sinks.push_back(std::move(sink));
     }
-    // The summary goes to standard output unless an output took it.
-    if (options.csvPath != u"-" && options.influxPath != u"-")
+    // The summary, or the tables asked for, go to standard output unless an
+    // output took it.
+    if (options.csvPath == u"-" || options.influxPath == u"-") return std::nullopt;
+    const auto standardOutput = [&](const char* what) {
+        return std::make_unique<OutputFile>(QStringLiteral("-"), out, QString::fromLatin1(what));
+    };
+    if (options.alarms)
+        sinks.push_back(std::make_unique<FileSink<AlarmList>>(standardOutput("the alarm list"),
+                                                              options, TableFormat::Text));
+    if (options.daily)
+        sinks.push_back(std::make_unique<FileSink<DailyTable>>(standardOutput("the daily table"),
+                                                               options, TableFormat::Text));
+    if (!options.alarms && !options.daily)
         sinks.push_back(std::make_unique<SummarySink>(options, out, result.badLines));
     return std::nullopt;
 }

@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tarnwick {
 
@@ -143,6 +144,46 @@ void ChartLines::show(const std::vector<PlotLine>& lines) {
             // A reading alone between two gaps would draw nothing as a line.
             pieces[i]->setPointsVisible(segment.size() == 1);
             pieces[i]->setMarkerSize(4);
+        }
+    }
+    std::array<bool, kMaxSensors> drawn{};
+    for (int slot = 0; slot < kMaxSensors; ++slot)
+        drawn[static_cast<std::size_t>(slot)] = !series_[static_cast<std::size_t>(slot)].empty();
+    showLimits(drawn);
+}
+
+void ChartLines::showLimits(const std::array<bool, kMaxSensors>& drawn) {
+    const double minX = extent_.minX, maxX = extent_.maxX;
+    for (int slot = 0; slot < kMaxSensors; ++slot) {
+        const std::size_t i = static_cast<std::size_t>(slot);
+        const std::optional<TenThousandthsC> limits[2] = {labels_.lowLimit(slot),
+                                                          labels_.highLimit(slot)};
+        for (int which = 0; which < 2; ++which) {
+            QLineSeries*& series = limits_[i][static_cast<std::size_t>(which)];
+            if (!drawn[i] || !limits[which]) {
+                if (series) chart_->removeSeries(series);
+                delete std::exchange(series, nullptr);
+                continue;
+            }
+            if (!series) {
+                series = new QLineSeries;
+                QPen pen(kColours[slot]);
+                pen.setWidthF(1.0);
+                pen.setStyle(Qt::DashLine);
+                series->setPen(pen);
+                series->setName(labels_.legend(slot) + (which == 0
+                                                            ? QStringLiteral(" low limit")
+                                                            : QStringLiteral(" high limit")));
+                chart_->addSeries(series);
+                series->attachAxis(chart_->axes(Qt::Horizontal).value(0));
+                series->attachAxis(chart_->axes(Qt::Vertical).value(0));
+                for (QLegendMarker* marker : chart_->legend()->markers(series))
+                    marker->setVisible(false);
+            }
+            const double y = degrees(static_cast<double>(*limits[which]), unit_);
+            series->replace(QList<QPointF>{QPointF(minX, y), QPointF(maxX, y)});
+            // The view takes the limits in, so that a reading's distance to them shows.
+            extent_.add(QPointF(minX, y));
         }
     }
 }

@@ -1,5 +1,6 @@
 // The chart of a report: one line per sensor, wall-clock time across, degrees
-// up, a legend, and gaps where readings are missing.
+// up, a legend, gaps where readings are missing, and the roster's alarm
+// limits as dashed lines in the colour of their sensor.
 #pragma once
 
 #include <QChartView>
@@ -48,7 +49,11 @@ class ChartLines {
     QChart* chart_;
     Unit unit_;
     SensorLabels labels_;
+    void showLimits(const std::array<bool, kMaxSensors>& drawn);
+
     std::array<std::vector<QLineSeries*>, kMaxSensors> series_;
+    // Each sensor's low and high limit, dashed in its colour across the time shown.
+    std::array<std::array<QLineSeries*, 2>, kMaxSensors> limits_{};
     Extent extent_;  // of the points shown
 };
 

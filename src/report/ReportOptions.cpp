@@ -17,8 +17,8 @@ namespace {
 
 const char* const kDescription =
     "Reads Tarnwick log files and turns their raw temperature words into degrees:\n"
-    "a per-sensor summary (the default), a CSV table, InfluxDB line protocol and a\n"
-    "chart.\n"
+    "a per-sensor summary (the default), alarm periods, daily figures, a CSV table,\n"
+    "InfluxDB line protocol and a chart.\n"
     "\n"
     "Several logs (a rotated series) are read as one, in time order; logs\n"
     "compressed with gzip (tarnwick.log.2.gz) are read as they are.\n"
@@ -100,6 +100,7 @@ class Parsing {
                        environmentRoster_);
         if (!load.roster) return load.error;
         options.labels = SensorLabels(*load.roster);
+        options.roster = *load.roster;
         return std::nullopt;
     }
 
@@ -191,6 +192,14 @@ std::optional<QString> plot(const QString& path, Parsing& p) {
     return std::nullopt;
 }
 
+// A switch that turns on one of the options.
+Apply turnOn(bool ReportOptions::*option) {
+    return [=](const QString&, Parsing& p) -> std::optional<QString> {
+        p.options.*option = true;
+        return std::nullopt;
+    };
+}
+
 // --follow comes after --show in the table, so --show has been applied.
 std::optional<QString> follow(const QString&, Parsing& p) {
     ReportOptions& o = p.options;
@@ -231,6 +240,16 @@ const std::vector<OptionRow>& optionTable() {
          [](const QString&, Parsing& p) { return p.readRoster(); }},
         {"locale", "NAME",
          "The locale the logs were written under (as de_DE). Default: this system's.", locale},
+        {"alarms", nullptr,
+         "List the alarm periods instead of the summary: start, end (or \"ongoing\"), duration, "
+         "sensor, state (low, high, fault) and the extreme reached, judged by the roster's alarm "
+         "settings as they are now. With --csv, the CSV holds these periods.",
+         turnOn(&ReportOptions::alarms)},
+        {"daily", nullptr,
+         "Print each day's figures per sensor instead of the summary: readings, missing and "
+         "power-on readings, minimum, mean and maximum with the times of the minimum and "
+         "maximum. With --csv, the CSV holds these rows.",
+         turnOn(&ReportOptions::daily)},
         {"csv", "FILE",
          "Write a CSV table to FILE (- for standard output; the summary is then not printed).",
          outputPath("csv", &ReportOptions::csvPath)},
@@ -239,14 +258,14 @@ const std::vector<OptionRow>& optionTable() {
          "printed): temperature,sensor=ROM celsius=DEGREES TIME, the time in UTC nanoseconds by "
          "this system's time zone (TZ).",
          outputPath("influx", &ReportOptions::influxPath)},
-        {"plot", "FILE", "Write a chart to FILE, PNG or SVG by its extension.", plot},
+        {"plot", "FILE",
+         "Write a chart to FILE, PNG or SVG by its extension; the roster's alarm limits are "
+         "dashed lines.",
+         plot},
         {"show", nullptr,
          "Show the chart in a window (drag to zoom, wheel to zoom, right click or 0 to zoom "
          "out).",
-         [](const QString&, Parsing& p) -> std::optional<QString> {
-             p.options.show = true;
-             return std::nullopt;
-         }},
+         turnOn(&ReportOptions::show)},
         {"follow", nullptr,
          "With --show: keep the window open and add each record as the logger writes it to the "
          "log written last (the newest of the LOGs), through rotations.",
@@ -259,6 +278,17 @@ const std::vector<OptionRow>& optionTable() {
 std::optional<QString> checkTogether(const ReportOptions& o) {
     if (o.selection.from && o.selection.to && *o.selection.from > *o.selection.to)
         return QStringLiteral("--from is later than --to");
+    if ((o.alarms || o.daily) && o.influxPath == u"-" && o.csvPath.isEmpty())
+        return QStringLiteral(
+                   "--%1 prints to standard output, which --influx - takes; give "
+                   "--influx a file, or --csv FILE for the table")
+            .arg(o.alarms ? QStringLiteral("alarms") : QStringLiteral("daily"));
+    if (o.alarms && o.daily && !o.csvPath.isEmpty())
+        return QStringLiteral("--alarms and --daily cannot share one --csv table");
+    if (o.alarms && o.roster.file().isEmpty())
+        return QStringLiteral(
+            "--alarms judges by a roster file's alarm settings, and no roster "
+            "file was found (--roster FILE)");
     if (o.csvPath == u"-" && o.influxPath == u"-")
         return QStringLiteral("--csv and --influx cannot both go to standard output");
     // An output must never overwrite one of the logs it is made from.

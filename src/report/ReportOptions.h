@@ -8,6 +8,7 @@
 #include "Degrees.h"
 #include "Selection.h"
 #include "SensorLabels.h"
+#include "SensorRoster.h"
 
 namespace tarnwick {
 
@@ -22,10 +23,15 @@ struct ReportOptions {
     Selection selection;  // all sixteen sensors unless --sensors
     bool sensorsGiven = false;
     SensorLabels labels = SensorLabels::compiled();
-    QLocale locale;      // the locale the logs were written under
-    QString csvPath;     // empty: no CSV; "-": standard output
-    QString influxPath;  // empty: no line protocol; "-": standard output
-    QString plotPath;    // empty: no plot file
+    SensorRoster roster;  // the compiled-in one unless a roster file was read
+    QLocale locale;       // the locale the logs were written under
+    QString csvPath;      // empty: no CSV; "-": standard output
+    QString influxPath;   // empty: no line protocol; "-": standard output
+    // Instead of the summary (and, with --csv, of the records): the alarm
+    // periods, the days' figures.
+    bool alarms = false;
+    bool daily = false;
+    QString plotPath;  // empty: no plot file
     bool plotSvg = false;
     bool show = false;
     QString followPath;  // with --show --follow: the log written last

@@ -12,6 +12,9 @@ SensorLabels::SensorLabels(const SensorRoster& roster) {
         step_[i] = stepTenThousandths(sensor.family);
         offset_[i] = sensor.offsetMilliCelsius * 10;
         powerOn_[i] = static_cast<std::int16_t>(85 * 10000 / step_[i]);
+        const AlarmLimits& limits = sensor.limits;
+        if (limits.lowMilliCelsius) lowLimit_[i] = TenThousandthsC{*limits.lowMilliCelsius} * 10;
+        if (limits.highMilliCelsius) highLimit_[i] = TenThousandthsC{*limits.highMilliCelsius} * 10;
     }
 }
 
@@ -23,11 +26,13 @@ QString SensorLabels::heading(int slot) const {
     return n.isEmpty() ? rom(slot) : QStringLiteral("%1 (%2)").arg(n, rom(slot));
 }
 
-QString SensorLabels::legend(int slot) const {
+QString SensorLabels::shortLabel(int slot) const {
     const QString n = name(slot);
-    return QStringLiteral("%1  %2").arg(slot + 1).arg(!n.isEmpty()  ? n
-                                                      : known(slot) ? rom(slot)
-                                                                    : unknown(slot));
+    return !n.isEmpty() ? n : known(slot) ? rom(slot) : unknown(slot);
+}
+
+QString SensorLabels::legend(int slot) const {
+    return QStringLiteral("%1  %2").arg(slot + 1).arg(shortLabel(slot));
 }
 
 }  // namespace tarnwick

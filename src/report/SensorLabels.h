@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 
 #include "Degrees.h"
 #include "LogRecord.h"
@@ -36,6 +37,8 @@ class SensorLabels {
     // A CSV column's heading: "Freezer (9C000000B4A89828)" with a name, the
     // ROM identifier alone without one, "sensor 6" for an unknown sensor.
     QString heading(int slot) const;
+    // Its name, else its ROM identifier, else "sensor 6": a table row's.
+    QString shortLabel(int slot) const;
     // A line's legend entry: the sensor's number and its name, else its ROM
     // identifier ("1  Freezer", "2  06000000A4EC7428", "6  sensor 6").
     QString legend(int slot) const;
@@ -51,6 +54,14 @@ class SensorLabels {
         const std::size_t i = static_cast<std::size_t>(slot);
         return steps * static_cast<double>(step_[i]) + static_cast<double>(offset_[i]);
     }
+    // The roster's alarm limits of the column (compared with readings after
+    // the offset), in ten-thousandths of a degree Celsius; none where it sets none.
+    std::optional<TenThousandthsC> lowLimit(int slot) const {
+        return lowLimit_[static_cast<std::size_t>(slot)];
+    }
+    std::optional<TenThousandthsC> highLimit(int slot) const {
+        return highLimit_[static_cast<std::size_t>(slot)];
+    }
     // Which value of each column is a power-on reading (85 C in its steps).
     const PowerOnSteps& powerOn() const { return powerOn_; }
 
@@ -60,6 +71,8 @@ class SensorLabels {
     std::array<int, kMaxSensors> step_{};    // ten-thousandths of a degree a step
     std::array<int, kMaxSensors> offset_{};  // ten-thousandths of a degree
     PowerOnSteps powerOn_ = kSixteenthsPowerOn;
+    std::array<std::optional<TenThousandthsC>, kMaxSensors> lowLimit_{};
+    std::array<std::optional<TenThousandthsC>, kMaxSensors> highLimit_{};
 };
 
 }  // namespace tarnwick

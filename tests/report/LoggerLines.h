@@ -22,6 +22,11 @@ inline QByteArray recordAt(int second) {
     return formatRecord(generalDateTime(t, QLocale("en_US")), words);
 }
 
+// A record of `words` at `time`, written under en_US.
+inline QByteArray recordAt(const QDateTime& time, const QStringList& words) {
+    return formatRecord(generalDateTime(time, QLocale("en_US")), words);
+}
+
 inline void append(const QString& path, const QByteArray& data) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::Append));

@@ -3,6 +3,7 @@
 #include <QChart>
 #include <QDateTime>
 #include <QFile>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,6 +46,52 @@ TEST(ReportChart, TheTimeAxisSpansTheData) {
         EXPECT_EQ(timeAxis(chart.get())->min(), row.from * 1000.0);
         EXPECT_EQ(timeAxis(chart.get())->max(), row.to * 1000.0);
     }
+}
+
+// The roster's limits are dashed lines in their sensor's colour, across the
+// time of the data, for a sensor that has a line; the view takes them in.
+TEST(ReportChart, LimitsAreDashedLinesInTheSensorsColour) {
+    std::vector<RosterSensor> sensors(3);
+    const char* roms[] = {"9C000000B4A89828", "06000000A4EC7428", "B900000027CA8F28"};
+    for (int slot = 0; slot < 3; ++slot) {
+        sensors[slot].slot = slot;
+        sensors[slot].rom = QString::fromLatin1(roms[slot]);
+    }
+    sensors[0].limits.lowMilliCelsius = -20'000;
+    sensors[0].limits.highMilliCelsius = -15'000;
+    sensors[1].limits.highMilliCelsius = 5'000;  // no line: no limit drawn
+    const SensorLabels labels(SensorRoster(sensors, "roster.conf"));
+    const WallSeconds start = toWallSeconds(QDate(2026, 12, 7), QTime(9, 0, 0));
+    std::vector<PlotLine> lines(2);
+    lines[0].slot = 0;
+    lines[0].segments = {{{start, -17 * 16}, {start + 60, -16 * 16}}};
+    lines[1].slot = 2;
+    lines[1].segments = {{{start + 30, 20 * 16}}};
+    const std::unique_ptr<QChart> chart(buildChart(lines, Unit::Celsius, labels, "t"));
+
+    QColor lineColour;
+    std::vector<std::pair<QString, QList<QPointF>>> dashed;
+    for (QAbstractSeries* s : chart->series()) {
+        auto* series = static_cast<QLineSeries*>(s);
+        if (series->pen().style() == Qt::DashLine) {
+            dashed.emplace_back(series->name(), series->points());
+            EXPECT_EQ(series->pen().color(), lineColour) << series->name().toStdString();
+            for (QLegendMarker* marker : chart->legend()->markers(series))
+                EXPECT_FALSE(marker->isVisible());
+        } else if (series->name().startsWith("1 ")) {
+            lineColour = series->pen().color();
+        }
+    }
+    const double from = start * 1000.0, to = (start + 60) * 1000.0;
+    const std::vector<std::pair<QString, QList<QPointF>>> expected = {
+        {"1  9C000000B4A89828 low limit", {QPointF(from, -20), QPointF(to, -20)}},
+        {"1  9C000000B4A89828 high limit", {QPointF(from, -15), QPointF(to, -15)}},
+    };
+    EXPECT_EQ(dashed, expected);
+    auto* y = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0));
+    ASSERT_NE(y, nullptr);
+    EXPECT_LE(y->min(), -20);
+    EXPECT_GE(y->max(), 20);
 }
 
 double msAt(int second) {

@@ -35,6 +35,9 @@ TEST(ReportOptions, EveryBadArgumentIsAnError) {
         {{"--influx", "", "a.log"}, "--influx needs"},
         {{"--follow", "a.log"}, "--follow needs --show"},
         {{"--csv", "-", "--influx", "-", "a.log"}, "cannot both go to standard output"},
+        {{"--alarms", "--daily", "--csv", "x.csv", "a.log"}, "cannot share one --csv"},
+        {{"--alarms", "a.log"}, "no roster file was found"},
+        {{"--daily", "--influx", "-", "a.log"}, "--daily prints to standard output"},
         {{"--bogus", "a.log"}, "Unknown option"},
         {{"--unit"}, "Missing value"},
     };

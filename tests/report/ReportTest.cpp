@@ -12,6 +12,7 @@
 #include "../TestPrinters.h"
 #include "RecordFormat.h"
 #include "Report.h"
+#include "RunReport.h"
 #include "Timestamp.h"
 
 namespace tarnwick::test {
@@ -51,39 +52,9 @@ QByteArray gzip(const QByteArray& text) {
     return out;
 }
 
-std::string readBack(std::FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string text;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    return text;
-}
-
 std::string readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
-
-struct Output {
-    ReportResult result;
-    std::string out;
-    std::string err;
-};
-
-Output run(const QStringList& arguments) {
-    const ParsedArguments parsed = parseArguments(QStringList{"tarnwick-report"} + arguments, "0");
-    EXPECT_EQ(parsed.outcome, ParsedArguments::Run) << parsed.text.toStdString();
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    Output o;
-    o.result = runReport(parsed.options, out, err, 100);
-    o.out = readBack(out);
-    o.err = readBack(err);
-    std::fclose(out);
-    std::fclose(err);
-    return o;
 }
 
 // Two logs of one series, read as one in time order: a 12-word and a 16-word

@@ -1,0 +1,116 @@
+#include "DailyTable.h"
+
+#include "Summary.h"
+
+namespace tarnwick {
+
+namespace {
+
+qint64 dayOf(WallSeconds t) {
+    return t >= 0 ? t / kSecondsPerDay : -((-t + kSecondsPerDay - 1) / kSecondsPerDay);
+}
+
+// "Min °C" right-aligned in `width` characters (the degree sign is one).
+std::string rightAligned(const std::string& text, int width) {
+    return QString::fromStdString(text).rightJustified(width).toStdString();
+}
+
+}  // namespace
+
+DailyTable::DailyTable(std::FILE* out, const ReportOptions& options, TableFormat format)
+    : out_(out),
+      selection_(options.selection),
+      labels_(options.labels),
+      unit_(options.unit),
+      format_(format) {}
+
+void DailyTable::add(const LogRecord& record) {
+    const qint64 day = dayOf(record.time);
+    if (!last_ || day != lastDay_) {
+        last_ = &days_[day];
+        lastDay_ = day;
+    }
+    for (const int slot : selection_.sensorSlots) {
+        const Reading& r = record.readings[slot];
+        if (r.kind == ReadingKind::Absent) continue;
+        Figures& f = (*last_)[slot];
+        ++f.records;
+        if (r.kind == ReadingKind::Missing) ++f.missing;
+        if (r.kind == ReadingKind::PowerOn) ++f.powerOn;
+        if (!selection_.counts(r)) continue;
+        if (f.readings == 0 || r.steps < f.min) {
+            f.min = r.steps;
+            f.minTime = record.time;
+        }
+        if (f.readings == 0 || r.steps > f.max) {
+            f.max = r.steps;
+            f.maxTime = record.time;
+        }
+        ++f.readings;
+        f.sum += r.steps;
+    }
+}
+
+void DailyTable::writeRow(qint64 day, int slot, const Figures& f) {
+    const bool csv = format_ == TableFormat::Csv;
+    std::string min, max, mean, minAt, maxAt;
+    if (f.readings > 0) {
+        min = degreesText(labels_.celsius(slot, f.min), unit_);
+        max = degreesText(labels_.celsius(slot, f.max), unit_);
+        char text[48];
+        std::snprintf(
+            text, sizeof text, "%.4f",
+            degrees(labels_.meanCelsius(slot, static_cast<double>(f.sum) / f.readings), unit_));
+        mean = text;
+        minAt = csv ? isoText(f.minTime) : timeOfDayText(f.minTime);
+        maxAt = csv ? isoText(f.maxTime) : timeOfDayText(f.maxTime);
+    } else if (!csv) {
+        min = max = mean = minAt = maxAt = "-";
+    }
+    const std::string date = dateText(day * kSecondsPerDay);
+    char cells[256];
+    if (csv) {
+        std::snprintf(cells, sizeof cells, "%s,%d,", date.c_str(), slot + 1);
+        std::string row = cells + csvField(labels_.name(slot)) + ',' + csvField(labels_.rom(slot));
+        std::snprintf(cells, sizeof cells, ",%lld,%lld,%lld,%s,%s,%s,%s,%s\r\n",
+                      static_cast<long long>(f.readings), static_cast<long long>(f.missing),
+                      static_cast<long long>(f.powerOn), min.c_str(), minAt.c_str(), mean.c_str(),
+                      max.c_str(), maxAt.c_str());
+        out_.append(row + cells);
+        return;
+    }
+    std::snprintf(cells, sizeof cells, "%-10s  %6d  ", date.c_str(), slot + 1);
+    std::string row = cells + labels_.shortLabel(slot).leftJustified(nameWidth_).toStdString();
+    std::snprintf(cells, sizeof cells, "  %8lld  %7lld  %8lld  %9s  %-8s  %9s  %9s  %s\n",
+                  static_cast<long long>(f.readings), static_cast<long long>(f.missing),
+                  static_cast<long long>(f.powerOn), min.c_str(), minAt.c_str(), mean.c_str(),
+                  max.c_str(), maxAt.c_str());
+    out_.append(row + cells);
+}
+
+bool DailyTable::finish() {
+    // The names as wide as the longest of a row.
+    for (const auto& [day, figures] : days_) {
+        for (const int slot : selection_.sensorSlots)
+            if (figures[slot].records > 0)
+                nameWidth_ = std::max(nameWidth_, labels_.shortLabel(slot).size());
+    }
+    const std::string symbol = unitSymbol(unit_);
+    if (format_ == TableFormat::Csv) {
+        out_.append("date,sensor,name,rom,readings,missing,power-on,min " + symbol +
+                    ",min time,mean " + symbol + ",max " + symbol + ",max time\r\n");
+    } else {
+        out_.append("Date        Sensor  " +
+                    QStringLiteral("Name").leftJustified(nameWidth_).toStdString() +
+                    "  Readings  Missing  Power-on  " + rightAligned("Min " + symbol, 9) +
+                    "  at        " + rightAligned("Mean " + symbol, 9) + "  " +
+                    rightAligned("Max " + symbol, 9) + "  at\n");
+    }
+    for (const auto& [day, figures] : days_) {
+        for (const int slot : selection_.sensorSlots)
+            if (figures[slot].records > 0) writeRow(day, slot, figures[slot]);
+    }
+    return out_.finish();
+}
+
+}  // namespace tarnwick

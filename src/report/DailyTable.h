@@ -1,0 +1,62 @@
+// Each day's figures per sensor: readings, missing and power-on readings,
+// the minimum, mean and maximum and the times of the minimum and maximum
+// (the first time each was read that day). Days are the log's own: local
+// wall-clock days. Missing and power-on readings are counted, not figured in
+// (power-on readings are with --keep-power-on). Rows in day order, sensors
+// by number within a day; a sensor no record of the day carries has no row.
+// Held per day, not per record: ten years take a few megabytes.
+//   text: Date  Sensor  Name  Readings  Missing  Power-on  Min °C  at  Mean °C  Max °C  at
+//   CSV:  date,sensor,name,rom,readings,missing,power-on,min °C,min time,mean °C,max °C,max time
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <map>
+
+#include "OutputBuffer.h"
+#include "ReportOptions.h"
+#include "TableFormat.h"
+
+namespace tarnwick {
+
+class DailyTable {
+  public:
+    struct Figures {
+        qint64 records = 0;  // records of the day that carry the sensor
+        qint64 readings = 0;
+        qint64 missing = 0;
+        qint64 powerOn = 0;
+        int min = 0;  // in the sensor's steps
+        int max = 0;
+        qint64 sum = 0;
+        WallSeconds minTime = 0;
+        WallSeconds maxTime = 0;
+    };
+    using Day = std::array<Figures, kMaxSensors>;
+
+    // Writes to `out` (not owned) when it finishes.
+    DailyTable(std::FILE* out, const ReportOptions& options, TableFormat format);
+
+    void add(const LogRecord& record);
+    // Writes the table; false when writing failed.
+    bool finish();
+
+    // By the day's number (WallSeconds / kSecondsPerDay).
+    const std::map<qint64, Day>& days() const { return days_; }
+
+  private:
+    void writeRow(qint64 day, int slot, const Figures& f);
+
+    OutputBuffer out_;
+    Selection selection_;
+    SensorLabels labels_;
+    Unit unit_;
+    TableFormat format_;
+    qsizetype nameWidth_ = 4;
+    std::map<qint64, Day> days_;
+    // The day of the record before, the common case.
+    qint64 lastDay_ = 0;
+    Day* last_ = nullptr;
+};
+
+}  // namespace tarnwick
