@@ -80,9 +80,10 @@ TEST(PublishingTest, TheHeadlessLoggerPublishesDegreesSaysWhenTheBrokerIsAwayAnd
             EXPECT_EQ(reading["celsius"].toDouble(), celsius[i]);
         }
         const QJsonObject config =
-            QJsonDocument::fromJson(
-                sub.on("homeassistant/sensor/tarnwick_" + QByteArray(ids[i].c_str()) + "/config")
-                    .value(0))
+            QJsonDocument::fromJson(sub.on("homeassistant/sensor/tarnwick_127_0_0_1_" +
+                                           QByteArray::number(sim.port()) + '/' +
+                                           QByteArray(ids[i].c_str()) + "/config")
+                                        .value(0))
                 .object();
         EXPECT_EQ(config["state_topic"].toString().toLatin1(), state(i));
         EXPECT_EQ(config["availability_topic"].toString().toLatin1(), base + "/status");
