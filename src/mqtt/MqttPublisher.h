@@ -19,7 +19,7 @@
 // the roster). On destruction it sends what waits, publishes "offline" and
 // disconnects.
 //
-// As an alarm outlet it keeps, for each sensor of a roster file and for the
+// Through its alarm outlet it keeps, for each sensor of a roster file and for the
 // adapter, a retained ON/OFF topic and its attributes (ReadingMessages.h).
 #pragma once
 
@@ -38,7 +38,7 @@
 
 namespace tarnwick {
 
-class MqttPublisher : public QObject, public ReadingsPublisher, public AlarmOutlet {
+class MqttPublisher : public QObject, public ReadingsPublisher {
     Q_OBJECT
   public:
     // `adapterAddress` names the adapter in the topics. The clocks must
@@ -61,7 +61,11 @@ class MqttPublisher : public QObject, public ReadingsPublisher, public AlarmOutl
     // stands "ok" until told otherwise; the compiled-in roster has no alarm
     // topics. From now on, every connect clears the stale retained messages.
     void watch(const SensorRoster& roster, bool adapterWatched);
-    void alarmChanged(const AlarmEvent& event) override;
+    void alarmChanged(const AlarmEvent& event);
+    // The alarm outlet for AlarmOutlets: alarmChanged(). The broker's
+    // failures are told once, to the readings' failure listener, never as an
+    // alarm outlet's.
+    AlarmOutlet& alarmOutlet() { return alarmOutlet_; }
 
     using Counts = BrokerConnection::Counts;
     Counts counts() const;
@@ -84,6 +88,12 @@ class MqttPublisher : public QObject, public ReadingsPublisher, public AlarmOutl
     // The cycle's thread only: the subjects with alarm topics (ROM codes,
     // kAdapterSubject).
     QStringList alarmSubjects_;
+    struct AlarmTopics : AlarmOutlet {
+        explicit AlarmTopics(MqttPublisher& publisher) : publisher(publisher) {}
+        void alarmChanged(const AlarmEvent& event) override { publisher.alarmChanged(event); }
+        MqttPublisher& publisher;
+    };
+    AlarmTopics alarmOutlet_{*this};
     // Last: its thread ends before the rest goes.
     std::unique_ptr<BrokerConnection> connection_;
 };

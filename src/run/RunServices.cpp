@@ -17,7 +17,7 @@ RunServices::RunServices(const RunSettings& settings) {
     auto mqtt = std::make_unique<MqttPublisher>(*settings.broker, settings.adapterAddress, clock,
                                                 wallClock);
     mqtt->watch(settings.roster, settings.adapterAlarmMs > 0);
-    alarmOutlets.add(*mqtt);
+    alarmOutlets.add(mqtt->alarmOutlet());
     publisher = std::move(mqtt);
 }
 
