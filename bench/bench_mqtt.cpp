@@ -15,6 +15,13 @@
 //                                 publisher's start to its connection and the
 //                                 CPU spent, TIMES each (20 by default), beside
 //                                 127.0.0.1 alone
+//   bench_mqtt sweep [OTHERS]     a broker holding OTHERS (5000 by default)
+//                                 retained discovery configs of other devices,
+//                                 and a first run's sixteen sensors with their
+//                                 alarms: the second run, on eight, clears the
+//                                 others' configs and alarm topics at connect;
+//                                 the time from its start to the last cleared,
+//                                 and the process's CPU meanwhile
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -196,6 +203,90 @@ int addresses(int times) {
     return 0;
 }
 
+// Publishes `count` retained configs of other devices, and waits until the
+// last is retained.
+bool fillWithOthers(const test::TestBroker& broker, int count) {
+    mosquitto* m = mosquitto_new(nullptr, true, nullptr);
+    if (mosquitto_connect(m, "127.0.0.1", broker.port(), 30) != MOSQ_ERR_SUCCESS) return false;
+    mosquitto_loop_start(m);
+    const QByteArray payload(400, 'x');
+    for (int i = 0; i < count; ++i) {
+        const QByteArray topic =
+            "homeassistant/sensor/device_" + QByteArray::number(i) + "/t/config";
+        mosquitto_publish(m, nullptr, topic.constData(), int(payload.size()), payload.constData(),
+                          1, true);
+    }
+    test::TestSubscriber sub;
+    const bool done =
+        sub.connect(broker) &&
+        sub.waitFor("homeassistant/sensor/device_" + QByteArray::number(count - 1) + "/t/config",
+                    {}, 60'000);
+    mosquitto_disconnect(m);
+    mosquitto_loop_stop(m, false);
+    mosquitto_destroy(m);
+    return done;
+}
+
+int sweep(int others) {
+    test::TestBroker broker;
+    if (!broker.start()) return std::fprintf(stderr, "cannot start mosquitto\n"), 1;
+    SteadyClock steady;
+    SystemClock wall;
+    BrokerSettings s = settingsFor(broker);
+    s.discovery = true;
+    std::vector<RosterSensor> sensors;
+    QStringList words;
+    for (int slot = 0; slot < 16; ++slot) {
+        sensors.push_back(
+            {.slot = slot,
+             .rom = QStringLiteral("%1000000B4A89828").arg(slot + 0x10, 2, 16).toUpper(),
+             .name = {}});
+        sensors.back().limits.highMilliCelsius = 30'000;
+        words << QStringLiteral("9101");
+    }
+    const SensorRoster sixteen(sensors, QStringLiteral("roster.conf"));
+    const SensorRoster eight(std::vector<RosterSensor>(sensors.begin(), sensors.begin() + 8),
+                             QStringLiteral("roster.conf"));
+    {
+        MqttPublisher first(s, QStringLiteral("127.0.0.1:8642"), steady, wall);
+        first.watch(sixteen, true);
+        first.publish(sixteen, words);
+        // What the broker holds, not only what was handed to the library.
+        test::TestSubscriber sub;
+        const auto holds = [&] {
+            int held = 0;
+            for (const auto& m : sub.messages())
+                held += m.topic.contains("/alarm") || m.topic.contains("binary_sensor") ||
+                        m.topic.startsWith("homeassistant/sensor/tarnwick_");
+            return held;
+        };
+        if (!sub.connect(broker) || !test::waitUntil([&] { return holds() >= 16 * 4 + 3; }, 10'000))
+            return std::fprintf(stderr, "the first run's topics did not arrive\n"), 1;
+    }
+    if (!fillWithOthers(broker, others))
+        return std::fprintf(stderr, "the other devices' configs did not arrive\n"), 1;
+    const double cpuStart = cpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    MqttPublisher second(s, QStringLiteral("127.0.0.1:8642"), steady, wall);
+    second.watch(eight, true);
+    second.publish(eight, words.mid(0, 8));
+    // Each sensor gone: its two configs, its alarm topic and their attributes.
+    const std::uint64_t expected = 8 * 4;
+    if (!test::waitUntil([&] { return second.counts().cleared >= expected; }, 30'000))
+        return std::fprintf(stderr, "cleared %llu of %llu\n",
+                            static_cast<unsigned long long>(second.counts().cleared),
+                            static_cast<unsigned long long>(expected)),
+               1;
+    std::printf("%d other devices' configs retained; 16 sensors, then 8:\n", others);
+    std::printf(
+        "  %llu stale topics cleared %lld ms after the start (collected for %lld ms), "
+        "%.1f ms CPU\n",
+        static_cast<unsigned long long>(second.counts().cleared), timer.elapsed(), s.sweepWindowMs,
+        (cpuSeconds() - cpuStart) * 1e3);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -209,7 +300,9 @@ int main(int argc, char** argv) {
         return outage(args.value(2, QStringLiteral("600")).toInt());
     if (mode == QLatin1String("addresses"))
         return addresses(args.value(2, QStringLiteral("20")).toInt());
+    if (mode == QLatin1String("sweep")) return sweep(args.value(2, QStringLiteral("5000")).toInt());
     std::fprintf(stderr,
-                 "usage: bench_mqtt [cpu [PASSES] | outage [SECONDS] | addresses [TIMES]]\n");
+                 "usage: bench_mqtt [cpu [PASSES] | outage [SECONDS] | addresses [TIMES] | "
+                 "sweep [OTHERS]]\n");
     return 2;
 }

@@ -81,6 +81,14 @@ BrokerConnection::BrokerConnection(BrokerSettings settings, ReadingTopics topics
     mosquitto_disconnect_callback_set(mosq_, [](mosquitto*, void* self, int) {
         static_cast<BrokerConnection*>(self)->disconnectErrno_ = errno;
     });
+    mosquitto_message_callback_set(mosq_, [](mosquitto*, void* self, const mosquitto_message* m) {
+        // Only what the broker kept; a live message says nothing about
+        // an earlier run.
+        if (!m->retain || m->payloadlen <= 0) return;
+        static_cast<BrokerConnection*>(self)->collect(
+            {.topic = QByteArray(m->topic),
+             .payload = QByteArray(static_cast<const char*>(m->payload), m->payloadlen)});
+    });
     mosquitto_log_callback_set(mosq_, [](mosquitto*, void* self, int level, const char* text) {
         if (level == MOSQ_LOG_ERR)
             static_cast<BrokerConnection*>(self)->lastLibraryError_ = QString::fromUtf8(text);
@@ -152,28 +160,94 @@ bool BrokerConnection::publishNow(const MqttMessage& m) {
 
 void BrokerConnection::connected() {
     state_.connected();
+    sweepUntilMs_.reset();
+    swept_.clear();
     publishNow(topics_.status(kOnline));
     std::vector<MqttMessage> current;
     {
         std::lock_guard lock(mutex_);
         current = configs_;
+        current.insert(current.end(), kept_.begin(), kept_.end());
         configsChanged_ = false;
+        keptChanged_.clear();
+        sweepDue_ = true;
     }
-    // A broker that has lost its retained messages gets them again.
-    for (const MqttMessage& config : current) publishNow(config);
+    // A broker that has lost its retained messages gets them again, and one
+    // that holds an earlier run's alarm learns where it stands now.
+    for (const MqttMessage& message : current) publishNow(message);
+}
+
+void BrokerConnection::startSweep() {
+    QByteArrayList topics;
+    qint64 windowMs = 0;
+    {
+        std::lock_guard lock(mutex_);
+        sweepDue_ = false;
+        if (!sweep_) return;
+        topics = sweep_->topics;
+        windowMs = sweep_->windowMs;
+    }
+    swept_.clear();
+    for (const QByteArray& topic : topics)
+        mosquitto_subscribe(mosq_, nullptr, topic.constData(), 0);
+    sweepUntilMs_ = clock_.monotonicMs() + windowMs;
+}
+
+void BrokerConnection::collect(const MqttMessage& retained) {
+    if (!sweepUntilMs_) return;
+    const auto same = std::find_if(swept_.begin(), swept_.end(),
+                                   [&](const MqttMessage& m) { return m.topic == retained.topic; });
+    if (same != swept_.end())
+        *same = retained;
+    else
+        swept_.push_back(retained);
+}
+
+// The sweep's time is up: what it found stale is cleared. A config moved to
+// another topic is sent again after the old one is gone, since Home Assistant
+// ignores a second config of the same entity while the first stands.
+void BrokerConnection::endSweep() {
+    sweepUntilMs_.reset();
+    std::optional<Sweep> sweep;
+    {
+        std::lock_guard lock(mutex_);
+        sweep = sweep_;
+    }
+    if (!sweep) return;
+    for (const QByteArray& topic : sweep->topics)
+        mosquitto_unsubscribe(mosq_, nullptr, topic.constData());
+    bool cleared = false;
+    for (const MqttMessage& retained : std::exchange(swept_, {})) {
+        if (!sweep->stale(retained)) continue;
+        if (publishNow({.topic = retained.topic, .payload = {}, .retain = true, .qos = 1})) {
+            cleared_.fetch_add(1, std::memory_order_relaxed);
+            cleared = true;
+        }
+    }
+    if (cleared) {
+        std::lock_guard lock(mutex_);
+        configsChanged_ = !configs_.empty();
+    }
 }
 
 // Hands the broker what waits, one message at a time while the connection
 // takes them without waiting: whatever the socket does not take stays in
 // PendingMessages, where a newer reading replaces it.
 void BrokerConnection::flush() {
-    std::vector<MqttMessage> changedConfigs;
+    if (sweepUntilMs_ && clock_.monotonicMs() >= *sweepUntilMs_) endSweep();
+    std::vector<MqttMessage> changed;
+    bool sweepDue = false;
     {
         std::lock_guard lock(mutex_);
-        if (configsChanged_) changedConfigs = configs_;
+        if (configsChanged_) changed = configs_;
         configsChanged_ = false;
+        changed.insert(changed.end(), std::make_move_iterator(keptChanged_.begin()),
+                       std::make_move_iterator(keptChanged_.end()));
+        keptChanged_.clear();
+        sweepDue = sweepDue_;
     }
-    for (const MqttMessage& config : changedConfigs) publishNow(config);
+    for (const MqttMessage& message : changed) publishNow(message);
+    if (sweepDue) startSweep();
     while (!mosquitto_want_write(mosq_)) {
         std::optional<MqttMessage> next;
         {
@@ -342,7 +416,11 @@ void BrokerConnection::run() {
         }
         pollfd fds[2] = {{wakeUp_->fd, POLLIN, 0},
                          {sock, static_cast<short>(POLLIN | (wantedWrite ? POLLOUT : 0)), 0}};
-        const qint64 due = state_.msUntilDue();
+        qint64 due = state_.msUntilDue();
+        if (sweepUntilMs_ && phase == ConnectionState::Phase::Connected) {
+            const qint64 sweepDue = std::max<qint64>(0, *sweepUntilMs_ - clock_.monotonicMs());
+            due = due < 0 ? sweepDue : std::min(due, sweepDue);
+        }
         const int timeout = static_cast<int>(due < 0 ? kTickMs : std::min<qint64>(due, kTickMs));
         ::poll(fds, sock >= 0 ? 2 : 1, timeout);
         if (fds[0].revents & POLLIN) wakeUp_->drain();
@@ -392,11 +470,39 @@ void BrokerConnection::send(std::vector<MqttMessage> states, std::vector<MqttMes
     wakeUp_->wake();
 }
 
+void BrokerConnection::keep(std::vector<MqttMessage> messages) {
+    {
+        std::lock_guard lock(mutex_);
+        for (MqttMessage& message : messages) {
+            const auto same = std::find_if(kept_.begin(), kept_.end(), [&](const MqttMessage& m) {
+                return m.topic == message.topic;
+            });
+            if (same != kept_.end())
+                *same = message;
+            else
+                kept_.push_back(message);
+            if (keptChanged_.size() == kKeptChanges) keptChanged_.pop_front();
+            keptChanged_.push_back(std::move(message));
+        }
+    }
+    wakeUp_->wake();
+}
+
+void BrokerConnection::setSweep(Sweep sweep) {
+    {
+        std::lock_guard lock(mutex_);
+        sweep_ = std::move(sweep);
+        sweepDue_ = true;
+    }
+    wakeUp_->wake();
+}
+
 BrokerConnection::Counts BrokerConnection::counts() const {
     std::lock_guard lock(mutex_);
     return {.sent = sent_.load(std::memory_order_relaxed),
             .dropped = pending_.dropped(),
-            .waiting = pending_.size()};
+            .waiting = pending_.size(),
+            .cleared = cleared_.load(std::memory_order_relaxed)};
 }
 
 }  // namespace tarnwick

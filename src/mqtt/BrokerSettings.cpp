@@ -94,7 +94,7 @@ BrokerSetup readBrokerSettings(const BrokerOptions& options) {
     BrokerSetup setup;
     if (options.url.isEmpty()) {
         if (!options.caFile.isEmpty() || !options.credentialsFile.isEmpty() ||
-            !options.prefix.isEmpty() || options.discovery)
+            !options.prefix.isEmpty() || options.discovery || options.expireAfterSeconds > 0)
             setup.error = QStringLiteral("the --mqtt-* options need a broker: --mqtt URL or %1")
                               .arg(QLatin1String(kMqttVariable));
         return setup;
@@ -132,6 +132,7 @@ BrokerSetup readBrokerSettings(const BrokerOptions& options) {
         }
     }
     settings.discovery = options.discovery;
+    settings.expireAfterSeconds = options.expireAfterSeconds;
     setup.settings = std::move(settings);
     return setup;
 }

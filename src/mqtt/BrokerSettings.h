@@ -29,6 +29,12 @@ struct BrokerSettings {
     QString prefix = QStringLiteral("tarnwick");
     bool discovery = false;
     QString discoveryPrefix = QStringLiteral("homeassistant");
+    // Home Assistant shows a temperature as unavailable when no reading has
+    // come for this long; 0: never (the status topic alone says when).
+    int expireAfterSeconds = 0;
+    // At each connect, how long the retained messages an earlier run left
+    // are collected before the stale ones are cleared.
+    qint64 sweepWindowMs = 2'000;
     // The broker takes the logger for gone 1.5 times this long after it last
     // heard from it (killed, unplugged), and publishes its last will then.
     int keepAliveSeconds = 30;
@@ -53,6 +59,7 @@ struct BrokerOptions {
     QString credentialsFile = {};  // --mqtt-credentials
     QString prefix = {};           // --mqtt-prefix; empty: the default
     bool discovery = false;        // --mqtt-discovery
+    int expireAfterSeconds = 0;    // --mqtt-expire-after
 };
 
 struct BrokerSetup {

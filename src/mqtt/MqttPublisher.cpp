@@ -48,10 +48,54 @@ void MqttPublisher::publish(const SensorRoster& roster, const QStringList& words
         if (key != configKey_) {
             configKey_ = key;
             for (std::size_t i = 0; i < count; ++i)
-                configs.push_back(topics_.discovery(sensors[i]));
+                configs.push_back(topics_.discovery(sensors[i], settings_.expireAfterSeconds));
+            for (std::size_t i = 0; i < count; ++i)
+                if (alarmSubjects_.contains(sensors[i].rom))
+                    configs.push_back(topics_.alarmDiscovery(&sensors[i]));
+            if (alarmSubjects_.contains(QLatin1String(kAdapterSubject)))
+                configs.push_back(topics_.alarmDiscovery(nullptr));
         }
     }
     connection_->send(std::move(states), std::move(configs));
+}
+
+void MqttPublisher::watch(const SensorRoster& roster, bool adapterWatched) {
+    const QString time = isoTime(wall_.localNow());
+    QStringList roms;
+    for (const RosterSensor& sensor : roster.sensors()) roms << sensor.rom;
+    alarmSubjects_.clear();
+    std::vector<MqttMessage> standing;
+    // Only a roster file's sensors are judged (AlarmRules).
+    if (!roster.file().isEmpty()) {
+        for (const RosterSensor& sensor : roster.sensors()) {
+            alarmSubjects_ << sensor.rom;
+            for (MqttMessage& m : topics_.alarm({.rom = sensor.rom,
+                                  .number = sensor.number(),
+                                  .name = sensor.name,
+                                  .time = time}))
+                standing.push_back(std::move(m));
+        }
+        if (adapterWatched) {
+            alarmSubjects_ << QLatin1String(kAdapterSubject);
+            for (MqttMessage& m : topics_.alarm({.time = time})) standing.push_back(std::move(m));
+        }
+    }
+    connection_->keep(std::move(standing));
+    // A new roster gets its configs (the binary sensors too) with the next pass.
+    configKey_.clear();
+    connection_->setSweep(
+        {.topics = topics_.sweptTopics(roms, settings_.discovery),
+         .stale = [topics = topics_, roms, subjects = alarmSubjects_](
+                      const MqttMessage& m) { return topics.isStale(m, roms, subjects); },
+         .windowMs = settings_.sweepWindowMs});
+}
+
+void MqttPublisher::alarmChanged(const AlarmEvent& event) {
+    const AlarmStanding standing = AlarmStanding::after(event);
+    const QString subject = standing.rom.isEmpty() ? QString(kAdapterSubject) : standing.rom;
+    // Only the subjects watched have topics; nothing else can raise.
+    if (!alarmSubjects_.contains(subject)) return;
+    connection_->keep(topics_.alarm(standing));
 }
 
 void MqttPublisher::setFailureListener(FailureListener listener) {

@@ -13,14 +13,22 @@
 // event loop, when it differs from the one told before.
 //
 // On connect it publishes "online" (retained) on the status topic, with
-// "offline" as the last will, and the discovery configs when asked for; on
-// destruction it sends what waits, publishes "offline" and disconnects.
+// "offline" as the last will, the discovery configs when asked for, and where
+// each watched alarm stands; then it clears what an earlier run left that this
+// one does not publish (the configs and alarm topics of sensors no longer in
+// the roster). On destruction it sends what waits, publishes "offline" and
+// disconnects.
+//
+// Through its alarm outlet it keeps, for each sensor of a roster file and for the
+// adapter, a retained ON/OFF topic and its attributes (ReadingMessages.h).
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <cstdint>
 #include <memory>
 
+#include "AlarmEvent.h"
 #include "BrokerConnection.h"
 #include "BrokerSettings.h"
 #include "Clock.h"
@@ -48,6 +56,16 @@ class MqttPublisher : public QObject, public ReadingsPublisher {
 
     void publish(const SensorRoster& roster, const QStringList& words) override;
     void setFailureListener(FailureListener listener) override;
+    // The run's roster and whether the adapter's alarm is watched, at the
+    // start: with a roster file, each sensor's alarm (and the adapter's)
+    // stands "ok" until told otherwise; the compiled-in roster has no alarm
+    // topics. From now on, every connect clears the stale retained messages.
+    void watch(const SensorRoster& roster, bool adapterWatched);
+    void alarmChanged(const AlarmEvent& event);
+    // The alarm outlet for AlarmOutlets: alarmChanged(). The broker's
+    // failures are told once, to the readings' failure listener, never as an
+    // alarm outlet's.
+    AlarmOutlet& alarmOutlet() { return alarmOutlet_; }
 
     using Counts = BrokerConnection::Counts;
     Counts counts() const;
@@ -67,6 +85,15 @@ class MqttPublisher : public QObject, public ReadingsPublisher {
     std::optional<QString> failure_;
     // The cycle's thread only: the sensors the configs were made for.
     QString configKey_;
+    // The cycle's thread only: the subjects with alarm topics (ROM codes,
+    // kAdapterSubject).
+    QStringList alarmSubjects_;
+    struct AlarmTopics : AlarmOutlet {
+        explicit AlarmTopics(MqttPublisher& publisher) : publisher(publisher) {}
+        void alarmChanged(const AlarmEvent& event) override { publisher.alarmChanged(event); }
+        MqttPublisher& publisher;
+    };
+    AlarmTopics alarmOutlet_{*this};
     // Last: its thread ends before the rest goes.
     std::unique_ptr<BrokerConnection> connection_;
 };

@@ -134,12 +134,26 @@ Refusal mqttDiscovery(const QString&, const Source&, Draft& draft) {
     return std::nullopt;
 }
 
-Refusal adapterAlarm(const QString& value, const Source& source, Draft& draft) {
+// Whole seconds from 0 (never) to a day, into `seconds`.
+Refusal secondsUpToADay(const QString& value, const Source& source, int& seconds) {
     bool number = false;
-    const int seconds = value.toInt(&number);
+    seconds = value.toInt(&number);
     if (!number || seconds < 0 || seconds > 86'400)
         return QStringLiteral("%1 takes whole seconds from 0 (never) to 86400, not \"%2\"")
             .arg(source.name, value);
+    return std::nullopt;
+}
+
+Refusal mqttExpireAfter(const QString& value, const Source& source, Draft& draft) {
+    int seconds = 0;
+    if (Refusal refused = secondsUpToADay(value, source, seconds)) return refused;
+    draft.broker.expireAfterSeconds = seconds;
+    return std::nullopt;
+}
+
+Refusal adapterAlarm(const QString& value, const Source& source, Draft& draft) {
+    int seconds = 0;
+    if (Refusal refused = secondsUpToADay(value, source, seconds)) return refused;
     draft.settings.adapterAlarmMs = seconds * qint64{1000};
     return std::nullopt;
 }
@@ -147,8 +161,9 @@ Refusal adapterAlarm(const QString& value, const Source& source, Draft& draft) {
 Refusal alarmCommand(const QString& value, const Source& source, Draft& draft) {
     const QFileInfo program(value);
     if (value.isEmpty() || !program.isAbsolute() || !program.isFile() || !program.isExecutable())
-        return QStringLiteral("%1 must name a program by its full path (it is run without a "
-                              "shell, with no arguments), not \"%2\"")
+        return QStringLiteral(
+                   "%1 must name a program by its full path (it is run without a "
+                   "shell, with no arguments), not \"%2\"")
             .arg(source.name, value);
     draft.settings.alarmCommand = value;
     return std::nullopt;
@@ -236,6 +251,13 @@ const std::vector<RunOption>& runOptions() {
          nullptr,
          nullptr,
          mqttDiscovery},
+        {{"mqtt-expire-after"},
+         "SECONDS",
+         "Have Home Assistant show a temperature as unavailable when no reading has come for "
+         "SECONDS (default 0: only while the logger is away).",
+         nullptr,
+         nullptr,
+         mqttExpireAfter},
         {{"adapter-alarm"},
          "SECONDS",
          "With a roster file, raise an alarm when the adapter has not answered for SECONDS "

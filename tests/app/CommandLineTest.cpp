@@ -234,16 +234,18 @@ TEST(CommandLineTest, BrokerFromOptionOrEnvironment) {
     EXPECT_EQ(fromEnvironment.settings.broker->describe(), "mqtts://broker.lan:8883");
     EXPECT_FALSE(fromEnvironment.settings.broker->discovery);
 
-    const RunCommandLine all =
-        parse({"--mqtt", "mqtt://127.0.0.1:1884", "--mqtt-prefix", "home/cellar",
-               "--mqtt-discovery", "--mqtt-credentials", login.fileName()},
-              "mqtts://broker.lan");
+    const RunCommandLine all = parse(
+        {"--mqtt", "mqtt://127.0.0.1:1884", "--mqtt-prefix", "home/cellar", "--mqtt-discovery",
+         "--mqtt-credentials", login.fileName(), "--mqtt-expire-after", "600"},
+        "mqtts://broker.lan");
     ASSERT_TRUE(all.settings.broker) << all.message.toStdString();
     EXPECT_EQ(all.settings.broker->describe(), "mqtt://127.0.0.1:1884");
     EXPECT_EQ(all.settings.broker->prefix, "home/cellar");
     EXPECT_TRUE(all.settings.broker->discovery);
     EXPECT_EQ(all.settings.broker->username, "logger");
     EXPECT_EQ(all.settings.broker->password, "s3cret");
+    EXPECT_EQ(all.settings.broker->expireAfterSeconds, 600);
+    EXPECT_EQ(fromEnvironment.settings.broker->expireAfterSeconds, 0);
 
     ASSERT_TRUE(login.setPermissions(login.permissions() | QFile::ReadOther));
     const struct {
@@ -254,6 +256,9 @@ TEST(CommandLineTest, BrokerFromOptionOrEnvironment) {
         {{}, "http://broker", "invalid broker URL \"http://broker\" from TARNWICK_MQTT"},
         {{"--mqtt", "broker"}, "", "from --mqtt"},
         {{"--mqtt-discovery"}, "", "need a broker"},
+        {{"--mqtt-expire-after", "60"}, "", "need a broker"},
+        {{"--mqtt", "mqtt://broker", "--mqtt-expire-after", "1m"}, "", "not \"1m\""},
+        {{"--mqtt", "mqtt://broker", "--mqtt-expire-after=-5"}, "", "0 (never) to 86400"},
         {{"--mqtt", "mqtt://broker", "--mqtt-credentials", login.fileName()},
          "",
          "readable by every user"},

@@ -80,9 +80,10 @@ TEST(PublishingTest, TheHeadlessLoggerPublishesDegreesSaysWhenTheBrokerIsAwayAnd
             EXPECT_EQ(reading["celsius"].toDouble(), celsius[i]);
         }
         const QJsonObject config =
-            QJsonDocument::fromJson(
-                sub.on("homeassistant/sensor/tarnwick_" + QByteArray(ids[i].c_str()) + "/config")
-                    .value(0))
+            QJsonDocument::fromJson(sub.on("homeassistant/sensor/tarnwick_127_0_0_1_" +
+                                           QByteArray::number(sim.port()) + '/' +
+                                           QByteArray(ids[i].c_str()) + "/config")
+                                        .value(0))
                 .object();
         EXPECT_EQ(config["state_topic"].toString().toLatin1(), state(i));
         EXPECT_EQ(config["availability_topic"].toString().toLatin1(), base + "/status");
@@ -100,6 +101,57 @@ TEST(PublishingTest, TheHeadlessLoggerPublishesDegreesSaysWhenTheBrokerIsAwayAnd
     ASSERT_TRUE(logger.waitForFinished(5'000));
     EXPECT_TRUE(sub.waitFor(base + "/status", "offline"));
     EXPECT_EQ(sub.on(base + "/status").constLast(), "offline");
+}
+
+// The headless logger with a roster file: each sensor's alarm reaches the
+// broker as the rules judge it, with its binary sensor for Home Assistant.
+TEST(PublishingTest, TheHeadlessLoggerPublishesTheAlarmsOfItsRosterFile) {
+    REQUIRE_MOSQUITTO();
+    TestBroker broker;
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    TestSubscriber sub;
+    ASSERT_TRUE(sub.connect(broker));
+    sim::Options options = MainWindowRig::quickOptions();
+    const std::vector<std::string>& ids = sim::rosterIds();
+    options.temperatureC[ids[0]] = 125;
+    options.temperatureC[ids[1]] = 25.0625;
+    sim::Adapter sim(options);
+    ASSERT_TRUE(sim.start());
+    QTemporaryDir dir;
+    QFile roster(dir.filePath("roster.conf"));
+    ASSERT_TRUE(roster.open(QIODevice::WriteOnly));
+    roster.write(QByteArray(ids[0].c_str()) + ", Boiler, high=100\n" + ids[1].c_str() +
+                 ", Loft, high=30\n");
+    roster.close();
+    QProcess logger;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QLatin1String(kMqttVariable));
+    logger.setProcessEnvironment(environment);
+    logger.start(QStringLiteral(TARNWICK_HEADLESS_PATH),
+                 {"--log", dir.filePath("headless.log"), "--roster", roster.fileName(), "--adapter",
+                  QStringLiteral("127.0.0.1:%1").arg(sim.port()), "--mqtt", broker.url(),
+                  "--mqtt-discovery"});
+    ASSERT_TRUE(logger.waitForStarted());
+    const QByteArray base = "tarnwick/127.0.0.1_" + QByteArray::number(sim.port()) + '/';
+    const QByteArray boiler = base + ids[0].c_str() + "/alarm";
+    const QByteArray loft = base + ids[1].c_str() + "/alarm";
+    EXPECT_TRUE(sub.waitFor(boiler, "ON", 20'000)) << logger.readAllStandardError().toStdString();
+    // "OFF" first when the broker answered before the first pass ended.
+    EXPECT_EQ(sub.on(boiler).constLast(), "ON");
+    const QJsonObject raised = lastJson(sub, boiler + "/attributes");
+    EXPECT_EQ(raised["state"], "high");
+    EXPECT_EQ(raised["limit"], 100);
+    EXPECT_EQ(raised["celsius"], 125);
+    EXPECT_EQ(raised["name"], "Boiler");
+    EXPECT_EQ(sub.on(loft), QList<QByteArray>{"OFF"});
+    EXPECT_EQ(sub.on(base + "adapter/alarm"), QList<QByteArray>{"OFF"});
+    const QJsonObject config =
+        lastJson(sub, "homeassistant/binary_sensor/tarnwick_127_0_0_1_" +
+                          QByteArray::number(sim.port()) + '/' + ids[0].c_str() + "/config");
+    EXPECT_EQ(config["device_class"], "problem");
+    EXPECT_EQ(config["state_topic"].toString().toLatin1(), boiler);
+    logger.terminate();
+    EXPECT_TRUE(logger.waitForFinished(10'000));
 }
 
 // How long the broker stays away; the benchmark keeps it away for minutes.

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "AlarmRules.h"
 #include "FakeClocks.h"
 #include "FakeResolver.h"
 #include "MqttPublisher.h"
@@ -128,7 +129,7 @@ TEST_F(MqttBrokerTest, DatasheetWordsArriveAsDegreesWithDiscoveryAndAvailability
                 EXPECT_EQ(state["status"], rows[i].status);
             }
             const QList<QByteArray> config =
-                sub.on("homeassistant/sensor/tarnwick_" + rom + "/config");
+                sub.on("homeassistant/sensor/tarnwick_127_0_0_1_8642/" + rom + "/config");
             ASSERT_EQ(config.size(), 1);
             const QJsonObject c = QJsonDocument::fromJson(config[0]).object();
             EXPECT_EQ(c["state_topic"].toString().toLatin1(), stateTopic(rom));
@@ -259,7 +260,8 @@ TEST_F(MqttBrokerTest, DiscoveryConfigsSentAgainToABrokerThatLostThem) {
     BrokerSettings s = settingsFor(broker);
     s.discovery = true;
     auto p = publisher(s);
-    const QByteArray config = "homeassistant/sensor/tarnwick_9C000000B4A89828/config";
+    const QByteArray config =
+        "homeassistant/sensor/tarnwick_127_0_0_1_8642/9C000000B4A89828/config";
     p->publish(SensorRoster(), QStringList{"A200"});
     {
         TestSubscriber sub;
@@ -273,6 +275,201 @@ TEST_F(MqttBrokerTest, DiscoveryConfigsSentAgainToABrokerThatLostThem) {
     TestSubscriber sub;
     ASSERT_TRUE(sub.connect(broker));
     EXPECT_TRUE(sub.waitFor(config));
+}
+
+QByteArray alarmTopic(const char* subject) {
+    return QByteArray("tarnwick/127.0.0.1_8642/") + subject + "/alarm";
+}
+
+QByteArray nodeConfig(const char* component, const char* object) {
+    return QByteArray("homeassistant/") + component + "/tarnwick_127_0_0_1_8642/" + object +
+           "/config";
+}
+
+QJsonObject lastJson(const TestSubscriber& sub, const QByteArray& topic) {
+    return QJsonDocument::fromJson(sub.on(topic).value(sub.on(topic).size() - 1)).object();
+}
+
+// Hands each reading through the rules to the publisher, as the pass
+// recorder does.
+void judge(AlarmRules& rules, MqttPublisher& p, const SensorRoster& roster, const char* word,
+           qint64 nowMs) {
+    for (const AlarmEvent& e :
+         rules.pass(roster, {word}, true, nowMs, QDateTime::currentDateTime()))
+        p.alarmChanged(e);
+}
+
+// An alarm raised by one run and left ON, the next run with another limit
+// says OFF as soon as it connects; then ON beyond the limit and OFF only once
+// back inside by the hysteresis, each with its attributes, all retained; the
+// adapter's alarm beside them.
+TEST_F(MqttBrokerTest, AlarmOnAndOffRetainedWithAttributesAndAnEarlierRunsOnCleared) {
+    REQUIRE_MOSQUITTO();
+    TestBroker broker;
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    const auto roster = [](int highMilli) {
+        RosterSensor loft{.slot = 2, .rom = "B900000027CA8F28", .name = "Loft"};
+        loft.limits.highMilliCelsius = highMilli;
+        return SensorRoster({loft}, "roster.conf");
+    };
+    const QByteArray alarm = alarmTopic("B900000027CA8F28");
+    TestSubscriber sub;
+    ASSERT_TRUE(sub.connect(broker));
+    {
+        auto p = publisher(settingsFor(broker));
+        p->watch(roster(25'000), true);
+        // Where it stands first.
+        ASSERT_TRUE(sub.waitFor(alarm, "OFF"));
+        AlarmRules rules(roster(25'000), kAdapter, 60'000);
+        judge(rules, *p, roster(25'000), "A200", 0);
+        judge(rules, *p, roster(25'000), "9101", 1);  // 25.0625 °C
+        ASSERT_TRUE(sub.waitFor(alarm, "ON"));
+        EXPECT_EQ(sub.on(alarm), QList<QByteArray>({"OFF", "ON"}));
+        const QJsonObject raised = lastJson(sub, alarm + "/attributes");
+        EXPECT_EQ(raised["state"], "high");
+        EXPECT_EQ(raised["limit"], 25);
+        EXPECT_EQ(raised["celsius"], 25.0625);
+        EXPECT_EQ(raised["name"], "Loft");
+        EXPECT_EQ(raised["sensor"], 3);
+        EXPECT_EQ(sub.on(alarmTopic("adapter")), QList<QByteArray>{"OFF"});
+    }
+    sub.clear();
+    auto p = publisher(settingsFor(broker));
+    p->watch(roster(30'000), true);
+    ASSERT_TRUE(sub.waitFor(alarm, "OFF"));
+    EXPECT_EQ(lastJson(sub, alarm + "/attributes")["state"], "ok");
+    AlarmRules rules(roster(30'000), kAdapter, 1);
+    const char* words[] = {"E801", "DC01", "D801"};  // 30.5, 29.75, 29.5 °C
+    for (int i = 0; i < 3; ++i) judge(rules, *p, roster(30'000), words[i], i);
+    ASSERT_TRUE(waitUntil([&] { return sub.on(alarm).size() == 3; }));
+    EXPECT_EQ(sub.on(alarm), QList<QByteArray>({"OFF", "ON", "OFF"}));
+    const QJsonObject cleared = lastJson(sub, alarm + "/attributes");
+    EXPECT_EQ(cleared["state"], "ok");
+    EXPECT_TRUE(cleared["limit"].isNull());
+    EXPECT_EQ(cleared["celsius"], 29.5);
+    for (qint64 ms : {10, 20})
+        if (std::optional<AlarmEvent> e =
+                rules.adapter("timed out", ms, QDateTime::currentDateTime()))
+            p->alarmChanged(*e);
+    ASSERT_TRUE(sub.waitFor(alarmTopic("adapter"), "ON"));
+    EXPECT_EQ(lastJson(sub, alarmTopic("adapter") + "/attributes")["reason"],
+              "silent for 0 s, timed out");
+
+    TestSubscriber later;
+    ASSERT_TRUE(later.connect(broker));
+    ASSERT_TRUE(later.waitFor(alarm + "/attributes"));
+    ASSERT_TRUE(later.waitFor(alarmTopic("adapter")));
+    EXPECT_EQ(later.on(alarm), QList<QByteArray>{"OFF"});
+    EXPECT_EQ(later.on(alarmTopic("adapter")), QList<QByteArray>{"ON"});
+    for (const auto& m : later.messages()) EXPECT_TRUE(m.retained) << m.topic.toStdString();
+}
+
+// Waits until the last message on `topic` clears it (zero length).
+bool clearedOn(const TestSubscriber& sub, const QByteArray& topic) {
+    return waitUntil([&] {
+        const QList<QByteArray> got = sub.on(topic);
+        return !got.isEmpty() && got.constLast().isEmpty();
+    });
+}
+
+// Three sensors, then two: the configs and alarm topics of the one gone are
+// cleared at connect, the others' kept, and nothing of another logger's or
+// of Home Assistant's other devices is touched; a config of the topic used
+// before the node moves to the node's. Then the compiled-in roster: no alarm
+// topics, no binary sensors, and those of before cleared.
+TEST_F(MqttBrokerTest, ConfigsOfSensorsNoLongerInTheRosterAreCleared) {
+    REQUIRE_MOSQUITTO();
+    TestBroker broker;
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    BrokerSettings s = settingsFor(broker);
+    s.discovery = true;
+    s.sweepWindowMs = 300;
+    const char* roms[] = {"1100000000000028", "2200000000000028", "3300000000000028"};
+    std::vector<RosterSensor> three;
+    for (int slot = 0; slot < 3; ++slot) {
+        three.push_back({.slot = slot, .rom = roms[slot], .name = ""});
+        three.back().limits.lowMilliCelsius = 0;
+    }
+    const SensorRoster first(three, "roster.conf");
+    const SensorRoster second({three[0], three[1]}, "roster.conf");
+    const QByteArray gone = roms[2];
+    const QByteArrayList goneTopics = {nodeConfig("sensor", roms[2]),
+                                       nodeConfig("binary_sensor", roms[2]), alarmTopic(roms[2]),
+                                       alarmTopic(roms[2]) + "/attributes"};
+    const QByteArray oldOurs = "homeassistant/sensor/tarnwick_1100000000000028/config";
+    const QByteArray oldTheirs = "homeassistant/sensor/tarnwick_2200000000000028/config";
+    const QByteArray foreign = "homeassistant/sensor/kitchen/3300000000000028/config";
+    const auto retain = [&](const QByteArray& topic, const QByteArray& payload) {
+        return run(findProgram("mosquitto_pub"),
+                   {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-r", "-q", "1", "-t",
+                    topic, "-m", payload});
+    };
+    ASSERT_TRUE(retain(oldOurs, R"({"device":{"identifiers":["tarnwick_127.0.0.1_8642"]}})"));
+    ASSERT_TRUE(retain(oldTheirs, R"({"device":{"identifiers":["tarnwick_10.0.0.9"]}})"));
+    ASSERT_TRUE(retain(foreign, R"({"name":"someone else's"})"));
+    TestSubscriber sub;
+    ASSERT_TRUE(sub.connect(broker));
+    {
+        // Another adapter's logger on the same broker, with the same sensors.
+        MqttPublisher other(s, "127.0.0.1:9999", clock_, wall_);
+        other.watch(first, true);
+        other.publish(first, {"0000", "0000", "0000"});
+        auto p = publisher(s);
+        p->watch(first, true);
+        p->publish(first, {"9101", "9101", "9101"});
+        ASSERT_TRUE(sub.waitFor(nodeConfig("binary_sensor", "adapter")));
+        for (const QByteArray& topic : goneTopics) ASSERT_TRUE(sub.waitFor(topic));
+        ASSERT_TRUE(clearedOn(sub, oldOurs));
+        ASSERT_TRUE(waitUntil([&] { return p->counts().cleared == 1; }));
+        ASSERT_TRUE(waitUntil([&] {
+            return sub.on("homeassistant/binary_sensor/tarnwick_127_0_0_1_9999/adapter/config")
+                       .size() == 1;
+        }));
+        // The moved config is sent again once the old one is gone.
+        ASSERT_TRUE(waitUntil([&] { return sub.on(nodeConfig("sensor", roms[0])).size() == 2; }));
+    }
+    sub.clear();
+    {
+        auto p = publisher(s);
+        p->watch(second, true);
+        p->publish(second, {"9101", "9101"});
+        for (const QByteArray& topic : goneTopics)
+            EXPECT_TRUE(clearedOn(sub, topic)) << topic.data();
+        ASSERT_TRUE(waitUntil([&] { return p->counts().cleared == 4; }));
+    }
+    TestSubscriber later;
+    ASSERT_TRUE(later.connect(broker));
+    const QByteArrayList kept = {nodeConfig("sensor", roms[0]),
+                                 nodeConfig("binary_sensor", roms[1]),
+                                 nodeConfig("binary_sensor", "adapter"),
+                                 alarmTopic(roms[1]),
+                                 oldTheirs,
+                                 foreign,
+                                 "homeassistant/sensor/tarnwick_127_0_0_1_9999/" + gone + "/config",
+                                 "tarnwick/127.0.0.1_9999/" + gone + "/alarm"};
+    for (const QByteArray& topic : kept) EXPECT_TRUE(later.waitFor(topic)) << topic.data();
+    QThread::msleep(200);
+    QCoreApplication::processEvents();
+    for (const QByteArray& topic : goneTopics + QByteArrayList{oldOurs})
+        EXPECT_TRUE(later.on(topic).isEmpty()) << topic.data();
+    // The state topics stay: they are the last readings.
+    EXPECT_FALSE(later.on(stateTopic(roms[2])).isEmpty());
+
+    sub.clear();
+    {
+        auto p = publisher(s);
+        p->watch(SensorRoster(), true);
+        p->publish(SensorRoster(), {"9101"});
+        const QByteArrayList alarms = {nodeConfig("binary_sensor", roms[0]),
+                                       nodeConfig("binary_sensor", "adapter"), alarmTopic(roms[1]),
+                                       alarmTopic("adapter")};
+        for (const QByteArray& topic : alarms) EXPECT_TRUE(clearedOn(sub, topic)) << topic.data();
+        ASSERT_TRUE(sub.waitFor(nodeConfig("sensor", "9C000000B4A89828")));
+        for (const auto& m : sub.messages())
+            EXPECT_TRUE(m.payload.isEmpty() ||
+                        (!m.topic.contains("alarm") && !m.topic.contains("binary_sensor")))
+                << m.topic.toStdString();
+    }
 }
 
 // A name whose first address refuses (where a broker listening on IPv4 only

@@ -180,29 +180,175 @@ TEST(ReadingMessages, StateTopicsAndPayloads) {
     }
 }
 
-TEST(ReadingMessages, DiscoveryConfigHasWhatHomeAssistantNeeds) {
+// The temperature, a sensor's alarm and the adapter's alarm: one device, one
+// origin, each entity with its own id, suggested entity id and topics.
+TEST(ReadingMessages, DiscoveryConfigsHaveWhatHomeAssistantNeeds) {
+    const ReadingTopics topics("tarnwick", "192.168.1.50:8080");
+    EXPECT_EQ(topics.node(), "tarnwick_192_168_1_50_8080");
+    const RosterSensor freezer = sensor(3, "9C000000B4A89828", "Freezer");
+    const char* base = "tarnwick/192.168.1.50_8080/";
+    struct Case {
+        MqttMessage config;
+        const char* topic;
+        const char* name;
+        const char* uniqueId;
+        const char* entityId;
+        const char* stateTopic;
+        const char* attributesTopic;
+        const char* deviceClass;
+    };
+    const Case cases[] = {
+        {topics.discovery(freezer),
+         "homeassistant/sensor/tarnwick_192_168_1_50_8080/9C000000B4A89828/config", "Freezer",
+         "tarnwick_9C000000B4A89828", "sensor.tarnwick_9c000000b4a89828", "9C000000B4A89828/state",
+         "9C000000B4A89828/state", "temperature"},
+        {topics.alarmDiscovery(&freezer),
+         "homeassistant/binary_sensor/tarnwick_192_168_1_50_8080/9C000000B4A89828/config",
+         "Freezer alarm", "tarnwick_9C000000B4A89828_alarm",
+         "binary_sensor.tarnwick_9c000000b4a89828_alarm", "9C000000B4A89828/alarm",
+         "9C000000B4A89828/alarm/attributes", "problem"},
+        {topics.alarmDiscovery(nullptr),
+         "homeassistant/binary_sensor/tarnwick_192_168_1_50_8080/adapter/config", "Adapter",
+         "tarnwick_192_168_1_50_8080_adapter_alarm",
+         "binary_sensor.tarnwick_192_168_1_50_8080_adapter_alarm", "adapter/alarm",
+         "adapter/alarm/attributes", "problem"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.topic);
+        EXPECT_EQ(c.config.topic, c.topic);
+        EXPECT_TRUE(c.config.retain);
+        const QJsonObject config = json(c.config.payload);
+        EXPECT_EQ(config["name"], c.name);
+        EXPECT_EQ(config["unique_id"], c.uniqueId);
+        EXPECT_EQ(config["default_entity_id"], c.entityId);
+        EXPECT_FALSE(config.contains("object_id"));
+        EXPECT_EQ(config["state_topic"], QLatin1String(base) + c.stateTopic);
+        EXPECT_EQ(config["json_attributes_topic"], QLatin1String(base) + c.attributesTopic);
+        EXPECT_EQ(config["device_class"], c.deviceClass);
+        EXPECT_EQ(config["availability_topic"], "tarnwick/192.168.1.50_8080/status");
+        EXPECT_EQ(config["payload_available"], "online");
+        EXPECT_EQ(config["payload_not_available"], "offline");
+        EXPECT_FALSE(config.contains("expire_after"));
+        const QJsonObject device = config["device"].toObject();
+        EXPECT_EQ(device["identifiers"].toArray(), QJsonArray{"tarnwick_192.168.1.50_8080"});
+        EXPECT_EQ(device["name"], "Tarnwick 192.168.1.50:8080");
+        EXPECT_FALSE(device["sw_version"].toString().isEmpty());
+        const QJsonObject origin = config["origin"].toObject();
+        EXPECT_EQ(origin["name"], "Tarnwick");
+        EXPECT_EQ(origin["sw_version"], device["sw_version"]);
+        if (c.config.topic.contains("/binary_sensor/")) {
+            EXPECT_EQ(config["payload_on"], "ON");
+            EXPECT_EQ(config["payload_off"], "OFF");
+        } else {
+            EXPECT_EQ(config["value_template"], "{{ value_json.celsius }}");
+            EXPECT_EQ(config["unit_of_measurement"], "°C");
+            EXPECT_EQ(config["state_class"], "measurement");
+        }
+    }
+    // A sensor without a name is named by its number; expire_after when asked.
+    const QJsonObject unnamed = json(topics.discovery(sensor(11, "A1000000A4D34C28"), 900).payload);
+    EXPECT_EQ(unnamed["name"], "Sensor 12");
+    EXPECT_EQ(unnamed["expire_after"], 900);
+    const RosterSensor second = sensor(11, "A1000000A4D34C28");
+    EXPECT_EQ(json(topics.alarmDiscovery(&second).payload)["name"], "Sensor 12 alarm");
+}
+
+TEST(ReadingMessages, AlarmTopicsAndAttributes) {
     const ReadingTopics topics("tarnwick", "192.168.1.50");
-    const MqttMessage named = topics.discovery(sensor(3, "9C000000B4A89828", "Freezer"));
-    EXPECT_EQ(named.topic, "homeassistant/sensor/tarnwick_9C000000B4A89828/config");
-    EXPECT_TRUE(named.retain);
-    const QJsonObject config = json(named.payload);
-    EXPECT_EQ(config["name"], "Freezer");
-    EXPECT_EQ(config["unique_id"], "tarnwick_9C000000B4A89828");
-    EXPECT_EQ(config["state_topic"], "tarnwick/192.168.1.50/9C000000B4A89828/state");
-    EXPECT_EQ(config["json_attributes_topic"], config["state_topic"]);
-    EXPECT_EQ(config["value_template"], "{{ value_json.celsius }}");
-    EXPECT_EQ(config["device_class"], "temperature");
-    EXPECT_EQ(config["unit_of_measurement"], "°C");
-    EXPECT_EQ(config["state_class"], "measurement");
-    EXPECT_EQ(config["availability_topic"], "tarnwick/192.168.1.50/status");
-    EXPECT_EQ(config["payload_available"], "online");
-    EXPECT_EQ(config["payload_not_available"], "offline");
-    const QJsonObject device = config["device"].toObject();
-    EXPECT_EQ(device["identifiers"].toArray(), QJsonArray{"tarnwick_192.168.1.50"});
-    EXPECT_EQ(device["name"], "Tarnwick 192.168.1.50");
-    EXPECT_FALSE(device["sw_version"].toString().isEmpty());
-    // A sensor without a name is named by its number.
-    EXPECT_EQ(json(topics.discovery(sensor(11, "A1000000A4D34C28")).payload)["name"], "Sensor 12");
+    const QDateTime at(QDate(2026, 12, 9), QTime(14, 3, 7), Qt::OffsetFromUTC, 3600);
+    AlarmEvent high{.from = AlarmState::Ok,
+                    .to = AlarmState::High,
+                    .at = at,
+                    .number = 3,
+                    .name = "Freezer",
+                    .rom = "9C000000B4A89828",
+                    .word = "3801",
+                    .celsius = -12.5,
+                    .limit = -15.0};
+    AlarmEvent cleared = high;
+    cleared.from = AlarmState::High;
+    cleared.to = AlarmState::Ok;
+    cleared.celsius = -15.75;
+    AlarmEvent fault{
+        .to = AlarmState::Fault, .at = at, .number = 5, .rom = "A1000000A4D34C28", .word = "0000"};
+    AlarmEvent adapter{.subject = AlarmEvent::Subject::Adapter,
+                       .to = AlarmState::Fault,
+                       .at = at,
+                       .adapter = "192.168.1.50",
+                       .reason = "silent for 60 s, timed out"};
+    const struct {
+        AlarmStanding standing;
+        const char* topic;
+        const char* state;
+        const char* attributes;
+    } cases[] = {
+        {AlarmStanding::after(high), "tarnwick/192.168.1.50/9C000000B4A89828/alarm", "ON",
+         R"({"celsius":-12.5,"limit":-15,"name":"Freezer","sensor":3,"state":"high","time":"2026-12-09T14:03:07+01:00","word":"3801"})"},
+        {AlarmStanding::after(cleared), "tarnwick/192.168.1.50/9C000000B4A89828/alarm", "OFF",
+         R"({"celsius":-15.75,"limit":null,"name":"Freezer","sensor":3,"state":"ok","time":"2026-12-09T14:03:07+01:00","word":"3801"})"},
+        {AlarmStanding::after(fault), "tarnwick/192.168.1.50/A1000000A4D34C28/alarm", "ON",
+         R"({"celsius":null,"limit":null,"sensor":5,"state":"fault","time":"2026-12-09T14:03:07+01:00","word":"0000"})"},
+        {AlarmStanding::after(adapter), "tarnwick/192.168.1.50/adapter/alarm", "ON",
+         R"({"adapter":"192.168.1.50","reason":"silent for 60 s, timed out","state":"fault","time":"2026-12-09T14:03:07+01:00"})"},
+        {{.time = "2026-12-09T14:00:00+01:00"},
+         "tarnwick/192.168.1.50/adapter/alarm",
+         "OFF",
+         R"({"adapter":"192.168.1.50","state":"ok","time":"2026-12-09T14:00:00+01:00"})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.attributes);
+        const std::vector<MqttMessage> messages = topics.alarm(c.standing);
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_EQ(messages[0], (MqttMessage{c.topic, c.state, true, 1}));
+        EXPECT_EQ(messages[1],
+                  (MqttMessage{QByteArray(c.topic) + "/attributes", c.attributes, true, 1}));
+    }
+}
+
+// What a connect clears of what earlier runs left: only this adapter's own
+// topics of subjects it no longer has, never someone else's.
+TEST(ReadingMessages, StaleRetainedMessagesAreOnlyThisAdaptersOwn) {
+    const ReadingTopics topics("tarnwick", "192.168.1.50");
+    const QStringList roms = {"9C000000B4A89828", "06000000A4EC7428"};
+    const QStringList alarms = {"9C000000B4A89828", "adapter"};
+    EXPECT_EQ(topics.sweptTopics(roms, false),
+              QByteArrayList(
+                  {"tarnwick/192.168.1.50/+/alarm", "tarnwick/192.168.1.50/+/alarm/attributes"}));
+    EXPECT_EQ(topics.sweptTopics(roms, true).mid(2),
+              QByteArrayList({"homeassistant/sensor/tarnwick_192_168_1_50/+/config",
+                              "homeassistant/binary_sensor/tarnwick_192_168_1_50/+/config",
+                              "homeassistant/sensor/tarnwick_9C000000B4A89828/config",
+                              "homeassistant/sensor/tarnwick_06000000A4EC7428/config"}));
+    const QByteArray ours = R"({"device":{"identifiers":["tarnwick_192.168.1.50"]}})";
+    const QByteArray theirs = R"({"device":{"identifiers":["tarnwick_192.168.1.51"]}})";
+    const struct {
+        const char* topic;
+        QByteArray payload;
+        bool stale;
+    } cases[] = {
+        {"homeassistant/sensor/tarnwick_192_168_1_50/9C000000B4A89828/config", "{}", false},
+        {"homeassistant/sensor/tarnwick_192_168_1_50/B900000027CA8F28/config", "{}", true},
+        {"homeassistant/sensor/tarnwick_192_168_1_50/B900000027CA8F28/config", "", false},
+        {"homeassistant/binary_sensor/tarnwick_192_168_1_50/9C000000B4A89828/config", "{}", false},
+        {"homeassistant/binary_sensor/tarnwick_192_168_1_50/06000000A4EC7428/config", "{}", true},
+        {"homeassistant/binary_sensor/tarnwick_192_168_1_50/adapter/config", "{}", false},
+        {"homeassistant/binary_sensor/tarnwick_192_168_1_51/B900000027CA8F28/config", "{}", false},
+        {"homeassistant/switch/tarnwick_192_168_1_50/B900000027CA8F28/config", "{}", false},
+        {"homeassistant/sensor/other_node/B900000027CA8F28/config", "{}", false},
+        {"tarnwick/192.168.1.50/9C000000B4A89828/alarm", "ON", false},
+        {"tarnwick/192.168.1.50/06000000A4EC7428/alarm", "ON", true},
+        {"tarnwick/192.168.1.50/06000000A4EC7428/alarm/attributes", "{}", true},
+        {"tarnwick/192.168.1.50/06000000A4EC7428/state", "{}", false},
+        {"tarnwick/192.168.1.50/adapter/alarm", "OFF", false},
+        {"tarnwick/192.168.1.51/06000000A4EC7428/alarm", "ON", false},
+        {"homeassistant/sensor/tarnwick_9C000000B4A89828/config", ours, true},
+        {"homeassistant/sensor/tarnwick_9C000000B4A89828/config", theirs, false},
+        {"homeassistant/sensor/tarnwick_9C000000B4A89828/config", "not json", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.topic);
+        EXPECT_EQ(topics.isStale({.topic = c.topic, .payload = c.payload}, roms, alarms), c.stale);
+    }
 }
 
 TEST(PendingMessages, NewestPerTopicInItsPlaceAndTheOldestPushedOut) {
