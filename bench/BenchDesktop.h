@@ -60,6 +60,7 @@ struct BenchDesktop {
     SteadyClock clock;
     SystemClock wallClock;
     AlarmOutlets alarmOutlet;
+    NoPassObserver passObserver;
     FixedFile fileDialogs;
     QtPrinterDialogs printerDialogs;
     PrintedBoxes messageBoxes;

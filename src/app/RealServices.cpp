@@ -16,6 +16,7 @@ RealServices::RealServices(const RunSettings& settings)
                .systemInfoStore = systemInfoStore,
                .publisher = *run.publisher,
                .alarmOutlet = run.alarmOutlets,
+               .passObserver = run.passObserver(),
                .settings = settings} {}
 
 }  // namespace tarnwick

@@ -20,6 +20,13 @@ RunServices::RunServices(const RunSettings& settings)
         alarmCommand = std::make_unique<AlarmCommand>(settings.alarmCommand);
         alarmOutlets.add(*alarmCommand);
     }
+    if (settings.metrics) {
+        metrics = std::make_unique<RunMetrics>(wallClock, QStringLiteral(TARNWICK_VERSION));
+        MetricsEndpointStart start = MetricsEndpoint::start(*settings.metrics, *metrics);
+        metricsEndpoint = std::move(start.endpoint);
+        metricsRefusal = start.error;
+        alarmOutlets.add(*metrics);
+    }
 }
 
 }  // namespace tarnwick

@@ -12,6 +12,7 @@
 #include "Clock.h"
 #include "EventPump.h"
 #include "PageBrowser.h"
+#include "PassObserver.h"
 #include "ReadingsPublisher.h"
 #include "RunSettings.h"
 #include "Seams.h"
@@ -36,6 +37,8 @@ struct MainServices {
     ReadingsPublisher& publisher;
     // Hears every alarm's change (the broker, the user's command).
     AlarmOutlet& alarmOutlet;
+    // Follows each pass (the metrics, or NoPassObserver).
+    PassObserver& passObserver;
 
     // The adapter, the roster, the sync interval; a log file named there is
     // logged into from load, as if Start Logging had been pressed and the
@@ -60,7 +63,8 @@ MainServices servicesOf(Parts& parts) {
             .programLauncher = parts.programLauncher,
             .systemInfoStore = parts.systemInfoStore,
             .publisher = parts.publisher,
-            .alarmOutlet = parts.alarmOutlet};
+            .alarmOutlet = parts.alarmOutlet,
+            .passObserver = parts.passObserver};
 }
 
 }  // namespace tarnwick

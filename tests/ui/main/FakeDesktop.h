@@ -166,6 +166,7 @@ struct FakeDesktop {
     EmptySystemInfoStore systemInfoStore;
     RecordingPublisher publisher;
     AlarmOutlets alarmOutlet;
+    NoPassObserver passObserver;
 
     MainServices services(const QString& adapterAddress = compiledAdapterAddress()) {
         MainServices s = servicesOf(*this);
