@@ -2,7 +2,8 @@
 // adapter, scraped every second by a real Prometheus server on loopback: the
 // temperatures read back through Prometheus' query API, a sensor that fails
 // goes stale there and shows its fault, promtool accepts the logger's scrape,
-// and a second logger on the same port is refused with status 2.
+// and a second logger on the same port, with a window or without, is refused
+// with status 2.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -90,15 +91,24 @@ TEST(MetricsRun, PrometheusReadsTheTemperaturesAndSeesAFailingSensorGoStale) {
     Child logger(QStringLiteral(TARNWICK_HEADLESS_PATH), loggerArguments);
     ASSERT_TRUE(eventually([&] { return httpGet(metricsPort, "/metrics").has_value(); }, 20000));
 
-    // A second logger on the same port: refused at start, with the reason.
+    // A second logger on the same port, without a window or with one:
+    // refused at start, with the reason, before any window opens.
+    const QString inUse =
+        QStringLiteral("tarnwick: cannot serve metrics at 127.0.0.1:%1: Address already in use\n")
+            .arg(metricsPort);
     {
         Child second(QStringLiteral(TARNWICK_HEADLESS_PATH), loggerArguments);
         ASSERT_TRUE(second.process().waitForFinished(20000));
         EXPECT_EQ(second.process().exitCode(), 2);
-        EXPECT_EQ(QString::fromLocal8Bit(second.process().readAll()),
-                  QStringLiteral("<3>tarnwick: cannot serve metrics at 127.0.0.1:%1: Address "
-                                 "already in use\n")
-                      .arg(metricsPort));
+        EXPECT_EQ(QString::fromLocal8Bit(second.process().readAll()), "<3>" + inUse);
+    }
+    {
+        Child window(QStringLiteral(TARNWICK_LOGGER_PATH),
+                     loggerArguments +
+                         QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")});
+        ASSERT_TRUE(window.process().waitForFinished(20000));
+        EXPECT_EQ(window.process().exitCode(), 2);
+        EXPECT_TRUE(QString::fromLocal8Bit(window.process().readAll()).endsWith(inUse));
     }
 
     const int prometheusPort = freeLoopbackPort();
