@@ -14,8 +14,7 @@ std::unique_ptr<ReadingsPublisher> makePublisher(const RunSettings& settings, co
 
 }  // namespace
 
-RunServices::RunServices(const RunSettings& settings)
-    : publisher(makePublisher(settings, clock, wallClock)) {
+RunServices::RunServices(const RunSettings& settings) {
     if (!settings.alarmCommand.isEmpty()) {
         alarmCommand = std::make_unique<AlarmCommand>(settings.alarmCommand);
         alarmOutlets.add(*alarmCommand);
@@ -27,6 +26,11 @@ RunServices::RunServices(const RunSettings& settings)
         metricsRefusal = start.error;
         alarmOutlets.add(*metrics);
     }
+    // A run refused for its metrics port tells the broker nothing: its
+    // retained "offline" on the way out would stand over the status of the
+    // logger that holds the port, whose topics are the same.
+    publisher = metricsRefusal.isEmpty() ? makePublisher(settings, clock, wallClock)
+                                         : std::make_unique<NoPublisher>();
 }
 
 }  // namespace tarnwick

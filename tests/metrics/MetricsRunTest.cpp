@@ -17,6 +17,7 @@
 
 #include "../Waiting.h"
 #include "MetricsProcesses.h"
+#include "RunServices.h"
 #include "SimAdapter.h"
 
 namespace tarnwick::test {
@@ -172,6 +173,24 @@ TEST(MetricsRun, PrometheusReadsTheTemperaturesAndSeesAFailingSensorGoStale) {
     adapter.setDisconnected(kFreezer, false);
     EXPECT_TRUE(
         eventuallyEquals([&] { return query(prometheusPort, temperature); }, reading, 20000));
+}
+
+// A run refused for its metrics port does not connect to its broker, where it
+// would leave a retained "offline" over the running logger's status.
+TEST(MetricsRun, ARunRefusedForItsPortTellsTheBrokerNothing) {
+    RunSettings settings;
+    settings.broker = BrokerSettings{};
+    settings.broker->host = QStringLiteral("127.0.0.1");
+    settings.metrics = MetricsAddress{QStringLiteral("127.0.0.1"), freeLoopbackPort()};
+    RunServices first(settings);
+    ASSERT_TRUE(first.metricsRefusal.isEmpty()) << first.metricsRefusal.toStdString();
+    EXPECT_EQ(dynamic_cast<NoPublisher*>(first.publisher.get()), nullptr);
+
+    const RunServices second(settings);
+    EXPECT_TRUE(second.metricsRefusal.endsWith(QStringLiteral("Address already in use")))
+        << second.metricsRefusal.toStdString();
+    EXPECT_FALSE(second.metricsEndpoint);
+    EXPECT_NE(dynamic_cast<NoPublisher*>(second.publisher.get()), nullptr);
 }
 
 }  // namespace
