@@ -66,6 +66,7 @@ struct BenchDesktop {
     SystemClock wallClock;
     AlarmOutlets alarmOutlet;
     SilentNotifier desktopNotifier;
+    NoPassObserver passObserver;
     FixedFile fileDialogs;
     QtPrinterDialogs printerDialogs;
     PrintedBoxes messageBoxes;

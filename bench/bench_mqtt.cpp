@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "BenchFigures.h"
 #include "FakeResolver.h"
 #include "MqttPublisher.h"
 #include "SteadyClock.h"
@@ -40,21 +41,9 @@
 namespace {
 
 using namespace tarnwick;
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long residentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
+using bench::cpuSeconds;
+using bench::residentKiB;
+using bench::threadCpuSeconds;
 
 // A pass's words, changing from pass to pass as real readings do.
 QStringList wordsOf(int pass) {
@@ -64,12 +53,6 @@ QStringList wordsOf(int pass) {
                      .arg(0x0150 + (pass + i) % 32, 4, 16, QLatin1Char('0'))
                      .toUpper();
     return words;
-}
-
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
 // CPU seconds the calling thread spent inside publish().

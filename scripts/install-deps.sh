@@ -15,9 +15,9 @@ run=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   libgumbo-dev libxml2-dev libcpp-httplib-dev libcurl4-openssl-dev zlib1g-dev libsystemd-dev
-  libmosquitto-dev libssl-dev fonts-dejavu-core procps
+  libmosquitto-dev libssl-dev prometheus-cpp-dev fonts-dejavu-core procps
 )
-test=(libgtest-dev libgmock-dev mosquitto mosquitto-clients openssl curl xvfb xauth dbus-daemon)
+test=(libgtest-dev libgmock-dev mosquitto mosquitto-clients prometheus openssl curl xvfb xauth dbus-daemon)
 package=(dpkg-dev file systemd logrotate man-db desktop-file-utils appstream)
 ci=(clang-14 libclang-rt-14-dev clang-format lintian)
 

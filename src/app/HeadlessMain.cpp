@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "EscapingApplication.h"
+#include "ExitStatus.h"
 #include "HeadlessLogger.h"
 #include "RunServices.h"
 #include "RunSettings.h"
@@ -32,11 +33,15 @@ int main(int argc, char** argv) {
     EscapingApplication<QCoreApplication> app(argc, argv);
     SignalWatch watch({SIGTERM, SIGINT, SIGHUP});
     RunServices services(command.settings);
+    if (!services.metricsRefusal.isEmpty()) {
+        writeLine(HeadlessLogger::kError, QStringLiteral("tarnwick: ") + services.metricsRefusal);
+        return kUsageExitStatus;
+    }
     SystemdNotifier notifier;
     WatchdogPump pump(services.pump, services.clock, notifier);
     HeadlessLogger logger(command.settings, services.browser, pump, services.clock,
                           services.wallClock, notifier, *services.publisher, services.alarmOutlets,
-                          writeLine);
+                          services.passObserver(), writeLine);
     logger.takeSignals(watch);
     logger.takeEscapes(app);
     return logger.run();

@@ -35,6 +35,7 @@ RealServices::RealServices(const RunSettings& settings)
                .publisher = *run.publisher,
                .alarmOutlet = run.alarmOutlets,
                .desktopNotifier = desktopNotifier,
+               .passObserver = run.passObserver(),
                .settings = settings} {}
 
 }  // namespace tarnwick

@@ -1,7 +1,9 @@
+#include <cstdio>
 #include <memory>
 
 #include "Application.h"
 #include "ApplicationTitle.h"
+#include "ExitStatus.h"
 #include "HeadlessLauncher.h"
 #include "MainForm.h"
 #include "RealServices.h"
@@ -21,5 +23,10 @@ int main(int argc, char** argv) {
     // The window is closed through its own handlers; the start-up ends the run.
     QApplication::setQuitOnLastWindowClosed(false);
     const auto real = std::make_unique<tarnwick::RealServices>(command.settings);
+    // Refused before any window opens, as a bad option is.
+    if (!real->run.metricsRefusal.isEmpty()) {
+        std::fprintf(stderr, "tarnwick: %s\n", qPrintable(real->run.metricsRefusal));
+        return tarnwick::kUsageExitStatus;
+    }
     return tarnwick::MainForm(real->services);
 }

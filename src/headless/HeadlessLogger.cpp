@@ -11,13 +11,14 @@ namespace tarnwick {
 HeadlessLogger::HeadlessLogger(const RunSettings& settings, PageBrowser& browser, EventPump& pump,
                                const Clock& clock, const WallClock& wallClock,
                                ServiceNotifier& notifier, ReadingsPublisher& publisher,
-                               AlarmOutlet& alarmOutlet, LineWriter lines, DataSync& sync)
+                               AlarmOutlet& alarmOutlet, PassObserver& passObserver,
+                               LineWriter lines, DataSync& sync)
     : settings_(settings),
       cycle_(browser, pump, clock, *this, settings_.timing),
       log_(clock, wallClock, sync, settings_.syncIntervalMs),
       notifier_(notifier),
       lines_(std::move(lines)),
-      recorder_(log_, publisher, alarmOutlet, clock, wallClock,
+      recorder_(log_, publisher, alarmOutlet, passObserver, clock, wallClock,
                 {.changed =
                      [this](const RunStatus::Change& change) {
                          // Each alarm's change has a line of its own.
@@ -46,6 +47,7 @@ int HeadlessLogger::run() {
                           .arg(settings_.adapterAddress,
                                settings_.roster.firstSlots(active).describe(), settings_.logFile);
     if (settings_.broker) started += QStringLiteral(", broker ") + settings_.broker->describe();
+    if (settings_.metrics) started += QStringLiteral(", metrics ") + settings_.metrics->url();
     lines_(kInfo, started);
     cycle_.run();
     notifier_.notify("STOPPING=1");

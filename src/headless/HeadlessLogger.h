@@ -37,8 +37,8 @@ class HeadlessLogger : private CycleView {
     // to the storage device.
     HeadlessLogger(const RunSettings& settings, PageBrowser& browser, EventPump& pump,
                    const Clock& clock, const WallClock& wallClock, ServiceNotifier& notifier,
-                   ReadingsPublisher& publisher, AlarmOutlet& alarmOutlet, LineWriter lines,
-                   DataSync& sync = systemDataSync());
+                   ReadingsPublisher& publisher, AlarmOutlet& alarmOutlet,
+                   PassObserver& passObserver, LineWriter lines, DataSync& sync = systemDataSync());
     ~HeadlessLogger();
     HeadlessLogger(const HeadlessLogger&) = delete;
     HeadlessLogger& operator=(const HeadlessLogger&) = delete;

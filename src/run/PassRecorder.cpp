@@ -6,10 +6,12 @@
 namespace tarnwick {
 
 PassRecorder::PassRecorder(LogControl& log, ReadingsPublisher& publisher, AlarmOutlet& alarmOutlet,
-                           const Clock& clock, const WallClock& wallClock, Listeners listeners)
+                           PassObserver& passObserver, const Clock& clock,
+                           const WallClock& wallClock, Listeners listeners)
     : log_(log),
       publisher_(publisher),
       alarmOutlet_(alarmOutlet),
+      passObserver_(passObserver),
       clock_(clock),
       wallClock_(wallClock),
       headline_(std::move(listeners.headline)),
@@ -34,6 +36,7 @@ LogControl::RecordResult PassRecorder::record(const SensorRoster& roster,
     // Logging switched off ends a log write failure too.
     noted(status_.noteRecord(result));
     publisher_.publish(roster, words);
+    passObserver_.passFinished(roster, words, result);
     const qint64 now = clock_.monotonicMs();
     const QDateTime at = wallClock_.localNow();
     for (const AlarmEvent& event : alarms_.pass(roster, words, !adapterSilent_, now, at))
@@ -44,6 +47,7 @@ LogControl::RecordResult PassRecorder::record(const SensorRoster& roster,
 void PassRecorder::adapterChanged(const std::optional<QString>& reason) {
     adapterSilent_ = reason.has_value();
     noted(status_.set(RunStatus::Concern::Adapter, reason));
+    passObserver_.adapterChanged(reason);
     if (std::optional<AlarmEvent> event =
             alarms_.adapter(reason, clock_.monotonicMs(), wallClock_.localNow()))
         tell(*event);
@@ -52,6 +56,7 @@ void PassRecorder::adapterChanged(const std::optional<QString>& reason) {
 void PassRecorder::watchAlarms(const SensorRoster& roster, const QString& adapter,
                                qint64 adapterAlarmMs) {
     alarms_ = AlarmRules(roster, adapter, adapterAlarmMs);
+    passObserver_.runStarted(roster, adapter);
     adapterSilent_ = false;
     noted(status_.set(RunStatus::Concern::Alarm, std::nullopt));
 }

@@ -5,7 +5,8 @@
 // each alarm's change goes to the shared outlets and to the front's own
 // listener, and the worst raised alarm into the status. The broker's failures
 // and those of the alarm outlets (the user's command) reach the status here,
-// and nowhere else.
+// and nowhere else. The pass observer (the metrics) follows the run's start,
+// each pass and the adapter's answering.
 #pragma once
 
 #include <QString>
@@ -17,6 +18,7 @@
 #include "AlarmRules.h"
 #include "Clock.h"
 #include "LogControl.h"
+#include "PassObserver.h"
 #include "ReadingsPublisher.h"
 #include "RunStatus.h"
 #include "SensorRoster.h"
@@ -41,7 +43,8 @@ class PassRecorder {
     // Every reference must outlive the recorder. `clock` times an alarm's
     // delay, `wallClock` dates its change.
     PassRecorder(LogControl& log, ReadingsPublisher& publisher, AlarmOutlet& alarmOutlet,
-                 const Clock& clock, const WallClock& wallClock, Listeners listeners);
+                 PassObserver& passObserver, const Clock& clock, const WallClock& wallClock,
+                 Listeners listeners);
     ~PassRecorder();
     PassRecorder(const PassRecorder&) = delete;
     PassRecorder& operator=(const PassRecorder&) = delete;
@@ -67,6 +70,7 @@ class PassRecorder {
     LogControl& log_;
     ReadingsPublisher& publisher_;
     AlarmOutlet& alarmOutlet_;
+    PassObserver& passObserver_;
     const Clock& clock_;
     const WallClock& wallClock_;
     std::function<void()> headline_;

@@ -9,7 +9,17 @@ RunServices::RunServices(const RunSettings& settings) {
         alarmCommand = std::make_unique<AlarmCommand>(settings.alarmCommand);
         alarmOutlets.add(*alarmCommand);
     }
-    if (!settings.broker) {
+    if (settings.metrics) {
+        metrics = std::make_unique<RunMetrics>(wallClock, QStringLiteral(TARNWICK_VERSION));
+        MetricsEndpointStart start = MetricsEndpoint::start(*settings.metrics, *metrics);
+        metricsEndpoint = std::move(start.endpoint);
+        metricsRefusal = start.error;
+        alarmOutlets.add(*metrics);
+    }
+    // A run refused for its metrics port tells the broker nothing: its
+    // retained "offline" on the way out would stand over the status of the
+    // logger that holds the port, whose topics are the same.
+    if (!settings.broker || !metricsRefusal.isEmpty()) {
         publisher = std::make_unique<NoPublisher>();
         return;
     }

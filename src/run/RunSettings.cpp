@@ -176,6 +176,17 @@ Refusal notifications(const QString& value, const Source& source, Draft& draft) 
     return std::nullopt;
 }
 
+Refusal metrics(const QString& value, const Source& source, Draft& draft) {
+    draft.settings.metrics = parseMetricsAddress(value);
+    if (!draft.settings.metrics)
+        return QStringLiteral(
+                   "%1 takes [ADDRESS:]PORT: a port from 1 to 65535, after an IPv4 "
+                   "address or an IPv6 one in brackets, such as 9101, "
+                   "192.168.1.20:9101 or [::1]:9101; not \"%2\"")
+            .arg(source.name, value);
+    return std::nullopt;
+}
+
 // The options in the order --help lists them; they are applied in this order.
 const std::vector<RunOption>& runOptions() {
     static const std::vector<RunOption> table = {
@@ -278,6 +289,13 @@ const std::vector<RunOption>& runOptions() {
          nullptr,
          "Notifications",
          notifications},
+        {{"metrics"},
+         "[ADDRESS:]PORT",
+         "Serve the run's figures to Prometheus at http://ADDRESS:PORT/metrics (ADDRESS: "
+         "127.0.0.1 unless given).",
+         kMetricsVariable,
+         nullptr,
+         metrics},
     };
     return table;
 }

@@ -19,6 +19,7 @@
 #include "AcquisitionCycle.h"
 #include "BrokerSettings.h"
 #include "LogControl.h"
+#include "MetricsAddress.h"
 #include "Roster.h"
 #include "SensorRoster.h"
 
@@ -33,6 +34,8 @@ inline constexpr char kAdapterSetting[] = "Adapter";
 // The environment variables of the alarm options (/etc/default/tarnwick).
 inline constexpr char kAdapterAlarmVariable[] = "TARNWICK_ADAPTER_ALARM";
 inline constexpr char kAlarmCommandVariable[] = "TARNWICK_ALARM_COMMAND";
+// The environment variable of --metrics.
+inline constexpr char kMetricsVariable[] = "TARNWICK_METRICS";
 
 // True for a dotted-decimal IPv4 address (four numbers 0-255 without leading
 // zeros), optionally followed by ":port" with a port from 1 to 65535.
@@ -57,6 +60,8 @@ struct RunSettings {
     QString alarmCommand = {};
     // The window tells alarms through the desktop's notification service.
     bool notifications = true;
+    // Serve the run's figures to Prometheus here; nullopt: no endpoint.
+    std::optional<MetricsAddress> metrics = {};
     // Not an option: the cycle's bounds and back-off, which tests shorten.
     CycleTiming timing = {};
 };

@@ -216,6 +216,45 @@ TEST(CommandLineTest, LogHeadlessAndSyncInterval) {
     }
 }
 
+// --metrics, else TARNWICK_METRICS: a port, on 127.0.0.1 unless an address
+// is given; a value that is not one is refused, named by where it came from.
+TEST(CommandLineTest, MetricsFromOptionOrEnvironment) {
+    const struct {
+        QStringList arguments;
+        const char* environment;
+        std::optional<MetricsAddress> address;
+        const char* said;
+    } cases[] = {
+        {{}, "", std::nullopt, nullptr},
+        {{}, "9101", MetricsAddress{"127.0.0.1", 9101}, nullptr},
+        {{"--metrics", "0.0.0.0:9102"}, "9101", MetricsAddress{"0.0.0.0", 9102}, nullptr},
+        {{"--metrics=[::1]:9103"}, "", MetricsAddress{"::1", 9103}, nullptr},
+        {{"--metrics", "localhost:9101"},
+         "",
+         std::nullopt,
+         "tarnwick: --metrics takes [ADDRESS:]PORT"},
+        {{}, "70000", std::nullopt, "tarnwick: TARNWICK_METRICS takes [ADDRESS:]PORT"},
+    };
+    for (const auto& c : cases) {
+        const QStringList arguments = QStringList{QStringLiteral("tarnwick")} + c.arguments;
+        SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
+        const RunCommandLine result = parseRunSettings(arguments, [&](const char* name) {
+            return QLatin1String(name) == QLatin1String(kMetricsVariable)
+                       ? QString::fromLatin1(c.environment)
+                       : QString();
+        });
+        if (!c.said) {
+            ASSERT_EQ(result.outcome, Outcome::Run) << result.message.toStdString();
+            EXPECT_EQ(result.settings.metrics, c.address);
+        } else {
+            EXPECT_EQ(result.outcome, Outcome::Refuse);
+            EXPECT_EQ(result.exitStatus, kUsageExitStatus);
+            EXPECT_TRUE(result.message.contains(QLatin1String(c.said)))
+                << result.message.toStdString();
+        }
+    }
+}
+
 TEST(CommandLineTest, BrokerFromOptionOrEnvironment) {
     QTemporaryDir dir;
     QFile login(dir.filePath("login"));

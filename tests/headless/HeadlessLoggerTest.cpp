@@ -265,14 +265,15 @@ TEST(HeadlessLogger, RunsAsAServiceAndLeavesEveryRecordWhole) {
     report.start(QStringLiteral(TARNWICK_REPORT_PATH),
                  {dir.filePath("gone/tarnwick.log"), log + ".1", log});
     ASSERT_TRUE(report.waitForFinished(20000));
-    const QString said = QString::fromLocal8Bit(report.readAllStandardError());
+    const QString reportSaid = QString::fromLocal8Bit(report.readAllStandardError());
     const int records =
         recordsIn(dir.filePath("gone/tarnwick.log")) + recordsIn(log + ".1") + recordsIn(log);
-    EXPECT_TRUE(said.contains(QStringLiteral("1 of %1 lines were not records").arg(records)))
-        << said.toStdString();
+    EXPECT_TRUE(reportSaid.contains(QStringLiteral("1 of %1 lines were not records").arg(records)))
+        << reportSaid.toStdString();
     // The cut record, after the whole ones before it.
-    EXPECT_TRUE(said.contains(QStringLiteral("tarnwick.log:%1: not a record").arg(before + 1)))
-        << said.toStdString();
+    EXPECT_TRUE(
+        reportSaid.contains(QStringLiteral("tarnwick.log:%1: not a record").arg(before + 1)))
+        << reportSaid.toStdString();
 }
 
 // tarnwick-simadapter as a process, with the arguments given; the address

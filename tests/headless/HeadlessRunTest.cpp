@@ -87,7 +87,7 @@ class HeadlessRunTest : public ::testing::Test {
     // Runs the logger until it ends; `onWait` is called in every wait.
     int run(const std::function<void(HeadlessLogger&)>& onWait) {
         HeadlessLogger logger(settings, browser, watchdog, pump, wall, notifier, publisher, outlets,
-                              [this](int p, const QString& l) {
+                              observer, [this](int p, const QString& l) {
                                   lines.push_back({p, l});
                               });
         logger.takeSignals(watch);
@@ -123,6 +123,7 @@ class HeadlessRunTest : public ::testing::Test {
     FakeWallClock wall;
     NoPublisher publisher;
     AlarmOutlets outlets;
+    NoPassObserver observer;
     SignalWatch watch{{SIGTERM, SIGHUP}};
     std::vector<Line> lines;
 };

@@ -13,6 +13,7 @@
 #include "Clock.h"
 #include "EventPump.h"
 #include "PageBrowser.h"
+#include "PassObserver.h"
 #include "ReadingsPublisher.h"
 #include "RunSettings.h"
 #include "Seams.h"
@@ -40,6 +41,8 @@ struct MainServices {
     // Tells the desktop of each alarm's change (unless settings.notifications
     // is off).
     DesktopNotifier& desktopNotifier;
+    // Follows each pass (the metrics, or NoPassObserver).
+    PassObserver& passObserver;
 
     // The adapter, the roster, the sync interval; a log file named there is
     // logged into from load, as if Start Logging had been pressed and the
@@ -65,7 +68,8 @@ MainServices servicesOf(Parts& parts) {
             .systemInfoStore = parts.systemInfoStore,
             .publisher = parts.publisher,
             .alarmOutlet = parts.alarmOutlet,
-            .desktopNotifier = parts.desktopNotifier};
+            .desktopNotifier = parts.desktopNotifier,
+            .passObserver = parts.passObserver};
 }
 
 }  // namespace tarnwick

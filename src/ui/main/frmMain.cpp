@@ -94,8 +94,8 @@ frmMain::frmMain(const MainServices& services, QWidget* parent)
       cycle_(services_.browser, services_.pump, services_.clock, *this, services_.settings.timing),
       log_(services_.clock, services_.wallClock, systemDataSync(),
            services_.settings.syncIntervalMs),
-      recorder_(log_, services_.publisher, services_.alarmOutlet, services_.clock,
-                services_.wallClock,
+      recorder_(log_, services_.publisher, services_.alarmOutlet, services_.passObserver,
+                services_.clock, services_.wallClock,
                 {.headline = [this] { showStatus(); },
                  .alarm = [this](const AlarmEvent& event) { alarmChanged(event); }}) {
     setObjectName(QStringLiteral("frmMain"));

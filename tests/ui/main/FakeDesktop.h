@@ -176,6 +176,7 @@ struct FakeDesktop {
     RecordingPublisher publisher;
     AlarmOutlets alarmOutlet;
     RecordingDesktopNotifier desktopNotifier;
+    NoPassObserver passObserver;
 
     MainServices services(const QString& adapterAddress = compiledAdapterAddress()) {
         MainServices s = servicesOf(*this);
