@@ -142,6 +142,9 @@ chroot "$root" systemctl enable tarnwick tarnwick-adapter tarnwick-boot-check >/
 results=$root/var/lib/tarnwick-boot/results
 
 failed=0
+# A machine that has never run systemd (a bare chroot, a container) may not
+# even have the folder to mount it on.
+mkdir -p /run/systemd/nspawn
 for ((n = 1; n <= ${#boots[@]}; n++)); do
   mark=$SECONDS
   # In a mount namespace of its own, where /run/systemd/nspawn is a tmpfs:
