@@ -167,13 +167,54 @@ check_rotate() {
   note "rotated twice, tarnwick-report read the $records records of $log.2.gz and $log.1"
 }
 
+# The template unit's instances, started at boot beside the single service:
+# each active as the service's user, polling the adapter of its own settings
+# file, its log of whole records in its own folder (rotated by the same rule
+# as the single service's in the check before), and its metrics on its own
+# port labelled with its own adapter.
+check_instances() {
+  local name unit conf ilog adapter metrics before scrape
+  for conf in /etc/tarnwick/*.conf; do
+    name=$(basename "$conf" .conf)
+    grep -q '^TARNWICK_ADAPTER=' "$conf" || continue
+    unit=tarnwick@$name
+    wait_until 30 "active (running) $unit" \
+      eval "[ \"\$(prop ActiveState $unit)/\$(prop SubState $unit)\" = active/running ]" || return 1
+    [ "$(prop User "$unit")" = tarnwick ] || fail "$unit runs as '$(prop User "$unit")'" || return 1
+    adapter=$(sed -n 's/^TARNWICK_ADAPTER=//p' "$conf")
+    journalctl -b -u "$unit" -o cat | grep -q "^Started: adapter $adapter, " ||
+      fail "no 'Started: adapter $adapter' line from $unit" || return 1
+    ilog=/var/lib/tarnwick/$name/tarnwick.log
+    [ -s "$ilog.1" ] || fail "$ilog was not rotated with the single service's log" || return 1
+    before=$(size "$ilog")
+    wait_until 20 "growth of $ilog" grown "$ilog" "$before" || return 1
+    whole "$ilog" && whole "$ilog.1" || return 1
+    [ "$(stat -c %U "$ilog")" = tarnwick ] || fail "$ilog owned by $(stat -c %U "$ilog")" || return 1
+    metrics=$(sed -n 's/^TARNWICK_METRICS=.*://p' "$conf")
+    scrape=$(exec 3<>"/dev/tcp/127.0.0.1/$metrics" &&
+      printf 'GET /metrics HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n' >&3 && cat <&3) ||
+      fail "no answer on $unit's metrics port $metrics" || return 1
+    grep -q "^tarnwick_sensor_temperature_celsius{.*adapter=\"$adapter\"" <<<"$scrape" ||
+      fail "no temperature labelled adapter=\"$adapter\" on port $metrics: $(head -c 300 <<<"$scrape")" ||
+      return 1
+    grep -q "name=\"$name " <<<"$scrape" ||
+      fail "the metrics on port $metrics do not carry $name's roster names" || return 1
+    note "$unit: $(lines "$ilog") + $(lines "$ilog.1") records in /var/lib/tarnwick/$name, metrics on :$metrics"
+  done
+  [ -n "$detail" ] || fail "no instance configured in /etc/tarnwick"
+}
+
+# The single service and an instance of the template, rated by the booted
+# system's own systemd.
 check_security() {
-  local out exposure
-  out=$(systemd-analyze security --no-pager tarnwick 2>&1)
-  exposure=$(sed -n 's/.*Overall exposure level for tarnwick.service: \([0-9.]*\).*/\1/p' <<<"$out")
-  awk -v e="$exposure" 'BEGIN { exit !(e != "" && e <= 2.0) }' ||
-    fail "exposure ${exposure:-unknown}: $(tail -n 3 <<<"$out")" || return 1
-  note "exposure $exposure"
+  local unit out exposure
+  for unit in tarnwick $(systemctl list-units --plain --no-legend 'tarnwick@*' | awk 'NR == 1 { print $1 }'); do
+    out=$(systemd-analyze security --no-pager "$unit" 2>&1)
+    exposure=$(sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p' <<<"$out")
+    awk -v e="$exposure" 'BEGIN { exit !(e != "" && e <= 2.0) }' ||
+      fail "$unit: exposure ${exposure:-unknown}: $(tail -n 3 <<<"$out")" || return 1
+    note "$unit $exposure"
+  done
 }
 
 # systemctl stop: SIGTERM, exit status 0, the log closed on a whole record.

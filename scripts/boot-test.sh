@@ -20,10 +20,13 @@ cd "$(dirname "$0")/.."
 
 # The checks of each boot, in order (functions check_NAME in boot-checks.sh).
 boots=(
-  "ready kill warnings rotate security stop"
-  "back watchdog disk_full late_adapter"
+  "ready kill warnings rotate instances security stop"
+  "back instances watchdog disk_full late_adapter"
 )
 port=18642
+# Two instances of the template unit beside the single service, each with an
+# adapter (a simulator of its own) and a metrics port: NAME:ADAPTER:METRICS.
+instances=("cellar:18643:19101" "attic:18644:19102")
 limit=${TARNWICK_BOOT_LIMIT:-110}
 
 [ "$(id -u)" -eq 0 ] || { echo "boot-test.sh: needs root" >&2; exit 2; }
@@ -105,25 +108,46 @@ cat >>"$root/etc/default/tarnwick" <<EOF
 TARNWICK_ADAPTER=127.0.0.1:$port
 TARNWICK_ROSTER=/etc/tarnwick/roster.conf
 EOF
-cat >"$root/etc/systemd/system/tarnwick-adapter.service" <<EOF
+# adapter_unit UNIT PORT ROSTER BEFORE: a simulator as the adapter at PORT.
+adapter_unit() {
+  cat >"$root/etc/systemd/system/$1.service" <<EOF
 [Unit]
-Description=Simulated 1-Wire adapter for the boot test
-Before=tarnwick.service
+Description=Simulated 1-Wire adapter for the boot test ($1)
+Before=$4
 
 [Service]
 DynamicUser=yes
 # Conversions of 50 ms rather than 750: a pass in well under a second.
-ExecStart=/usr/bin/tarnwick-simadapter --port $port --roster /etc/tarnwick/roster.conf --conversion-ms 50
+ExecStart=/usr/bin/tarnwick-simadapter --port $2 --roster $3 --conversion-ms 50
 # Started once it answers.
-ExecStartPost=/bin/bash -c 'until (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null; do sleep 0.1; done'
+ExecStartPost=/bin/bash -c 'until (exec 3<>/dev/tcp/127.0.0.1/$2) 2>/dev/null; do sleep 0.1; done'
 
 [Install]
 WantedBy=multi-user.target
 EOF
+}
+adapter_unit tarnwick-adapter "$port" /etc/tarnwick/roster.conf tarnwick.service
+enabled=(tarnwick tarnwick-adapter tarnwick-boot-check)
+# Each instance as the README's "Several adapters" sets one up: its settings
+# in /etc/tarnwick/NAME.conf, its own roster (the same sensors, named after
+# the instance), its adapter and its metrics port.
+for instance in "${instances[@]}"; do
+  IFS=: read -r name adapter metrics <<<"$instance"
+  sed -E "s/^([0-9A-Fa-f]{16}), *([^,]*)/\\1, $name \\2/" data/roster.conf \
+    >"$root/etc/tarnwick/$name-roster.conf"
+  cat >"$root/etc/tarnwick/$name.conf" <<EOF
+TARNWICK_ADAPTER=127.0.0.1:$adapter
+TARNWICK_ROSTER=/etc/tarnwick/$name-roster.conf
+TARNWICK_METRICS=127.0.0.1:$metrics
+EOF
+  adapter_unit "tarnwick-adapter-$name" "$adapter" "/etc/tarnwick/$name-roster.conf" \
+    "tarnwick@$name.service"
+  enabled+=("tarnwick@$name" "tarnwick-adapter-$name")
+done
 cat >"$root/etc/systemd/system/tarnwick-boot-check.service" <<EOF
 [Unit]
 Description=Tarnwick boot test checks
-After=tarnwick.service tarnwick-adapter.service
+After=tarnwick.service tarnwick-adapter.service tarnwick@cellar.service tarnwick@attic.service
 SuccessAction=poweroff
 FailureAction=poweroff
 
@@ -138,7 +162,7 @@ WantedBy=multi-user.target
 EOF
 cp scripts/boot-checks.sh "$root/usr/local/lib/tarnwick-boot/boot-checks.sh"
 printf '%s\n' "${boots[@]}" >"$root/etc/tarnwick-boot/plan"
-chroot "$root" systemctl enable tarnwick tarnwick-adapter tarnwick-boot-check >/dev/null 2>&1
+chroot "$root" systemctl enable --quiet "${enabled[@]}"
 results=$root/var/lib/tarnwick-boot/results
 
 failed=0
