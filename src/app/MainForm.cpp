@@ -1,7 +1,10 @@
 #include "MainForm.h"
 
+#include <csignal>
+
 #include "EscapingApplication.h"
 #include "ExitStatus.h"
+#include "SignalWatch.h"
 #include "frmMain.h"
 
 namespace tarnwick {
@@ -16,6 +19,11 @@ int MainForm(const MainServices& services) {
             window.endAfterUnhandledError(what);
         });
     }
+    // Asked to end (a logout, `kill`, Ctrl+C in the terminal it was started
+    // from): closed as by its close box, between two pages, so the log is
+    // closed on a whole record and the placement saved.
+    SignalWatch endSignals({SIGTERM, SIGINT, SIGHUP});
+    QObject::connect(&endSignals, &SignalWatch::received, &window, [&window] { window.close(); });
     window.Show();
     if (route) route->setEscapeHandler({});
     return status;

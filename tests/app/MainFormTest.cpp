@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <csignal>
 #include <functional>
 #include <stdexcept>
 
@@ -63,6 +64,33 @@ TEST(MainForm, FileExitEndsTheProgramWithStatusZero) {
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(startUp.desktop.settingsStore.saved.size(), 4u);
+}
+
+// SIGTERM (a logout, a kill) while logging: closed as by the close box, the
+// log ending on a whole record, the placement saved, status zero; SIGINT and
+// SIGHUP the same way.
+TEST(MainForm, ASignalToEndClosesTheWindowAndItsLogLikeTheCloseBox) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        QTemporaryDir dir;
+        StartUp startUp;
+        FakeDesktop& desktop = startUp.desktop;
+        desktop.fileDialogs.answers = {dir.filePath("signal.log")};
+        bool sent = false;
+        const int status = startUp.run([&](frmMain& window) {
+            if (desktop.fileDialogs.shown == 0) window.btnFileWrite->click();
+            if (!sent && window.txtRecNum->text() == "2") {
+                sent = true;
+                std::raise(signal);
+            }
+        });
+        EXPECT_EQ(status, 0);
+        EXPECT_TRUE(sent);
+        EXPECT_EQ(desktop.settingsStore.saved.size(), 4u) << "the placement saved";
+        const QStringList lines = readLines(dir.filePath("signal.log"));
+        EXPECT_GE(lines.size(), 2);
+        for (const QString& l : lines) EXPECT_EQ(l.count(" , "), 11);
+    }
 }
 
 TEST(MainForm, AnErrorOutOfAHandlerClosesTheLogShowsItAndEndsWithAFailure) {

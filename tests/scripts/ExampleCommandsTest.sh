@@ -60,6 +60,11 @@ RECORD=$work/push PATH=$work/bin:$PATH ALARM_PUSH_URL=https://push.example/topic
 contains push "$work/push" "Priority: high"
 contains push "$work/push" "Title: Tarnwick high alarm"
 contains push "$work/push" "$TARNWICK_ALARM_MESSAGE"
+# Its end: told as such, at the default priority.
+RECORD=$work/push-ok PATH=$work/bin:$PATH ALARM_PUSH_URL=https://push.example/topic \
+  TARNWICK_ALARM_STATE=ok sh "$examples/alarm-push" || fail "alarm-push ended with status $?"
+contains push "$work/push-ok" "Title: Tarnwick high alarm cleared"
+contains push "$work/push-ok" "Priority: default"
 [ "$(tail -n 1 "$work/push")" = https://push.example/topic ] || fail "push: not to its URL"
 # Without an address it fails, which the logger tells, instead of pushing
 # to nowhere.
