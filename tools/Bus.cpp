@@ -193,6 +193,12 @@ Bus::Exchange Bus::writeBlock(const std::string& address, const std::vector<std:
     auto it = sensors_.find(address);
     const ScheduleStep* step = scheduled(address, now);
     const bool unplugged = step && step->kind == ScheduleStep::Kind::Unplugged;
+    if (unplugged && it != sensors_.end()) {
+        // Its power goes with it: plugged in again, it holds the power-on
+        // reading until it converts anew; a conversion under way is lost.
+        it->second.converting = false;
+        it->second.latched = 85 * 16;
+    }
     if (it == sensors_.end() || !it->second.present || it->second.disconnected || unplugged ||
         data.empty()) {
         // Nobody pulls the bus low: every slot reads back as ones.

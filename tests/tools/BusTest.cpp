@@ -188,8 +188,9 @@ TEST_F(SimAdapterScratchpad, ReadSlotsAreTheAndOfMasterAndSensor) {
 }
 
 // The bus on its own clock: each step of a schedule from its time on, the
-// held temperature under a step "own", all ones while unplugged, and a
-// conversion that ends after a step reads that step's temperature.
+// held temperature under a step "own", all ones while unplugged (and the
+// power-on reading once plugged in again), and a conversion that ends after a
+// step reads that step's temperature.
 TEST(SimBusSchedule, ReadingsFollowTheStepInForceWhenTheConversionEnds) {
     using namespace std::chrono_literals;
     const std::string held = sensor(0), scheduled = sensor(1);
@@ -232,6 +233,18 @@ TEST(SimBusSchedule, ReadingsFollowTheStepInForceWhenTheConversionEnds) {
     EXPECT_EQ(sim::toHex(bus.writeBlock(scheduled, read, settings.origin + 11s, random).readBack)
                   .substr(2, 4),
               "F801");
+
+    // Unplugged during a conversion: plugged in again, the power-on reading
+    // until the next conversion.
+    bus.writeBlock(scheduled, convert, settings.origin + 19500ms, random);
+    bus.writeBlock(scheduled, read, settings.origin + 25s, random);
+    EXPECT_EQ(sim::toHex(bus.writeBlock(scheduled, read, settings.origin + 31s, random).readBack)
+                  .substr(2, 4),
+              "5005");
+    bus.writeBlock(scheduled, convert, settings.origin + 31s, random);
+    EXPECT_EQ(sim::toHex(bus.writeBlock(scheduled, read, settings.origin + 32s, random).readBack)
+                  .substr(2, 4),
+              "2001");
 }
 
 }  // namespace tarnwick::test
