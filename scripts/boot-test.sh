@@ -165,19 +165,49 @@ printf '%s\n' "${boots[@]}" >"$root/etc/tarnwick-boot/plan"
 chroot "$root" systemctl enable --quiet "${enabled[@]}"
 results=$root/var/lib/tarnwick-boot/results
 
+# systemd-nspawn, in a mount namespace of its own, where:
+# - /run/systemd/nspawn is a tmpfs: systemd-nspawn keeps its state there and,
+#   on a machine without systemd, where /run is no tmpfs, refuses to clean it
+#   up;
+# - /sys/fs/cgroup holds the kernel's control group hierarchies, which
+#   systemd-nspawn needs, mounted as the machine has them (the unified one
+#   alone, or the named and controller ones beside it) where nothing is
+#   mounted there: in a chroot that was given /sys without what is mounted
+#   below it.
+in_namespace() {
+  set -e
+  mount -t tmpfs -o mode=0755 tarnwick-nspawn /run/systemd/nspawn
+  if ! mountpoint -q /sys/fs/cgroup; then
+    if [ "$(cut -d: -f1 /proc/self/cgroup)" = 0 ]; then
+      mount -t cgroup2 cgroup2 /sys/fs/cgroup
+    else
+      mount -t tmpfs -o mode=0755 cgroup /sys/fs/cgroup
+      local id controllers rest dir
+      while IFS=: read -r id controllers rest; do
+        if [ "$id" = 0 ]; then
+          mkdir -p /sys/fs/cgroup/unified
+          mount -t cgroup2 cgroup2 /sys/fs/cgroup/unified
+        else
+          dir=${controllers#name=}
+          mkdir -p "/sys/fs/cgroup/$dir"
+          mount -t cgroup -o "${controllers/#name=/none,name=}" cgroup "/sys/fs/cgroup/$dir"
+        fi
+      done </proc/self/cgroup
+    fi
+  fi
+  exec systemd-nspawn --boot --console=pipe --register=no --keep-unit --private-network \
+    --machine="$1" -D "$2"
+}
+
 failed=0
 # A machine that has never run systemd (a bare chroot, a container) may not
 # even have the folder to mount it on.
 mkdir -p /run/systemd/nspawn
 for ((n = 1; n <= ${#boots[@]}; n++)); do
   mark=$SECONDS
-  # In a mount namespace of its own, where /run/systemd/nspawn is a tmpfs:
-  # systemd-nspawn keeps its state there and, on a machine without systemd,
-  # where /run is no tmpfs, refuses to clean it up.
-  unshare --mount --propagation private sh -c 'mount -t tmpfs -o mode=0755 tarnwick-nspawn \
-      /run/systemd/nspawn && exec systemd-nspawn --boot --console=pipe --register=no --keep-unit \
-      --private-network --machine="$1" -D "$2"' _ "tarnwick-boot-$n" "$root" \
-    >"$work/console-$n.log" 2>&1 </dev/null &
+  # In a mount namespace of its own (see in_namespace).
+  unshare --mount --propagation private bash -c "$(declare -f in_namespace); in_namespace \"\$@\"" \
+    _ "tarnwick-boot-$n" "$root" >"$work/console-$n.log" 2>&1 </dev/null &
   container=$!
   # Ended at the limit: told to power off (SIGTERM), then killed.
   nspawn=
