@@ -10,6 +10,7 @@
 
 #include "AlarmOutlets.h"
 #include "CurlBrowser.h"
+#include "HtmlField.h"
 #include "MainServices.h"
 #include "NetworkBrowser.h"
 #include "QtEventPump.h"
@@ -42,13 +43,35 @@ struct FixedFile : FileDialogs {
     QString path;
 };
 
-// Answers every Open dialog with `logPath`; loads the pages with the Qt
-// Network baseline instead of the program's browser when `qtBrowser`.
+// The program's browser with every field read from a whole parsed tree, as
+// all pages were read before the streaming look-up: what that look-up saves.
+struct WholeTreeBrowser : PageBrowser {
+    explicit WholeTreeBrowser(PageBrowser& pages) : inner(pages) {}
+    void navigate(const QString& url) override { inner.navigate(url); }
+    int readyState() const override { return inner.readyState(); }
+    std::optional<QString> fieldValue(const QString& name) const override {
+        if (readyState() != kComplete) return std::nullopt;
+        const QByteArray page = inner.pageSource();
+        return page.isEmpty() ? std::nullopt : findFieldValueInTree(page, name);
+    }
+    QByteArray pageSource() const override { return inner.pageSource(); }
+    std::optional<QString> failureReason() const override { return inner.failureReason(); }
+    void stop() override { inner.stop(); }
+    PageBrowser& inner;
+};
+
+// How the benchmark's window loads its pages: the program's browser, the Qt
+// Network baseline, or the program's browser reading whole trees.
+enum class Pages { Curl, Qt, CurlWholeTree };
+
+// Answers every Open dialog with `logPath`.
 struct BenchDesktop {
     // Hands every pass to `readingsPublisher` when given one.
-    explicit BenchDesktop(const QString& logPath, bool qtBrowser = false,
+    explicit BenchDesktop(const QString& logPath, Pages pages = Pages::Curl,
                           ReadingsPublisher* readingsPublisher = nullptr)
-        : browser(qtBrowser ? static_cast<PageBrowser&>(networkBrowser) : curlBrowser),
+        : browser(pages == Pages::Qt              ? static_cast<PageBrowser&>(networkBrowser)
+                  : pages == Pages::CurlWholeTree ? static_cast<PageBrowser&>(wholeTree)
+                                                  : curlBrowser),
           fileDialogs(logPath),
           publisher(readingsPublisher ? *readingsPublisher : noPublisher) {}
 
@@ -60,7 +83,8 @@ struct BenchDesktop {
 
     CurlBrowser curlBrowser;
     NetworkBrowser networkBrowser;
-    PageBrowser& browser;  // one of the two
+    WholeTreeBrowser wholeTree{curlBrowser};
+    PageBrowser& browser;  // one of the three
     QtEventPump pump;
     SteadyClock clock;
     SystemClock wallClock;

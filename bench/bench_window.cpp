@@ -2,9 +2,12 @@
 // the simulated adapter (a separate process, so only the logger is counted),
 // logging on, and the CPU time of the whole process (all threads) is read
 // over a stretch of passes after a warm-up.
-//   bench_window [qt|curl] [SECONDS] [DELAY_MS ...]
+//   bench_window [qt|curl|tree] [repaint=MS] [SECONDS] [DELAY_MS ...]
 // "qt" loads the pages with the Qt network browser instead of the program's
-// own curl one, to compare the two.
+// own curl one, to compare the two; "tree" reads every field from a whole
+// parsed tree instead of the streaming look-up, and "repaint=MS" paints what
+// the cycle writes at most every MS instead of the window's own interval: the
+// figures of each step the program took towards its pace.
 // For each page delay (default: 15, a real adapter's pace, and 0, instant),
 // 12 and 16 sensors, window shown and minimised. Run it on the offscreen
 // platform and under Xvfb (xvfb-run -a bench_window) for the two figures.
@@ -32,6 +35,7 @@
 
 #include "BenchDesktop.h"
 #include "BenchProcesses.h"
+#include "RepaintThrottle.h"
 #include "frmMain.h"
 
 namespace {
@@ -75,15 +79,19 @@ LogCounts countLog(const QString& path) {
     return c;
 }
 
-void run(bool qtBrowser, double seconds, int delayMs, int sensors, bool minimised) {
+void run(tarnwick::bench::Pages pages, int repaintMs, double seconds, int delayMs, int sensors,
+         bool minimised) {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("requests.log"));
     const QStringList simOptions{"--delay-ms", QString::number(delayMs)};
     tarnwick::bench::Simulator sim(simOptions + QStringList{"--log", log});
     std::unique_ptr<tarnwick::bench::CurlAlongside> curl;
     tarnwick::bench::CurlAlongside::Figures curlFigures;
-    tarnwick::bench::BenchDesktop desktop(dir.filePath(QStringLiteral("records.log")), qtBrowser);
+    tarnwick::bench::BenchDesktop desktop(dir.filePath(QStringLiteral("records.log")), pages);
     tarnwick::frmMain window(desktop.services(sim.address()));
+    if (repaintMs > 0)
+        window.findChild<tarnwick::RepaintThrottle*>()->setInterval(
+            std::chrono::milliseconds(repaintMs));
     window.ChkSixteenSensors->setChecked(sensors == 16);
 
     QSet<int> connections;
@@ -138,12 +146,17 @@ void run(bool qtBrowser, double seconds, int delayMs, int sensors, bool minimise
     const double curlCpu =
         curlFigures.cpuSeconds / static_cast<double>(curlFigures.requests) * figures.requests;
     std::printf(
-        "%-4s %-9s delay %2d ms, %2d sensors, %-9s: %4.0f passes in %.1f s, %5.1f "
+        "%-4s %-9s %s delay %2d ms, %2d sensors, %-9s: %4.0f passes in %.1f s, %5.1f "
         "requests/pass; CPU %6.3f s = %5.2f%% of a core, %7.2f ms/pass, %5.3f "
         "ms/request; curl %6.3f s for as many requests (%.3f ms/request); logger/curl %.2f; "
         "%lld TCP connections; %s records logged\n",
-        qtBrowser ? "qt" : "curl", qPrintable(QGuiApplication::platformName()), delayMs, sensors,
-        minimised ? "minimised" : "shown", figures.passes, figures.elapsed,
+        pages == tarnwick::bench::Pages::Qt              ? "qt"
+        : pages == tarnwick::bench::Pages::CurlWholeTree ? "tree"
+                                                         : "curl",
+        qPrintable(QGuiApplication::platformName()),
+        qPrintable(repaintMs > 0 ? QStringLiteral("repaint %1 ms").arg(repaintMs)
+                                 : QStringLiteral("repaint default")),
+        delayMs, sensors, minimised ? "minimised" : "shown", figures.passes, figures.elapsed,
         figures.requests / figures.passes, figures.cpu, 100 * figures.cpu / figures.elapsed,
         1000 * figures.cpu / figures.passes, 1000 * figures.cpu / figures.requests, curlCpu,
         1000 * curlCpu / figures.requests, figures.cpu / curlCpu,
@@ -156,16 +169,26 @@ void run(bool qtBrowser, double seconds, int delayMs, int sensors, bool minimise
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    bool qtBrowser = false;
-    if (!args.isEmpty() &&
-        (args.first() == QLatin1String("qt") || args.first() == QLatin1String("curl")))
-        qtBrowser = args.takeFirst() == QLatin1String("qt");
+    tarnwick::bench::Pages pages = tarnwick::bench::Pages::Curl;
+    if (!args.isEmpty() && args.first() == QLatin1String("qt")) {
+        pages = tarnwick::bench::Pages::Qt;
+        args.removeFirst();
+    } else if (!args.isEmpty() && args.first() == QLatin1String("tree")) {
+        pages = tarnwick::bench::Pages::CurlWholeTree;
+        args.removeFirst();
+    } else if (!args.isEmpty() && args.first() == QLatin1String("curl")) {
+        args.removeFirst();
+    }
+    int repaintMs = 0;
+    if (!args.isEmpty() && args.first().startsWith(QLatin1String("repaint=")))
+        repaintMs = args.takeFirst().mid(8).toInt();
     const double seconds = args.value(0, QStringLiteral("20")).toDouble();
     QList<int> delays;
     for (const QString& d : args.mid(1)) delays << d.toInt();
     if (delays.isEmpty()) delays = {15, 0};
     for (int delay : delays)
         for (int sensors : {12, 16})
-            for (bool minimised : {false, true}) run(qtBrowser, seconds, delay, sensors, minimised);
+            for (bool minimised : {false, true})
+                run(pages, repaintMs, seconds, delay, sensors, minimised);
     return 0;
 }

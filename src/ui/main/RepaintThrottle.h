@@ -24,6 +24,7 @@ class QWidget;
 namespace tarnwick {
 
 class RepaintThrottle : public QObject {
+    Q_OBJECT
   public:
     explicit RepaintThrottle(QWidget* window,
                              std::chrono::milliseconds interval = std::chrono::milliseconds(250));
