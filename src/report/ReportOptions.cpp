@@ -585,6 +585,11 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
             instance.selection = o.selection;
             instance.selection.sensorSlots = std::move(picked);
         }
+        // An instance none of whose sensors --sensors chose has nothing to
+        // give: its records would be rows without a cell.
+        std::erase_if(o.instances, [](const ReportInstance& instance) {
+            return instance.selection.sensorSlots.empty();
+        });
     }
     if (!why) why = checkTogether(o);
     if (why) return finish(ParsedArguments::Error, *why);

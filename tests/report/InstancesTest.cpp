@@ -91,6 +91,10 @@ TEST_F(TwoInstances, SummaryCsvAlarmsAndInfluxKeepTheirSensorsApart) {
         both({"--sensors", "cellar:Pipes, Loft", "--csv", "-", "--to", "2026-12-07T07:00:10"}),
         "time,cellar: Pipes (06000000A4EC7428),attic: Loft (B900000027CA8F28)\r\n"
         "2026-12-07T07:00:00,5.0000,\r\n2026-12-07T07:00:10,,24.7500\r\n");
+    // An instance none of whose sensors is chosen is not read.
+    expectOutput(both({"--sensors", "cellar:2", "--csv", "-"}),
+                 "time,cellar: Pipes (06000000A4EC7428)\r\n2026-12-07T07:00:00,5.0000\r\n"
+                 "2026-12-07T07:00:20,2.0000\r\n2026-12-07T07:00:40,2.0000\r\n");
 
     expectOutput(
         both({"--alarms"}),
