@@ -219,6 +219,10 @@ class Timeline {
     }
     // The next record, and the number of its instance; nullptr at the end.
     const LogRecord* next(int& instance) {
+        if (logs_.size() == 1) {
+            instance = 0;
+            return logs_.front()->next();
+        }
         if (!started_) {
             started_ = true;
             for (std::size_t i = 0; i < logs_.size(); ++i) heads_[i] = logs_[i]->next();
