@@ -23,50 +23,56 @@ void wordOf(const Reading& reading, char16_t (&word)[4]) {
 
 }  // namespace
 
-AlarmPeriods::AlarmPeriods(const SensorRoster& roster, const std::vector<int>& sensorSlots,
-                           const QTimeZone& zone, Handler onPeriod)
-    : zone_(zone), onPeriod_(std::move(onPeriod)) {
-    // The live fronts watch nothing with the compiled-in roster either.
-    if (!roster.file().isEmpty()) {
-        for (const int slot : sensorSlots)
-            if (const RosterSensor* sensor = roster.atSlot(slot)) sensors_.push_back(*sensor);
-    }
-    restart();
-}
-
-void AlarmPeriods::restart() {
-    watched_.clear();
-    for (const RosterSensor& sensor : sensors_) watched_.push_back({SensorAlarm(sensor), {}});
-}
-
-void AlarmPeriods::add(const LogRecord& record) {
-    if (watched_.empty()) return;
-    const qint64 utc = zone_.toUtc(record.time);
-    if (started_) {
-        const qint64 pause = utc - lastUtc_;
-        if (cadence_.known() && pause > cadence_.longestJoinedPause()) {
-            for (Watched& watched : watched_)
-                if (watched.open) end(watched, lastWall_, lastUtc_, false);
-            restart();
+AlarmPeriods::AlarmPeriods(const std::vector<ReportInstance>& instances, const QTimeZone& zone,
+                           Handler onPeriod)
+    : sources_(instances.size()), zone_(zone), onPeriod_(std::move(onPeriod)) {
+    for (std::size_t i = 0; i < instances.size(); ++i) {
+        const SensorRoster& roster = instances[i].roster;
+        // The live fronts watch nothing with the compiled-in roster either.
+        if (!roster.file().isEmpty()) {
+            for (const int slot : instances[i].selection.sensorSlots)
+                if (const RosterSensor* sensor = roster.atSlot(slot))
+                    sources_[i].sensors.push_back(*sensor);
         }
-        if (pause >= 0) cadence_.add(pause);
+        restart(sources_[i]);
     }
-    started_ = true;
-    lastUtc_ = utc;
-    lastWall_ = record.time;
+}
+
+void AlarmPeriods::restart(Source& source) {
+    source.watched.clear();
+    for (const RosterSensor& sensor : source.sensors)
+        source.watched.push_back({SensorAlarm(sensor), {}});
+}
+
+void AlarmPeriods::add(int instance, const LogRecord& record) {
+    Source& source = sources_[static_cast<std::size_t>(instance)];
+    if (source.watched.empty()) return;
+    const qint64 utc = zone_.toUtc(record.time);
+    if (source.started) {
+        const qint64 pause = utc - source.lastUtc;
+        if (source.cadence.known() && pause > source.cadence.longestJoinedPause()) {
+            for (Watched& watched : source.watched)
+                if (watched.open) end(watched, source.lastWall, source.lastUtc, false);
+            restart(source);
+        }
+        if (pause >= 0) source.cadence.add(pause);
+    }
+    source.started = true;
+    source.lastUtc = utc;
+    source.lastWall = record.time;
 
     // The delay runs on the clock; the time told is the wall time, laid out
     // like UTC so that it is read back as it stands.
     const qint64 nowMs = utc * 1000;
     const QDateTime at = QDateTime::fromSecsSinceEpoch(record.time, QTimeZone::utc());
-    for (Watched& watched : watched_) {
+    for (Watched& watched : source.watched) {
         const Reading& reading = record.readings[watched.alarm.sensor().slot];
         if (reading.kind == ReadingKind::Absent) continue;
         char16_t word[4];
         wordOf(reading, word);
         if (const std::optional<AlarmEvent> event =
                 watched.alarm.reading(QStringView(word, 4), nowMs, at)) {
-            transition(watched, *event, reading);
+            transition(instance, watched, *event, reading);
         } else if (watched.open && reading.kind == ReadingKind::Valid) {
             AlarmPeriod& period = entries_[*watched.open - firstEntry_].period;
             const int steps = reading.steps;
@@ -79,14 +85,17 @@ void AlarmPeriods::add(const LogRecord& record) {
     flush();
 }
 
-void AlarmPeriods::transition(Watched& watched, const AlarmEvent& event, const Reading& reading) {
-    if (event.from != AlarmState::Ok) end(watched, lastWall_, lastUtc_, false);
+void AlarmPeriods::transition(int instance, Watched& watched, const AlarmEvent& event,
+                              const Reading& reading) {
+    const Source& source = sources_[static_cast<std::size_t>(instance)];
+    if (event.from != AlarmState::Ok) end(watched, source.lastWall, source.lastUtc, false);
     if (event.to == AlarmState::Ok) return;
     Entry entry;
+    entry.period.instance = instance;
     entry.period.slot = watched.alarm.sensor().slot;
     entry.period.state = event.to;
-    entry.period.start = lastWall_;
-    entry.startUtc = lastUtc_;
+    entry.period.start = source.lastWall;
+    entry.startUtc = source.lastUtc;
     if (event.to != AlarmState::Fault && reading.kind == ReadingKind::Valid)
         entry.period.extreme = reading.steps;
     watched.open = firstEntry_ + static_cast<qint64>(entries_.size());
@@ -111,8 +120,10 @@ void AlarmPeriods::flush() {
 }
 
 void AlarmPeriods::finish() {
-    for (Watched& watched : watched_)
-        if (watched.open) end(watched, lastWall_, lastUtc_, true);
+    for (Source& source : sources_) {
+        for (Watched& watched : source.watched)
+            if (watched.open) end(watched, source.lastWall, source.lastUtc, true);
+    }
     flush();
 }
 
@@ -131,11 +142,11 @@ std::string durationText(qint64 seconds) {
 
 AlarmList::AlarmList(std::FILE* out, const ReportOptions& options, TableFormat format)
     : out_(out),
-      labels_(options.labels),
       unit_(options.unit),
       format_(format),
-      periods_(options.roster, options.selection.sensorSlots, QTimeZone::systemTimeZone(),
+      periods_(options.instances, QTimeZone::systemTimeZone(),
                [this](const AlarmPeriod& period) { write(period); }) {
+    for (const ReportInstance& instance : options.instances) labels_.push_back(instance.labels);
     const std::string symbol = unitSymbol(unit_);
     if (format_ == TableFormat::Csv) {
         out_.append("start,end,seconds,sensor,name,rom,state,extreme " + symbol + "\r\n");
@@ -143,35 +154,43 @@ AlarmList::AlarmList(std::FILE* out, const ReportOptions& options, TableFormat f
     }
     // Only sensors of the roster are judged.
     nameWidth_ = 4;
-    for (const int slot : options.selection.sensorSlots)
-        if (labels_.known(slot)) nameWidth_ = std::max(nameWidth_, labels_.shortLabel(slot).size());
+    for (const ReportInstance& instance : options.instances) {
+        for (const int slot : instance.selection.sensorSlots) {
+            if (!instance.labels.known(slot)) continue;
+            nameWidth_ = std::max(nameWidth_, instance.labels.shortLabel(slot).size());
+            numberWidth_ = std::max(numberWidth_, instance.labels.number(slot).size());
+        }
+    }
     char line[128];
-    std::snprintf(line, sizeof line, "%-19s  %-19s  %11s  %6s  ", "Start", "End", "Duration",
-                  "Sensor");
-    out_.append(line + QStringLiteral("Name").leftJustified(nameWidth_).toStdString() +
+    std::snprintf(line, sizeof line, "%-19s  %-19s  %11s  ", "Start", "End", "Duration");
+    out_.append(line + QStringLiteral("Sensor").rightJustified(numberWidth_).toStdString() + "  " +
+                QStringLiteral("Name").leftJustified(nameWidth_).toStdString() +
                 "  State  Extreme " + symbol + "\n");
 }
 
 void AlarmList::write(const AlarmPeriod& period) {
+    const SensorLabels& labels = labels_[static_cast<std::size_t>(period.instance)];
     ++count_;
     if (period.ongoing) ++ongoing_;
     const std::string start = isoText(period.start);
     const std::string end = period.ongoing ? "ongoing" : isoText(period.end);
     const std::string state = alarmStateName(period.state).toStdString();
     const std::string extreme =
-        period.extreme ? degreesText(labels_.celsius(period.slot, *period.extreme), unit_) : "";
+        period.extreme ? degreesText(labels.celsius(period.slot, *period.extreme), unit_) : "";
     std::string row;
     char cells[160];
     if (format_ == TableFormat::Csv) {
-        std::snprintf(cells, sizeof cells, "%s,%s,%lld,%d,", start.c_str(), end.c_str(),
-                      static_cast<long long>(period.seconds), period.slot + 1);
-        row = cells + csvField(labels_.name(period.slot)) + ',' +
-              csvField(labels_.rom(period.slot)) + ',' + state + ',' + extreme + "\r\n";
+        std::snprintf(cells, sizeof cells, "%s,%s,%lld,", start.c_str(), end.c_str(),
+                      static_cast<long long>(period.seconds));
+        row = cells + csvField(labels.number(period.slot)) + ',' +
+              csvField(labels.name(period.slot)) + ',' + csvField(labels.rom(period.slot)) + ',' +
+              state + ',' + extreme + "\r\n";
     } else {
-        std::snprintf(cells, sizeof cells, "%-19s  %-19s  %11s  %6d  ", start.c_str(), end.c_str(),
-                      durationText(period.seconds).c_str(), period.slot + 1);
-        row = cells + labels_.shortLabel(period.slot).leftJustified(nameWidth_).toStdString() +
-              "  " + QString::fromStdString(state).leftJustified(5).toStdString() + "  " +
+        std::snprintf(cells, sizeof cells, "%-19s  %-19s  %11s  ", start.c_str(), end.c_str(),
+                      durationText(period.seconds).c_str());
+        row = cells + labels.number(period.slot).rightJustified(numberWidth_).toStdString() + "  " +
+              labels.shortLabel(period.slot).leftJustified(nameWidth_).toStdString() + "  " +
+              QString::fromStdString(state).leftJustified(5).toStdString() + "  " +
               (extreme.empty() ? "-" : extreme) + "\n";
     }
     out_.append(row);

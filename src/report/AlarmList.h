@@ -12,6 +12,9 @@
 // Periods are handed on in the order they start (sensor number within one
 // second) as soon as they and every one that started before have ended, so
 // that years of logs need only the periods still open in memory.
+//
+// Several instances' logs are judged each by its own roster, and each has
+// its own holes: their records come in time order, one timeline.
 #pragma once
 
 #include <QTimeZone>
@@ -30,6 +33,7 @@
 namespace tarnwick {
 
 struct AlarmPeriod {
+    int instance = 0;  // of the report's instances
     int slot = 0;
     AlarmState state = AlarmState::Ok;  // low, high or fault
     WallSeconds start = 0;
@@ -49,11 +53,13 @@ class AlarmPeriods {
   public:
     using Handler = std::function<void(const AlarmPeriod&)>;
 
-    // The sensors of `roster` in `sensorSlots`; none for the compiled-in roster.
-    AlarmPeriods(const SensorRoster& roster, const std::vector<int>& sensorSlots,
-                 const QTimeZone& zone, Handler onPeriod);
+    // The sensors of each instance's roster in its selection; none for the
+    // compiled-in roster.
+    AlarmPeriods(const std::vector<ReportInstance>& instances, const QTimeZone& zone,
+                 Handler onPeriod);
 
-    void add(const LogRecord& record);
+    // A record of the `instance`th.
+    void add(int instance, const LogRecord& record);
     // After the last record: the periods still open, as ongoing.
     void finish();
 
@@ -67,21 +73,26 @@ class AlarmPeriods {
         SensorAlarm alarm;
         std::optional<qint64> open;  // its period's number in entries_
     };
+    // One instance's sensors, and where its logs have got to.
+    struct Source {
+        std::vector<RosterSensor> sensors;
+        std::vector<Watched> watched;
+        RecordCadence cadence;
+        bool started = false;
+        qint64 lastUtc = 0;
+        WallSeconds lastWall = 0;
+    };
 
-    void restart();
-    void transition(Watched& watched, const AlarmEvent& event, const Reading& reading);
+    static void restart(Source& source);
+    void transition(int instance, Watched& watched, const AlarmEvent& event,
+                    const Reading& reading);
     // At the record last added, or at the one before a hole (wall time, UTC).
     void end(Watched& watched, WallSeconds wall, qint64 utc, bool ongoing);
     void flush();
 
-    std::vector<RosterSensor> sensors_;
-    std::vector<Watched> watched_;
+    std::vector<Source> sources_;
     WallClockZone zone_;
     Handler onPeriod_;
-    RecordCadence cadence_;
-    bool started_ = false;
-    qint64 lastUtc_ = 0;
-    WallSeconds lastWall_ = 0;
     // Periods not yet handed on, in the order they started; entries_.front()
     // is number firstEntry_.
     std::deque<Entry> entries_;
@@ -96,7 +107,8 @@ class AlarmList {
     // Writes to `out` (not owned).
     AlarmList(std::FILE* out, const ReportOptions& options, TableFormat format);
 
-    void add(const LogRecord& record) { periods_.add(record); }
+    // A record of the `instance`th of the options' instances.
+    void add(int instance, const LogRecord& record) { periods_.add(instance, record); }
     // Writes the ongoing periods and what is buffered; false when writing
     // failed at any time.
     bool finish();
@@ -105,10 +117,11 @@ class AlarmList {
     void write(const AlarmPeriod& period);
 
     OutputBuffer out_;
-    SensorLabels labels_;
+    std::vector<SensorLabels> labels_;  // of each instance
     Unit unit_;
     TableFormat format_;
     qsizetype nameWidth_ = 0;
+    qsizetype numberWidth_ = 6;
     qint64 count_ = 0;
     qint64 ongoing_ = 0;
     AlarmPeriods periods_;

@@ -32,12 +32,14 @@ class DailyTable {
         WallSeconds minTime = 0;
         WallSeconds maxTime = 0;
     };
-    using Day = std::array<Figures, kMaxSensors>;
+    // Each instance's sensors.
+    using Day = std::vector<std::array<Figures, kMaxSensors>>;
 
     // Writes to `out` (not owned) when it finishes.
     DailyTable(std::FILE* out, const ReportOptions& options, TableFormat format);
 
-    void add(const LogRecord& record);
+    // A record of the `instance`th of the options' instances.
+    void add(int instance, const LogRecord& record);
     // Writes the table; false when writing failed.
     bool finish();
 
@@ -45,14 +47,14 @@ class DailyTable {
     const std::map<qint64, Day>& days() const { return days_; }
 
   private:
-    void writeRow(qint64 day, int slot, const Figures& f);
+    void writeRow(qint64 day, const SensorLabels& labels, int slot, const Figures& f);
 
     OutputBuffer out_;
-    Selection selection_;
-    SensorLabels labels_;
+    std::vector<ReportInstance> instances_;
     Unit unit_;
     TableFormat format_;
     qsizetype nameWidth_ = 4;
+    qsizetype numberWidth_ = 6;
     std::map<qint64, Day> days_;
     // The day of the record before, the common case.
     qint64 lastDay_ = 0;

@@ -38,6 +38,7 @@ struct PlotPoint {
 // A sensor's line: runs of points to be joined, with a gap between runs.
 struct PlotLine {
     int slot = 0;
+    int instance = 0;  // of the report's instances
     std::vector<std::vector<PlotPoint>> segments;
 };
 

@@ -1,6 +1,8 @@
 // An output of the report: it receives the selected records in time order,
 // then finishes once after the last. The summary, the CSV, the line protocol
-// and the chart data are each one; another output is one more.
+// and the chart data are each one; another output is one more. With several
+// instances, their records come as one timeline, each with its instance's
+// number (in ReportOptions::instances).
 #pragma once
 
 #include <QString>
@@ -14,7 +16,7 @@ class RecordSink {
   public:
     virtual ~RecordSink() = default;
 
-    virtual void add(const LogRecord& record) = 0;
+    virtual void add(int instance, const LogRecord& record) = 0;
     // After the last record: the reason when the output could not be made
     // whole ("cannot write out.csv: No space left on device").
     virtual std::optional<QString> finish() = 0;

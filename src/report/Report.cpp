@@ -105,7 +105,7 @@ class FileSink : public RecordSink {
     FileSink(std::unique_ptr<OutputFile> file, Arguments&&... arguments)
         : file_(std::move(file)), writer_(file_->get(), std::forward<Arguments>(arguments)...) {}
 
-    void add(const LogRecord& record) override { writer_.add(record); }
+    void add(int instance, const LogRecord& record) override { writer_.add(instance, record); }
     std::optional<QString> finish() override {
         const bool written = writer_.finish();
         if (!file_->close() || !written)
@@ -122,15 +122,14 @@ class FileSink : public RecordSink {
 class SummarySink : public RecordSink {
   public:
     SummarySink(const ReportOptions& options, std::FILE* out, const qint64& badLines)
-        : summary_(options.selection, options.sensorsGiven),
+        : summary_(options.instances, options.sensorsGiven),
           unit_(options.unit),
-          labels_(options.labels),
           out_(out),
           badLines_(badLines) {}
 
-    void add(const LogRecord& record) override { summary_.add(record); }
+    void add(int instance, const LogRecord& record) override { summary_.add(instance, record); }
     std::optional<QString> finish() override {
-        const std::string table = summary_.format(unit_, labels_);
+        const std::string table = summary_.format(unit_);
         std::fwrite(table.data(), 1, table.size(), out_);
         if (badLines_ > 0)
             std::fprintf(out_, "Lines that are not records: %lld\n",
@@ -142,44 +141,121 @@ class SummarySink : public RecordSink {
   private:
     Summary summary_;
     Unit unit_;
-    SensorLabels labels_;
     std::FILE* out_;
     const qint64& badLines_;  // known once all is read
 };
 
-// The chart's data, its lines taken when it finishes.
+// The chart's data, its lines taken when it finishes: each instance's
+// reduced on its own, as its logger's cadence is its own.
 class ChartSink : public RecordSink {
   public:
-    ChartSink(const Selection& selection, int columns, std::vector<PlotLine>& lines)
-        : reducer_(std::make_unique<PlotReducer>(selection, columns)), lines_(lines) {}
+    ChartSink(const std::vector<ReportInstance>& instances, int columns,
+              std::vector<PlotLine>& lines)
+        : lines_(lines) {
+        for (const ReportInstance& instance : instances)
+            reducers_.push_back(std::make_unique<PlotReducer>(instance.selection, columns));
+    }
 
-    void add(const LogRecord& record) override { reducer_->add(record); }
+    void add(int instance, const LogRecord& record) override {
+        reducers_[static_cast<std::size_t>(instance)]->add(record);
+    }
     std::optional<QString> finish() override {
-        lines_ = reducer_->lines();
+        lines_.clear();
+        for (std::size_t i = 0; i < reducers_.size(); ++i) {
+            for (PlotLine& line : reducers_[i]->lines()) {
+                line.instance = static_cast<int>(i);
+                lines_.push_back(std::move(line));
+            }
+        }
         return std::nullopt;
     }
-    std::unique_ptr<PlotReducer> takeReducer() { return std::move(reducer_); }
+    // The first instance's, for following its log.
+    std::unique_ptr<PlotReducer> takeReducer() { return std::move(reducers_.front()); }
 
   private:
-    std::unique_ptr<PlotReducer> reducer_;
+    std::vector<std::unique_ptr<PlotReducer>> reducers_;
     std::vector<PlotLine>& lines_;
 };
 
-// The CSV's columns: those of --sensors, else one per sensor the widest
-// record carries (12 or 16 with the compiled-in roster); without a record,
-// one per sensor of the roster that the logger polls by default.
-Selection csvColumns(const ReportOptions& options) {
-    Selection columns = options.selection;
+// The CSV's columns of each instance: those of --sensors, else one per sensor
+// the widest record of its logs carries (12 or 16 with the compiled-in
+// roster); without a record, one per sensor of the roster that the logger
+// polls by default.
+std::vector<ReportInstance> csvColumns(const ReportOptions& options) {
+    std::vector<ReportInstance> columns = options.instances;
     if (options.sensorsGiven) return columns;
-    int widest = widestRecord(options.logs);
-    if (widest == 0) {
-        int known = 0;
-        while (known < kMaxSensors && options.labels.known(known)) ++known;
-        widest = std::min(known, 12);
+    for (ReportInstance& instance : columns) {
+        int widest = widestRecord(instance.logs);
+        if (widest == 0) {
+            int known = 0;
+            while (known < kMaxSensors && instance.labels.known(known)) ++known;
+            widest = std::min(known, 12);
+        }
+        instance.selection.sensorSlots.resize(static_cast<std::size_t>(widest));
     }
-    columns.sensorSlots.resize(static_cast<std::size_t>(widest));
     return columns;
 }
+
+// The logs of every instance as one timeline: each instance's logs merged as
+// one series (MergedLogs, which keeps the order of a rotated series), and the
+// instances' records in time order, the instance given first first at equal
+// times.
+class Timeline {
+  public:
+    Timeline(const std::vector<ReportInstance>& instances, const QLocale& locale,
+             const BadLineHandler& onBadLine) {
+        for (const ReportInstance& instance : instances) {
+            logs_.push_back(std::make_unique<MergedLogs>(instance.logs, locale, onBadLine,
+                                                         instance.labels.powerOn()));
+        }
+        heads_.assign(logs_.size(), nullptr);
+    }
+
+    // The reason when a log cannot be opened (the first such).
+    std::optional<QString> open() {
+        for (const auto& logs : logs_)
+            if (std::optional<QString> reason = logs->open()) return reason;
+        return std::nullopt;
+    }
+    // The next record, and the number of its instance; nullptr at the end.
+    const LogRecord* next(int& instance) {
+        if (logs_.size() == 1) {
+            instance = 0;
+            return logs_.front()->next();
+        }
+        if (!started_) {
+            started_ = true;
+            for (std::size_t i = 0; i < logs_.size(); ++i) heads_[i] = logs_[i]->next();
+        } else if (current_ < logs_.size()) {
+            heads_[current_] = logs_[current_]->next();
+        }
+        current_ = logs_.size();
+        for (std::size_t i = 0; i < logs_.size(); ++i) {
+            if (heads_[i] && (current_ == logs_.size() || heads_[i]->time < heads_[current_]->time))
+                current_ = i;
+        }
+        if (current_ == logs_.size()) return nullptr;
+        instance = static_cast<int>(current_);
+        return heads_[current_];
+    }
+    QStringList errors() const {
+        QStringList errors;
+        for (const auto& logs : logs_) errors += logs->errors();
+        return errors;
+    }
+    qint64 lines() const {
+        qint64 lines = 0;
+        for (const auto& logs : logs_) lines += logs->lines();
+        return lines;
+    }
+    MergedLogs& logs(int instance) { return *logs_[static_cast<std::size_t>(instance)]; }
+
+  private:
+    std::vector<std::unique_ptr<MergedLogs>> logs_;
+    std::vector<const LogRecord*> heads_;  // each instance's next record
+    std::size_t current_ = 0;              // the instance whose record was handed out last
+    bool started_ = false;
+};
 
 // The outputs the options ask for, the files all opened before any is
 // written; the reason when one cannot be opened. The chart's data, when asked
@@ -210,15 +286,15 @@ std::optional<QString> openSinks(const ReportOptions& options, std::FILE* out, i
     if (csvFile && (options.alarms || options.daily)) {
         sinks.push_back(table(std::move(csvFile), TableFormat::Csv));
     } else if (csvFile) {
-        sinks.push_back(std::make_unique<FileSink<CsvWriter>>(
-            std::move(csvFile), csvColumns(options), options.unit, options.labels));
+        sinks.push_back(std::make_unique<FileSink<CsvWriter>>(std::move(csvFile),
+                                                              csvColumns(options), options.unit));
     }
     if (influxFile) {
         sinks.push_back(std::make_unique<FileSink<InfluxWriter>>(
-            std::move(influxFile), options.selection, options.labels, QTimeZone::systemTimeZone()));
+            std::move(influxFile), options.instances, QTimeZone::systemTimeZone()));
     }
     if (!options.plotPath.isEmpty() || options.show) {
-        auto sink = std::make_unique<ChartSink>(options.selection, plotColumns, result.plot);
+        auto sink = std::make_unique<ChartSink>(options.instances, plotColumns, result.plot);
         chart = sink.get();
         sinks.push_back(std::move(sink));
     }
@@ -263,22 +339,26 @@ ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* 
     ReportResult result;
 
     BadLineReport badLines(err, result.badLines);
-    MergedLogs logs(options.logs, options.locale, badLines.handler(), options.labels.powerOn());
+    Timeline logs(options.instances, options.locale, badLines.handler());
     if (const std::optional<QString> reason = logs.open()) {
         message(err, *reason);
         result.exitStatus = kExitFailure;
         return result;
     }
-    const int followed = static_cast<int>(options.logs.indexOf(options.followPath));
+    // Only the log of one instance is followed.
+    const int followed =
+        options.instances.size() == 1
+            ? static_cast<int>(options.instances.front().logs.indexOf(options.followPath))
+            : -1;
     if (followed >= 0) {
-        if (logs.reader(followed).input().compressed()) {
+        if (logs.logs(0).reader(followed).input().compressed()) {
             message(err, QStringLiteral("%1 is compressed: only a log being written can be "
                                         "followed")
                              .arg(options.followPath));
             result.exitStatus = kExitFailure;
             return result;
         }
-        logs.reader(followed).follow(true);
+        logs.logs(0).reader(followed).follow(true);
     }
 
     std::vector<std::unique_ptr<RecordSink>> sinks;
@@ -290,10 +370,11 @@ ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* 
         return result;
     }
 
-    while (const LogRecord* record = logs.next()) {
+    int instance = 0;
+    while (const LogRecord* record = logs.next(instance)) {
         if (!options.selection.includes(record->time)) continue;
         ++result.records;
-        for (const std::unique_ptr<RecordSink>& sink : sinks) sink->add(*record);
+        for (const std::unique_ptr<RecordSink>& sink : sinks) sink->add(instance, *record);
     }
 
     for (const QString& error : logs.errors()) {
@@ -309,7 +390,7 @@ ReportResult runReport(const ReportOptions& options, std::FILE* out, std::FILE* 
     }
     if (followed >= 0) {
         result.reducer = chart->takeReducer();
-        result.followed = logs.take(followed);
+        result.followed = logs.logs(0).take(followed);
     }
     return result;
 }

@@ -36,6 +36,15 @@ const QColor kColours[kMaxSensors] = {
     QColor(0x00, 0x00, 0x00),
 };
 
+// The colour of an instance's sensor: the second instance's start half way
+// along the colours, the third's a quarter, the fourth's three quarters ...
+QColor colour(int instance, int slot) {
+    int shift = 0;
+    for (int bit = kMaxSensors / 2; instance > 0; bit /= 2, instance /= 2)
+        if (instance % 2 == 1) shift += bit;
+    return kColours[(slot + shift) % kMaxSensors];
+}
+
 QDateTime wallTime(double ms) {
     // Wall-clock seconds are laid out like UTC, which has no daylight saving jumps.
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::floor(ms)), QTimeZone::utc());
@@ -97,94 +106,113 @@ std::vector<std::pair<double, QString>> timeTicks(double minMs, double maxMs, in
 }
 
 ChartLines::ChartLines(QChart* chart, Unit unit, const SensorLabels& labels)
-    : chart_(chart), unit_(unit), labels_(labels) {}
+    : ChartLines(chart, unit, std::vector<SensorLabels>{labels}) {}
+
+ChartLines::ChartLines(QChart* chart, Unit unit, const std::vector<SensorLabels>& labels)
+    : chart_(chart),
+      unit_(unit),
+      labels_(labels),
+      series_(labels.size()),
+      limits_(labels.size(), PerSensor<std::array<QLineSeries*, 2>>{}) {}
 
 void ChartLines::show(const std::vector<PlotLine>& lines) {
-    QAbstractAxis* x = chart_->axes(Qt::Horizontal).value(0);
-    QAbstractAxis* y = chart_->axes(Qt::Vertical).value(0);
     extent_ = {};
-    std::array<const PlotLine*, kMaxSensors> bySlot{};
-    for (const PlotLine& line : lines) bySlot[static_cast<std::size_t>(line.slot)] = &line;
-    for (int slot = 0; slot < kMaxSensors; ++slot) {
-        std::vector<QLineSeries*>& pieces = series_[static_cast<std::size_t>(slot)];
-        const PlotLine* line = bySlot[static_cast<std::size_t>(slot)];
-        const std::size_t count = line ? line->segments.size() : 0;
-        while (pieces.size() > count) {
-            chart_->removeSeries(pieces.back());
-            delete pieces.back();
-            pieces.pop_back();
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::vector<PlotPoint>& segment = line->segments[i];
-            if (i == pieces.size()) {
-                auto* series = new QLineSeries;
-                QPen pen(kColours[slot]);
-                pen.setWidthF(1.5);
-                series->setPen(pen);
-                series->setName(labels_.legend(slot));
-                chart_->addSeries(series);
-                series->attachAxis(x);
-                series->attachAxis(y);
-                // One legend entry per sensor, however many pieces its line has.
-                if (i > 0) {
-                    for (QLegendMarker* marker : chart_->legend()->markers(series))
-                        marker->setVisible(false);
-                }
-                pieces.push_back(series);
-            }
-            QList<QPointF> points;
-            points.reserve(static_cast<qsizetype>(segment.size()));
-            for (const PlotPoint& p : segment) {
-                const QPointF point((static_cast<double>(p.time) + p.fraction) * kMsPerSecond,
-                                    degrees(labels_.celsius(slot, p.steps), unit_));
-                points.append(point);
-                extent_.add(point);
-            }
-            pieces[i]->replace(points);
-            // A reading alone between two gaps would draw nothing as a line.
-            pieces[i]->setPointsVisible(segment.size() == 1);
-            pieces[i]->setMarkerSize(4);
-        }
+    std::vector<PerSensor<const PlotLine*>> bySensor(labels_.size(), PerSensor<const PlotLine*>{});
+    for (const PlotLine& line : lines)
+        bySensor[static_cast<std::size_t>(line.instance)][static_cast<std::size_t>(line.slot)] =
+            &line;
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+        for (int slot = 0; slot < kMaxSensors; ++slot)
+            showLine(static_cast<int>(i), slot, bySensor[i][static_cast<std::size_t>(slot)]);
     }
-    std::array<bool, kMaxSensors> drawn{};
-    for (int slot = 0; slot < kMaxSensors; ++slot)
-        drawn[static_cast<std::size_t>(slot)] = !series_[static_cast<std::size_t>(slot)].empty();
-    showLimits(drawn);
+    showLimits();
 }
 
-void ChartLines::showLimits(const std::array<bool, kMaxSensors>& drawn) {
-    const double minX = extent_.minX, maxX = extent_.maxX;
-    for (int slot = 0; slot < kMaxSensors; ++slot) {
-        const std::size_t i = static_cast<std::size_t>(slot);
-        const std::optional<TenThousandthsC> limits[2] = {labels_.lowLimit(slot),
-                                                          labels_.highLimit(slot)};
-        for (int which = 0; which < 2; ++which) {
-            QLineSeries*& series = limits_[i][static_cast<std::size_t>(which)];
-            if (!drawn[i] || !limits[which]) {
-                if (series) chart_->removeSeries(series);
-                delete std::exchange(series, nullptr);
-                continue;
-            }
-            if (!series) {
-                series = new QLineSeries;
-                QPen pen(kColours[slot]);
-                pen.setWidthF(1.0);
-                pen.setStyle(Qt::DashLine);
-                series->setPen(pen);
-                series->setName(labels_.legend(slot) + (which == 0
-                                                            ? QStringLiteral(" low limit")
-                                                            : QStringLiteral(" high limit")));
-                chart_->addSeries(series);
-                series->attachAxis(chart_->axes(Qt::Horizontal).value(0));
-                series->attachAxis(chart_->axes(Qt::Vertical).value(0));
+void ChartLines::showLine(int instance, int slot, const PlotLine* line) {
+    QAbstractAxis* x = chart_->axes(Qt::Horizontal).value(0);
+    QAbstractAxis* y = chart_->axes(Qt::Vertical).value(0);
+    const SensorLabels& labels = labels_[static_cast<std::size_t>(instance)];
+    std::vector<QLineSeries*>& pieces =
+        series_[static_cast<std::size_t>(instance)][static_cast<std::size_t>(slot)];
+    const std::size_t count = line ? line->segments.size() : 0;
+    while (pieces.size() > count) {
+        chart_->removeSeries(pieces.back());
+        delete pieces.back();
+        pieces.pop_back();
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::vector<PlotPoint>& segment = line->segments[i];
+        if (i == pieces.size()) {
+            auto* series = new QLineSeries;
+            QPen pen(colour(instance, slot));
+            pen.setWidthF(1.5);
+            series->setPen(pen);
+            series->setName(labels.legend(slot));
+            chart_->addSeries(series);
+            series->attachAxis(x);
+            series->attachAxis(y);
+            // One legend entry per sensor, however many pieces its line has.
+            if (i > 0) {
                 for (QLegendMarker* marker : chart_->legend()->markers(series))
                     marker->setVisible(false);
             }
-            const double y = degrees(static_cast<double>(*limits[which]), unit_);
-            series->replace(QList<QPointF>{QPointF(minX, y), QPointF(maxX, y)});
-            // The view takes the limits in, so that a reading's distance to them shows.
-            extent_.add(QPointF(minX, y));
+            pieces.push_back(series);
         }
+        QList<QPointF> points;
+        points.reserve(static_cast<qsizetype>(segment.size()));
+        for (const PlotPoint& p : segment) {
+            const QPointF point((static_cast<double>(p.time) + p.fraction) * kMsPerSecond,
+                                degrees(labels.celsius(slot, p.steps), unit_));
+            points.append(point);
+            extent_.add(point);
+        }
+        pieces[i]->replace(points);
+        // A reading alone between two gaps would draw nothing as a line.
+        pieces[i]->setPointsVisible(segment.size() == 1);
+        pieces[i]->setMarkerSize(4);
+    }
+}
+
+void ChartLines::showLimits() {
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+        for (int slot = 0; slot < kMaxSensors; ++slot) showLimits(static_cast<int>(i), slot);
+    }
+}
+
+void ChartLines::showLimits(int instance, int slot) {
+    const double minX = extent_.minX, maxX = extent_.maxX;
+    const SensorLabels& labels = labels_[static_cast<std::size_t>(instance)];
+    const bool drawn =
+        !series_[static_cast<std::size_t>(instance)][static_cast<std::size_t>(slot)].empty();
+    const std::optional<TenThousandthsC> limits[2] = {labels.lowLimit(slot),
+                                                      labels.highLimit(slot)};
+    for (int which = 0; which < 2; ++which) {
+        QLineSeries*& series =
+            limits_[static_cast<std::size_t>(instance)][static_cast<std::size_t>(slot)]
+                   [static_cast<std::size_t>(which)];
+        if (!drawn || !limits[which]) {
+            if (series) chart_->removeSeries(series);
+            delete std::exchange(series, nullptr);
+            continue;
+        }
+        if (!series) {
+            series = new QLineSeries;
+            QPen pen(colour(instance, slot));
+            pen.setWidthF(1.0);
+            pen.setStyle(Qt::DashLine);
+            series->setPen(pen);
+            series->setName(labels.legend(slot) + (which == 0 ? QStringLiteral(" low limit")
+                                                              : QStringLiteral(" high limit")));
+            chart_->addSeries(series);
+            series->attachAxis(chart_->axes(Qt::Horizontal).value(0));
+            series->attachAxis(chart_->axes(Qt::Vertical).value(0));
+            for (QLegendMarker* marker : chart_->legend()->markers(series))
+                marker->setVisible(false);
+        }
+        const double y = degrees(static_cast<double>(*limits[which]), unit_);
+        series->replace(QList<QPointF>{QPointF(minX, y), QPointF(maxX, y)});
+        // The view takes the limits in, so that a reading's distance to them shows.
+        extent_.add(QPointF(minX, y));
     }
 }
 
@@ -228,6 +256,17 @@ void ChartLines::fitView() {
 
 QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const SensorLabels& labels,
                    const QString& title) {
+    return buildChart(lines, unit, std::vector<SensorLabels>{labels}, title);
+}
+
+std::vector<SensorLabels> instanceLabels(const ReportOptions& options) {
+    std::vector<SensorLabels> labels;
+    for (const ReportInstance& instance : options.instances) labels.push_back(instance.labels);
+    return labels;
+}
+
+QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit,
+                   const std::vector<SensorLabels>& labels, const QString& title) {
     auto* chart = new QChart;
     chart->setTitle(title);
     chart->legend()->setAlignment(Qt::AlignRight);
@@ -252,9 +291,9 @@ QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const SensorLa
 LiveChart::LiveChart(std::unique_ptr<PlotReducer> reducer, std::unique_ptr<LogReader> log,
                      const ReportOptions& options, const QString& title, NoteHandler onNote)
     : reducer_(std::move(reducer)),
-      selection_(options.selection),
-      chart_(buildChart({}, options.unit, options.labels, title)),
-      lines_(chart_, options.unit, options.labels),
+      selection_(options.instances.front().selection),
+      chart_(buildChart({}, options.unit, options.instances.front().labels, title)),
+      lines_(chart_, options.unit, options.instances.front().labels),
       follower_(
           std::move(log), options.locale,
           [this](const LogRecord& record) {

@@ -1,6 +1,8 @@
 // The chart of a report: one line per sensor, wall-clock time across, degrees
 // up, a legend, gaps where readings are missing, and the roster's alarm
-// limits as dashed lines in the colour of their sensor.
+// limits as dashed lines in the colour of their sensor. With several
+// instances, one line per sensor of each, the colours of the second shifted
+// half way along those of the first, of the third a quarter.
 #pragma once
 
 #include <QChartView>
@@ -28,6 +30,11 @@ std::vector<std::pair<double, QString>> timeTicks(double minMs, double maxMs, in
 // A new chart (the caller owns it) with `title` at the top.
 QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit, const SensorLabels& labels,
                    const QString& title);
+// The same for lines of several instances, `labels` each one's.
+QChart* buildChart(const std::vector<PlotLine>& lines, Unit unit,
+                   const std::vector<SensorLabels>& labels, const QString& title);
+// The labels of each of the options' instances.
+std::vector<SensorLabels> instanceLabels(const ReportOptions& options);
 
 // A chart's lines as its series: one per sensor and stretch between gaps,
 // kept from one show() to the next where they are still needed.
@@ -35,6 +42,8 @@ class ChartLines {
   public:
     // `chart` (not owned) has its time and temperature axes.
     ChartLines(QChart* chart, Unit unit, const SensorLabels& labels);
+    // For lines of several instances, `labels` each one's.
+    ChartLines(QChart* chart, Unit unit, const std::vector<SensorLabels>& labels);
     void show(const std::vector<PlotLine>& lines);
     // The axes' ranges to the data shown.
     void fitView();
@@ -46,14 +55,20 @@ class ChartLines {
         void add(const QPointF& p);
     };
 
+    // Each sensor's of one instance.
+    template <typename T>
+    using PerSensor = std::array<T, kMaxSensors>;
+
     QChart* chart_;
     Unit unit_;
-    SensorLabels labels_;
-    void showLimits(const std::array<bool, kMaxSensors>& drawn);
+    std::vector<SensorLabels> labels_;
+    void showLine(int instance, int slot, const PlotLine* line);
+    void showLimits();
+    void showLimits(int instance, int slot);
 
-    std::array<std::vector<QLineSeries*>, kMaxSensors> series_;
+    std::vector<PerSensor<std::vector<QLineSeries*>>> series_;
     // Each sensor's low and high limit, dashed in its colour across the time shown.
-    std::array<std::array<QLineSeries*, 2>, kMaxSensors> limits_{};
+    std::vector<PerSensor<std::array<QLineSeries*, 2>>> limits_;
     Extent extent_;  // of the points shown
 };
 

@@ -2,14 +2,23 @@
 
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <array>
 #include <functional>
+#include <map>
 #include <optional>
 #include <variant>
 #include <vector>
 
 #include "RosterFile.h"
+#include "ServiceSettings.h"
+
+#ifndef TARNWICK_INSTANCE_SETTINGS
+#error "TARNWICK_INSTANCE_SETTINGS must be defined by the build"
+#endif
 
 namespace tarnwick {
 
@@ -37,6 +46,14 @@ const char* const kDescription =
     "counts half degrees. A column the roster has no sensor for is shown by its\n"
     "number (\"sensor 6\"). The log itself is never changed.\n"
     "\n"
+    "With --instance, the logs of instances of the service tarnwick@.service, one\n"
+    "per adapter, are read instead of LOGs: each with the roster and the log its\n"
+    "settings file names (TARNWICK_ROSTER, TARNWICK_LOG; /etc/tarnwick/NAME.conf),\n"
+    "the log's rotated files with it. With two or more, the instance's name heads\n"
+    "each of its sensors (\"cellar: Freezer (9C000000B4A89828)\", \"cellar: 1\"), and\n"
+    "--sensors takes NAME:SENSOR (cellar:1,attic:Loft) as well as SENSOR alone\n"
+    "(that sensor of every instance that has it).\n"
+    "\n"
     "Exit status: 0 done, 1 a log could not be read or an output not written,\n"
     "2 a mistake on the command line or in the roster.\n"
     "\n";
@@ -53,31 +70,98 @@ std::optional<WallSeconds> parseIsoTime(const QString& text, bool endOfDay) {
     return toWallSeconds(time);
 }
 
+// A sensor named on the command line: its slot, or why there is none.
+struct SlotLookup {
+    std::optional<int> slot;
+    QString why;
+    bool ambiguous = false;  // the name fits two sensors of the roster
+};
+
 // The slot of a sensor named by its number, its name in the roster (in either
-// case) or its ROM code; else why not.
-std::variant<int, QString> sensorSlot(const QString& item, const SensorLabels& labels) {
+// case) or its ROM code.
+SlotLookup sensorSlot(const QString& item, const SensorLabels& labels) {
     const QString none = QStringLiteral(
                              "--sensors takes sensor numbers 1-16, names from the roster or ROM "
                              "codes, separated by commas; \"%1\" is none of these")
                              .arg(item);
-    if (item.isEmpty()) return none;
+    if (item.isEmpty()) return {std::nullopt, none};
     bool isNumber = false;
     const int n = item.toInt(&isNumber);
-    if (isNumber) return n >= 1 && n <= kMaxSensors ? std::variant<int, QString>(n - 1) : none;
+    if (isNumber) {
+        if (n >= 1 && n <= kMaxSensors) return {n - 1, QString()};
+        return {std::nullopt, none};
+    }
     std::vector<int> matches;
     for (int slot = 0; slot < kMaxSensors; ++slot) {
         if (item.compare(labels.name(slot), Qt::CaseInsensitive) == 0 ||
             item.compare(labels.rom(slot), Qt::CaseInsensitive) == 0)
             matches.push_back(slot);
     }
-    if (matches.empty()) return none;
-    if (matches.size() == 1) return matches.front();
-    return QStringLiteral(
-               "--sensors: \"%1\" names sensors %2 and %3 of the roster; give their "
-               "numbers")
-        .arg(item)
-        .arg(matches[0] + 1)
-        .arg(matches[1] + 1);
+    if (matches.empty()) return {std::nullopt, none};
+    if (matches.size() == 1) return {matches.front(), QString()};
+    return {std::nullopt,
+            QStringLiteral("--sensors: \"%1\" names sensors %2 and %3 of the roster%4; give "
+                           "their numbers")
+                .arg(item)
+                .arg(matches[0] + 1)
+                .arg(matches[1] + 1)
+                .arg(labels.adapter().isEmpty() ? QString()
+                                                : QStringLiteral(" of ") + labels.adapter()),
+            true};
+}
+
+// A service instance's name as systemd's tarnwick@NAME takes it, and as it
+// can stand in a file name and before ":" in --sensors.
+bool isInstanceName(const QString& name) {
+    static const QRegularExpression pattern(QStringLiteral("^[^/:,=\\s]+$"));
+    return pattern.match(name).hasMatch() && name != u"." && name != u"..";
+}
+
+// A path in a settings file: the service reads it from the root folder.
+QString servicePath(const QString& path) { return QDir::root().absoluteFilePath(path); }
+
+// The roster an instance without TARNWICK_ROSTER polls: the one in a system
+// config folder (/etc/xdg/Tarnwick/roster.conf), else the compiled-in one.
+// The service's user has no config folder of its own; the report's user's
+// is not the service's.
+RosterLoad systemRoster() {
+    const QString own = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    for (const QString& folder :
+         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation)) {
+        const QString path = QDir(folder).filePath(QLatin1String(kRosterConfigName));
+        if (folder != own && QFileInfo::exists(path))
+            return loadRoster({RosterLocation::Source::ConfigFolder, path});
+    }
+    return loadRoster({});
+}
+
+// The instance given by --instance NAME[=FILE], its sensors all chosen; why not.
+std::variant<ReportInstance, QString> readInstance(const QString& value) {
+    const qsizetype equals = value.indexOf(u'=');
+    const QString name = equals < 0 ? value : value.left(equals);
+    const QString file = equals < 0 ? instanceSettingsFile(name) : value.mid(equals + 1);
+    if (!isInstanceName(name))
+        return QStringLiteral(
+                   "--instance takes NAME or NAME=FILE, NAME that of the service's instance "
+                   "(tarnwick@NAME) without blanks, \"/\", \":\", \",\" or \"=\"; not \"%1\"")
+            .arg(value);
+    if (file.isEmpty())
+        return QStringLiteral("--instance %1=: the settings file is missing").arg(name);
+    const ServiceSettingsLoad settings = readServiceSettings(file);
+    if (!settings.values) return QStringLiteral("--instance %1: %2").arg(name, settings.error);
+    const QString rosterFile = settings.values->value(QLatin1String(kRosterVariable));
+    const RosterLoad roster =
+        rosterFile.isEmpty()
+            ? systemRoster()
+            : loadRoster({RosterLocation::Source::Environment, servicePath(rosterFile)});
+    if (!roster.roster) return QStringLiteral("--instance %1: %2").arg(name, roster.error);
+    QString log = settings.values->value(QStringLiteral("TARNWICK_LOG"));
+    log = log.isEmpty() ? instanceLogFile(name) : servicePath(log);
+
+    ReportInstance instance{
+        name, rotatedSeries(log), *roster.roster, SensorLabels(*roster.roster), {}};
+    for (int slot = 0; slot < kMaxSensors; ++slot) instance.selection.sensorSlots.push_back(slot);
+    return instance;
 }
 
 // What the options are applied to: the options, and the roster that names
@@ -94,6 +178,8 @@ class Parsing {
     std::optional<QString> readRoster() {
         if (rosterRead_) return std::nullopt;
         rosterRead_ = true;
+        // Each instance has its own.
+        if (parser_.isSet(QStringLiteral("instance"))) return std::nullopt;
         const QString option = QStringLiteral("roster");
         const RosterLoad load =
             findRoster(parser_.isSet(option) ? std::optional(parser_.value(option)) : std::nullopt,
@@ -104,12 +190,48 @@ class Parsing {
         return std::nullopt;
     }
 
+    // Reads the settings and rosters of the instances of --instance into the
+    // options, once; why not, when one cannot be read.
+    std::optional<QString> readInstances() {
+        if (instancesRead_) return std::nullopt;
+        instancesRead_ = true;
+        const QStringList values = parser_.values(QStringLiteral("instance"));
+        if (values.isEmpty()) return std::nullopt;
+        if (parser_.isSet(QStringLiteral("roster")))
+            return QStringLiteral(
+                "--roster cannot be given with --instance: each instance is read with the "
+                "roster its settings name (TARNWICK_ROSTER)");
+        if (!parser_.positionalArguments().isEmpty())
+            return QStringLiteral(
+                       "LOG files (\"%1\") cannot be given with --instance: each instance's logs "
+                       "are the ones its settings name (TARNWICK_LOG); give one or the other")
+                .arg(parser_.positionalArguments().constFirst());
+        for (const QString& value : values) {
+            std::variant<ReportInstance, QString> read = readInstance(value);
+            if (const QString* why = std::get_if<QString>(&read)) return *why;
+            ReportInstance& instance = std::get<ReportInstance>(read);
+            for (const ReportInstance& before : options.instances) {
+                if (before.name == instance.name)
+                    return QStringLiteral("--instance %1 is given twice").arg(instance.name);
+            }
+            options.logs += instance.logs;
+            options.instances.push_back(std::move(instance));
+        }
+        // Each adapter's sensors under its name, when they could be confused.
+        if (options.instances.size() > 1) {
+            for (ReportInstance& instance : options.instances)
+                instance.labels.setAdapter(instance.name);
+        }
+        return std::nullopt;
+    }
+
     ReportOptions& options;
 
   private:
     const QCommandLineParser& parser_;
     const QString& environmentRoster_;
     bool rosterRead_ = false;
+    bool instancesRead_ = false;
 };
 
 // Applies a given option's value (its last; empty for a switch), or says why not.
@@ -148,19 +270,71 @@ Apply timeBound(const char* option, std::optional<WallSeconds> Selection::*bound
     };
 }
 
+// The slots of `chosen`, ascending.
+std::vector<int> chosenSlots(const std::array<bool, kMaxSensors>& chosen) {
+    std::vector<int> picked;
+    for (int slot = 0; slot < kMaxSensors; ++slot)
+        if (chosen[slot]) picked.push_back(slot);
+    return picked;
+}
+
+// With --instance: "NAME:SENSOR" chooses the sensor of that instance,
+// "SENSOR" that sensor of every instance that has it.
+std::optional<QString> instanceSensors(const QString& value,
+                                       std::vector<ReportInstance>& instances) {
+    std::vector<std::array<bool, kMaxSensors>> chosen(instances.size());
+    for (const QString& given : value.split(u',')) {
+        const QString item = given.trimmed();
+        const qsizetype colon = item.indexOf(u':');
+        std::size_t named = instances.size();
+        for (std::size_t i = 0; colon > 0 && i < instances.size(); ++i)
+            if (instances[i].name == item.left(colon).trimmed()) named = i;
+        if (named < instances.size()) {
+            const SlotLookup found =
+                sensorSlot(item.mid(colon + 1).trimmed(), instances[named].labels);
+            if (!found.slot) return found.why;
+            chosen[named][static_cast<std::size_t>(*found.slot)] = true;
+            continue;
+        }
+        SlotLookup first;
+        bool any = false;
+        for (std::size_t i = 0; i < instances.size(); ++i) {
+            const SlotLookup found = sensorSlot(item, instances[i].labels);
+            if (found.ambiguous) return found.why;
+            if (i == 0) first = found;
+            if (!found.slot) continue;
+            chosen[i][static_cast<std::size_t>(*found.slot)] = true;
+            any = true;
+        }
+        if (any) continue;
+        if (colon > 0) {
+            QStringList names;
+            for (const ReportInstance& instance : instances) names << instance.name;
+            return QStringLiteral(
+                       "--sensors: \"%1\" names no instance given by --instance (%2), and no "
+                       "sensor")
+                .arg(item.left(colon), names.join(QStringLiteral(", ")));
+        }
+        return first.why;
+    }
+    for (std::size_t i = 0; i < instances.size(); ++i)
+        instances[i].selection.sensorSlots = chosenSlots(chosen[i]);
+    return std::nullopt;
+}
+
 std::optional<QString> sensors(const QString& value, Parsing& p) {
     if (std::optional<QString> why = p.readRoster()) return why;
+    if (std::optional<QString> why = p.readInstances()) return why;
     ReportOptions& o = p.options;
     o.sensorsGiven = true;
+    if (!o.instances.empty()) return instanceSensors(value, o.instances);
     std::array<bool, kMaxSensors> chosen{};
     for (const QString& item : value.split(u',')) {
-        const std::variant<int, QString> slot = sensorSlot(item.trimmed(), o.labels);
-        if (const QString* why = std::get_if<QString>(&slot)) return *why;
-        chosen[std::get<int>(slot)] = true;
+        const SlotLookup found = sensorSlot(item.trimmed(), o.labels);
+        if (!found.slot) return found.why;
+        chosen[static_cast<std::size_t>(*found.slot)] = true;
     }
-    o.selection.sensorSlots.clear();
-    for (int slot = 0; slot < kMaxSensors; ++slot)
-        if (chosen[slot]) o.selection.sensorSlots.push_back(slot);
+    o.selection.sensorSlots = chosenSlots(chosen);
     return std::nullopt;
 }
 
@@ -204,6 +378,9 @@ Apply turnOn(bool ReportOptions::*option) {
 std::optional<QString> follow(const QString&, Parsing& p) {
     ReportOptions& o = p.options;
     if (!o.show) return QStringLiteral("--follow needs --show");
+    if (o.instances.size() > 1)
+        return QStringLiteral(
+            "--follow follows one log as it is written: give one --instance with it");
     // The logger writes to the newest of a rotated series.
     o.followPath = o.logs.front();
     for (const QString& log : o.logs) {
@@ -216,6 +393,13 @@ std::optional<QString> follow(const QString&, Parsing& p) {
 // The options in the order --help lists them, and applied in.
 const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> table = {
+        {"instance", "NAME[=FILE]",
+         "Read the logs of the service's instance NAME (tarnwick@NAME) with its own roster, "
+         "instead of LOGs: the roster and log of FILE's TARNWICK_ROSTER and TARNWICK_LOG "
+         "(FILE: /etc/tarnwick/NAME.conf unless given; the log: /var/lib/tarnwick/NAME/"
+         "tarnwick.log unless set), the log's rotated files (.1, .2.gz, ...) with it. Give it "
+         "once for each instance to read together.",
+         [](const QString&, Parsing& p) { return p.readInstances(); }},
         {"unit", "C|F",
          "Degrees Celsius or Fahrenheit. Default: F where the locale measures in US units, C "
          "elsewhere.",
@@ -228,7 +412,8 @@ const std::vector<OptionRow>& optionTable() {
          timeBound("to", &Selection::to, true)},
         {"sensors", "LIST",
          "Only these sensors: numbers 1-16, names from the roster or ROM codes, separated by "
-         "commas (1,3,Freezer door).",
+         "commas (1,3,Freezer door); with --instance, each as NAME:SENSOR for that instance's "
+         "(cellar:1,attic:Loft) or alone for every instance's.",
          sensors},
         {"keep-power-on", nullptr,
          "Count power-on readings (\"5005\", \"AA00\") as 85 C temperatures.",
@@ -256,7 +441,7 @@ const std::vector<OptionRow>& optionTable() {
         {"influx", "FILE",
          "Write InfluxDB line protocol to FILE (- for standard output; the summary is then not "
          "printed): temperature,sensor=ROM celsius=DEGREES TIME, the time in UTC nanoseconds by "
-         "this system's time zone (TZ).",
+         "this system's time zone (TZ); with --instance, tagged adapter=NAME too.",
          outputPath("influx", &ReportOptions::influxPath)},
         {"plot", "FILE",
          "Write a chart to FILE, PNG or SVG by its extension; the roster's alarm limits are "
@@ -285,10 +470,17 @@ std::optional<QString> checkTogether(const ReportOptions& o) {
             .arg(o.alarms ? QStringLiteral("alarms") : QStringLiteral("daily"));
     if (o.alarms && o.daily && !o.csvPath.isEmpty())
         return QStringLiteral("--alarms and --daily cannot share one --csv table");
-    if (o.alarms && o.roster.file().isEmpty())
+    for (const ReportInstance& instance : o.instances) {
+        if (!o.alarms || !instance.roster.file().isEmpty()) continue;
+        if (instance.name.isEmpty())
+            return QStringLiteral(
+                "--alarms judges by a roster file's alarm settings, and no roster "
+                "file was found (--roster FILE)");
         return QStringLiteral(
-            "--alarms judges by a roster file's alarm settings, and no roster "
-            "file was found (--roster FILE)");
+                   "--alarms judges by a roster file's alarm settings, and the instance %1 "
+                   "has none (TARNWICK_ROSTER in its settings)")
+            .arg(instance.name);
+    }
     if (o.csvPath == u"-" && o.influxPath == u"-")
         return QStringLiteral("--csv and --influx cannot both go to standard output");
     // An output must never overwrite one of the logs it is made from.
@@ -306,6 +498,36 @@ std::optional<QString> checkTogether(const ReportOptions& o) {
 }
 
 }  // namespace
+
+QString instanceSettingsFile(const QString& name) {
+    return QStringLiteral(TARNWICK_INSTANCE_SETTINGS "/%1.conf").arg(name);
+}
+
+QString instanceLogFile(const QString& name) {
+    return QStringLiteral("/var/lib/tarnwick/%1/tarnwick.log").arg(name);
+}
+
+QStringList rotatedSeries(const QString& log) {
+    const QFileInfo live(log);
+    const QString base = live.fileName();
+    static const QRegularExpression rotation(QStringLiteral("^\\.([0-9]{1,9})(\\.gz)?$"));
+    // By number; a plain file before its compressed copy, which logrotate may
+    // be writing just now.
+    std::map<int, QString> rotated;
+    const QDir folder = live.absoluteDir();
+    for (const QString& entry : folder.entryList(QDir::Files)) {
+        if (!entry.startsWith(base)) continue;
+        const QRegularExpressionMatch match = rotation.match(QStringView(entry).mid(base.size()));
+        if (!match.hasMatch()) continue;
+        const int number = match.captured(1).toInt();
+        const bool plain = match.capturedLength(2) == 0;
+        if (plain || !rotated.contains(number)) rotated[number] = QDir(live.path()).filePath(entry);
+    }
+    QStringList series;
+    if (live.exists() || rotated.empty()) series << log;
+    for (const auto& [number, path] : rotated) series << path;
+    return series;
+}
 
 ParsedArguments parseArguments(const QStringList& arguments, const QString& version,
                                const QString& environmentRoster) {
@@ -337,8 +559,9 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
 
     ReportOptions& o = result.options;
     o.logs = parser.positionalArguments();
-    if (o.logs.isEmpty())
-        return finish(ParsedArguments::Error, QStringLiteral("no log file given"));
+    if (o.logs.isEmpty() && !parser.isSet(QStringLiteral("instance")))
+        return finish(ParsedArguments::Error,
+                      QStringLiteral("no log file given (LOG, or --instance NAME)"));
     // What holds unless an option says otherwise.
     o.unit = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? Unit::Fahrenheit
                                                                                 : Unit::Celsius;
@@ -352,6 +575,22 @@ ParsedArguments parseArguments(const QStringList& arguments, const QString& vers
             return finish(ParsedArguments::Error, *why);
     }
     std::optional<QString> why = parsing.readRoster();
+    if (!why) why = parsing.readInstances();
+    if (o.instances.empty()) {
+        o.instances.push_back({QString(), o.logs, o.roster, o.labels, o.selection});
+    } else {
+        // The report's time range for each, with its own sensors.
+        for (ReportInstance& instance : o.instances) {
+            std::vector<int> picked = std::move(instance.selection.sensorSlots);
+            instance.selection = o.selection;
+            instance.selection.sensorSlots = std::move(picked);
+        }
+        // An instance none of whose sensors --sensors chose has nothing to
+        // give: its records would be rows without a cell.
+        std::erase_if(o.instances, [](const ReportInstance& instance) {
+            return instance.selection.sensorSlots.empty();
+        });
+    }
     if (!why) why = checkTogether(o);
     if (why) return finish(ParsedArguments::Error, *why);
     result.outcome = ParsedArguments::Run;

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include "Degrees.h"
 #include "Selection.h"
@@ -17,8 +18,20 @@ namespace tarnwick {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 
-struct ReportOptions {
+// The logs of one logger read with its own roster: an instance of the service
+// (--instance NAME), or the LOGs given on the command line.
+struct ReportInstance {
+    QString name;  // the instance's; empty for the LOGs given
     QStringList logs;
+    SensorRoster roster;
+    // Headed with the name when several instances are read.
+    SensorLabels labels;
+    // The report's time range, with the sensors chosen of this instance.
+    Selection selection;
+};
+
+struct ReportOptions {
+    QStringList logs;  // with --instance, those of every instance
     Unit unit = Unit::Celsius;
     Selection selection;  // all sixteen sensors unless --sensors
     bool sensorsGiven = false;
@@ -35,7 +48,21 @@ struct ReportOptions {
     bool plotSvg = false;
     bool show = false;
     QString followPath;  // with --show --follow: the log written last
+    // What is read, in the order given: one per --instance, else the LOGs
+    // with the roster (and selection) above.
+    std::vector<ReportInstance> instances;
+    // Whether the instances were named by --instance.
+    bool named() const { return !instances.empty() && !instances.front().name.isEmpty(); }
 };
+
+// Where an instance's settings are unless --instance NAME=FILE says:
+// /etc/tarnwick/NAME.conf.
+QString instanceSettingsFile(const QString& name);
+// Where an instance logs unless its settings say: /var/lib/tarnwick/NAME/tarnwick.log.
+QString instanceLogFile(const QString& name);
+// `log` and its rotated files beside it (the same name followed by .N or
+// .N.gz), those that exist, newest first; `log` itself when none does.
+QStringList rotatedSeries(const QString& log);
 
 struct ParsedArguments {
     enum Outcome { Run, Help, Version, Error };

@@ -20,10 +20,16 @@ SensorLabels::SensorLabels(const SensorRoster& roster) {
 
 QString SensorLabels::unknown(int slot) { return QStringLiteral("sensor %1").arg(slot + 1); }
 
+QString SensorLabels::prefix() const {
+    return adapter_.isEmpty() ? QString() : adapter_ + QStringLiteral(": ");
+}
+
+QString SensorLabels::number(int slot) const { return prefix() + QString::number(slot + 1); }
+
 QString SensorLabels::heading(int slot) const {
-    if (!known(slot)) return unknown(slot);
+    if (!known(slot)) return prefix() + unknown(slot);
     const QString n = name(slot);
-    return n.isEmpty() ? rom(slot) : QStringLiteral("%1 (%2)").arg(n, rom(slot));
+    return prefix() + (n.isEmpty() ? rom(slot) : QStringLiteral("%1 (%2)").arg(n, rom(slot)));
 }
 
 QString SensorLabels::shortLabel(int slot) const {
@@ -32,7 +38,7 @@ QString SensorLabels::shortLabel(int slot) const {
 }
 
 QString SensorLabels::legend(int slot) const {
-    return QStringLiteral("%1  %2").arg(slot + 1).arg(shortLabel(slot));
+    return QStringLiteral("%1  %2").arg(number(slot), shortLabel(slot));
 }
 
 }  // namespace tarnwick

@@ -5,6 +5,11 @@
 // chart's legend and in the tags of the line protocol. A column that the
 // roster has no sensor for (a log written with a longer roster) is known by
 // its number alone, and read as a 12-bit sensor without an offset.
+//
+// When several adapters' logs are read together, each adapter's sensors are
+// headed with its name first: "cellar: Freezer (9C000000B4A89828)" in the
+// CSV, "cellar: 1" for the sensor's number in the tables, "cellar: 1  Freezer"
+// in the chart's legend.
 #pragma once
 
 #include <QString>
@@ -34,13 +39,22 @@ class SensorLabels {
     // "sensor 6", where the roster has no sensor.
     static QString unknown(int slot);
 
+    // The adapter whose sensors these are, named in every heading; empty
+    // (the default) when only one adapter's logs are read.
+    void setAdapter(const QString& name) { adapter_ = name; }
+    QString adapter() const { return adapter_; }
+
+    // The sensor's number: "6", or "cellar: 6" with an adapter's name.
+    QString number(int slot) const;
     // A CSV column's heading: "Freezer (9C000000B4A89828)" with a name, the
-    // ROM identifier alone without one, "sensor 6" for an unknown sensor.
+    // ROM identifier alone without one, "sensor 6" for an unknown sensor;
+    // the adapter's name before it ("cellar: sensor 6").
     QString heading(int slot) const;
     // Its name, else its ROM identifier, else "sensor 6": a table row's.
     QString shortLabel(int slot) const;
     // A line's legend entry: the sensor's number and its name, else its ROM
-    // identifier ("1  Freezer", "2  06000000A4EC7428", "6  sensor 6").
+    // identifier ("1  Freezer", "2  06000000A4EC7428", "6  sensor 6"); the
+    // adapter's name before it ("cellar: 1  Freezer").
     QString legend(int slot) const;
 
     // A reading of the column in ten-thousandths of a degree Celsius, the
@@ -66,6 +80,10 @@ class SensorLabels {
     const PowerOnSteps& powerOn() const { return powerOn_; }
 
   private:
+    // "cellar: ", or nothing.
+    QString prefix() const;
+
+    QString adapter_;
     std::array<QString, kMaxSensors> roms_;
     std::array<QString, kMaxSensors> names_;
     std::array<int, kMaxSensors> step_{};    // ten-thousandths of a degree a step

@@ -10,25 +10,27 @@ std::string isoText(WallSeconds t) {
     return fromWallSeconds(t).toString(Qt::ISODate).toStdString();
 }
 
-Summary::Summary(const Selection& selection, bool listUnseen)
-    : selection_(selection), listUnseen_(listUnseen) {}
+Summary::Summary(const std::vector<ReportInstance>& instances, bool listUnseen)
+    : instances_(instances), listUnseen_(listUnseen), sensors_(instances.size()) {}
 
-void Summary::add(const LogRecord& record) {
+void Summary::add(int instance, const LogRecord& record) {
+    const Selection& selection = instances_[static_cast<std::size_t>(instance)].selection;
+    std::array<Sensor, kMaxSensors>& sensors = sensors_[static_cast<std::size_t>(instance)];
     if (records_ == 0) first_ = last_ = record.time;
     ++records_;
     first_ = std::min(first_, record.time);
     last_ = std::max(last_, record.time);
-    for (const int slot : selection_.sensorSlots) {
+    for (const int slot : selection.sensorSlots) {
         const Reading& r = record.readings[slot];
         if (r.kind == ReadingKind::Absent) continue;
-        Sensor& s = sensors_[slot];
+        Sensor& s = sensors[static_cast<std::size_t>(slot)];
         if (s.records == 0) s.first = s.last = record.time;
         ++s.records;
         s.first = std::min(s.first, record.time);
         s.last = std::max(s.last, record.time);
         if (r.kind == ReadingKind::Missing) ++s.missing;
         if (r.kind == ReadingKind::PowerOn) ++s.powerOn;
-        if (!selection_.counts(r)) continue;
+        if (!selection.counts(r)) continue;
         if (s.readings == 0) s.min = s.max = r.steps;
         ++s.readings;
         s.min = std::min<int>(s.min, r.steps);
@@ -37,7 +39,7 @@ void Summary::add(const LogRecord& record) {
     }
 }
 
-std::string Summary::format(Unit unit, const SensorLabels& labels) const {
+std::string Summary::format(Unit unit) const {
     std::string out;
     char line[256];
     if (records_ == 0) {
@@ -48,13 +50,21 @@ std::string Summary::format(Unit unit, const SensorLabels& labels) const {
                       isoText(last_).c_str());
         out += line;
     }
-    std::vector<int> shown;
-    for (const int slot : selection_.sensorSlots)
-        if (sensors_[slot].records > 0 || listUnseen_) shown.push_back(slot);
+    // Each instance's sensors shown, as (instance, slot).
+    std::vector<std::pair<std::size_t, int>> shown;
+    for (std::size_t i = 0; i < instances_.size(); ++i) {
+        for (const int slot : instances_[i].selection.sensorSlots)
+            if (sensors_[i][static_cast<std::size_t>(slot)].records > 0 || listUnseen_)
+                shown.emplace_back(i, slot);
+    }
     // A column of names when the roster gives any, as wide as the longest
-    // (counted in characters, not bytes).
+    // (counted in characters, not bytes); numbers as wide as the widest.
     qsizetype nameWidth = 0;
-    for (const int slot : shown) nameWidth = std::max(nameWidth, labels.name(slot).size());
+    qsizetype numberWidth = 6;
+    for (const auto& [i, slot] : shown) {
+        nameWidth = std::max(nameWidth, instances_[i].labels.name(slot).size());
+        numberWidth = std::max(numberWidth, instances_[i].labels.number(slot).size());
+    }
     const auto nameCell = [nameWidth](const QString& name) {
         if (nameWidth == 0) return std::string();
         return (name.leftJustified(std::max<qsizetype>(nameWidth, 4)) + QStringLiteral("  "))
@@ -66,14 +76,16 @@ std::string Summary::format(Unit unit, const SensorLabels& labels) const {
                   "Missing", "Power-on", ("Min " + symbol).c_str(), ("Max " + symbol).c_str(),
                   ("Mean " + symbol).c_str(), "First", "Last");
     // The degree sign is two bytes but one column: pad the three headings by one.
-    std::string heading = "Sensor  ROM identifier    " + nameCell(QStringLiteral("Name")) + line;
+    std::string heading = QStringLiteral("Sensor").rightJustified(numberWidth).toStdString() +
+                          "  ROM identifier    " + nameCell(QStringLiteral("Name")) + line;
     for (const char* name : {"Min ", "Max ", "Mean "}) {
         const std::size_t at = heading.find(std::string(name) + symbol);
         if (at != std::string::npos) heading.insert(at, " ");
     }
     out += heading;
-    for (const int slot : shown) {
-        const Sensor& s = sensors_[slot];
+    for (const auto& [i, slot] : shown) {
+        const SensorLabels& labels = instances_[i].labels;
+        const Sensor& s = sensors_[i][static_cast<std::size_t>(slot)];
         std::string min = "-", max = "-", mean = "-";
         if (s.readings > 0) {
             min = degreesText(labels.celsius(slot, s.min), unit);
@@ -87,8 +99,8 @@ std::string Summary::format(Unit unit, const SensorLabels& labels) const {
         const std::string last = s.records ? isoText(s.last) : "-";
         const std::string rom =
             labels.known(slot) ? labels.rom(slot).toStdString() : "not in roster";
-        std::snprintf(line, sizeof line, "%6d  %-16s  ", slot + 1, rom.c_str());
-        out += line;
+        std::snprintf(line, sizeof line, "  %-16s  ", rom.c_str());
+        out += labels.number(slot).rightJustified(numberWidth).toStdString() + line;
         out += nameCell(labels.name(slot));
         std::snprintf(line, sizeof line, "%9lld  %7lld  %8lld  %9s  %9s  %9s  %-19s  %s\n",
                       static_cast<long long>(s.readings), static_cast<long long>(s.missing),

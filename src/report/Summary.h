@@ -3,10 +3,10 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "Degrees.h"
-#include "Selection.h"
-#include "SensorLabels.h"
+#include "ReportOptions.h"
 
 namespace tarnwick {
 
@@ -24,21 +24,26 @@ class Summary {
         WallSeconds last = 0;
     };
 
-    // `listUnseen`: also list selected sensors that no record carries.
-    Summary(const Selection& selection, bool listUnseen);
+    // The selected sensors of each instance; `listUnseen`: also list those
+    // that no record carries.
+    Summary(const std::vector<ReportInstance>& instances, bool listUnseen);
 
-    void add(const LogRecord& record);
+    // A record of the `instance`th.
+    void add(int instance, const LogRecord& record);
 
     qint64 records() const { return records_; }
-    const Sensor& sensor(int slot) const { return sensors_[slot]; }
+    const Sensor& sensor(int slot, int instance = 0) const {
+        return sensors_[static_cast<std::size_t>(instance)][static_cast<std::size_t>(slot)];
+    }
 
-    // The table as text, one line per sensor under a heading line.
-    std::string format(Unit unit, const SensorLabels& labels) const;
+    // The table as text, one line per sensor (by instance, then number) under
+    // a heading line.
+    std::string format(Unit unit) const;
 
   private:
-    Selection selection_;
+    std::vector<ReportInstance> instances_;
     bool listUnseen_;
-    std::array<Sensor, kMaxSensors> sensors_{};
+    std::vector<std::array<Sensor, kMaxSensors>> sensors_;
     qint64 records_ = 0;
     WallSeconds first_ = 0;
     WallSeconds last_ = 0;

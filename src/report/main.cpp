@@ -25,6 +25,10 @@ constexpr int kPlotColumns = 1600;
 
 QString chartTitle(const tarnwick::ReportOptions& options) {
     QStringList names;
+    if (options.named()) {
+        for (const tarnwick::ReportInstance& instance : options.instances) names << instance.name;
+        return names.join(QStringLiteral(", "));
+    }
     for (const QString& log : options.logs) names << QFileInfo(log).fileName();
     if (names.size() > 3) names = QStringList{names.front(), QStringLiteral("..."), names.back()};
     return names.join(QStringLiteral(", "));
@@ -73,7 +77,7 @@ int main(int argc, char** argv) {
     const QString title = chartTitle(options);
     if (!options.plotPath.isEmpty()) {
         std::unique_ptr<QChart> picture(
-            buildChart(result.plot, options.unit, options.labels, title));
+            buildChart(result.plot, options.unit, instanceLabels(options), title));
         if (const std::optional<QString> failure = saveChart(
                 picture.get(), options.plotPath, options.plotSvg, kPlotWidth, kPlotHeight)) {
             std::fprintf(stderr, "tarnwick-report: %s\n", failure->toLocal8Bit().constData());
@@ -92,7 +96,7 @@ int main(int argc, char** argv) {
             live->follower().watch();
             shown = live->chart();
         } else {
-            shown = buildChart(result.plot, options.unit, options.labels, title);
+            shown = buildChart(result.plot, options.unit, instanceLabels(options), title);
         }
         ZoomableChartView view(shown);
         view.setWindowTitle(QStringLiteral("%1 - tarnwick-report%2")

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QValueAxis>
 #include <cstdio>
+#include <map>
 #include <memory>
 
 #include "../TestPrinters.h"
@@ -92,6 +93,36 @@ TEST(ReportChart, LimitsAreDashedLinesInTheSensorsColour) {
     ASSERT_NE(y, nullptr);
     EXPECT_LE(y->min(), -20);
     EXPECT_GE(y->max(), 20);
+}
+
+// Slot 1 of two instances: two lines, each headed with its instance's name,
+// in colours of their own, and each instance's limit in its line's colour.
+TEST(ReportChart, TheSameSlotOfTwoInstancesIsTwoLines) {
+    std::vector<SensorLabels> labels;
+    for (const char* name : {"cellar", "attic"}) {
+        RosterSensor sensor;
+        sensor.rom = QStringLiteral("9C000000B4A89828");
+        sensor.name = QStringLiteral("Freezer");
+        sensor.limits.highMilliCelsius = -15'000;
+        labels.emplace_back(SensorRoster({sensor}, "roster.conf"));
+        labels.back().setAdapter(QString::fromLatin1(name));
+    }
+    const WallSeconds start = toWallSeconds(QDate(2026, 12, 7), QTime(9, 0, 0));
+    std::vector<PlotLine> lines(2);
+    lines[0].segments = {{{start, -17 * 16}, {start + 60, -16 * 16}}};
+    lines[1].instance = 1;
+    lines[1].segments = {{{start, -18 * 16}, {start + 60, -17 * 16}}};
+    const std::unique_ptr<QChart> chart(buildChart(lines, Unit::Celsius, labels, "t"));
+
+    std::map<QString, QColor> colours;
+    for (QAbstractSeries* s : chart->series()) {
+        auto* series = static_cast<QLineSeries*>(s);
+        colours[series->name()] = series->pen().color();
+    }
+    ASSERT_EQ(colours.size(), 4u);
+    EXPECT_NE(colours["cellar: 1  Freezer"], colours["attic: 1  Freezer"]);
+    EXPECT_EQ(colours["cellar: 1  Freezer high limit"], colours["cellar: 1  Freezer"]);
+    EXPECT_EQ(colours["attic: 1  Freezer high limit"], colours["attic: 1  Freezer"]);
 }
 
 double msAt(int second) {

@@ -165,6 +165,9 @@ TEST(ReportProgram, ExitStatusesAndMessages) {
     EXPECT_TRUE(err.contains("--unit must be C or F")) << err.toStdString();
     EXPECT_EQ(runProgram({"--csv", log, log}, &out, &err), 2);
     EXPECT_TRUE(err.contains("would be overwritten")) << err.toStdString();
+    // An instance's settings that cannot be read are a command line in error.
+    EXPECT_EQ(runProgram({"--instance", "cellar=" + dir.filePath("none.conf")}, &out, &err), 2);
+    EXPECT_TRUE(err.contains("none.conf: cannot read the settings")) << err.toStdString();
     EXPECT_EQ(runProgram({"--version"}, &out, &err), 0);
     EXPECT_EQ(out, "tarnwick-report 1.0.0\n");
     EXPECT_EQ(runProgram({"--help"}, &out, &err), 0);

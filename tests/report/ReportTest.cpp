@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "../TestPrinters.h"
+#include "Gzip.h"
 #include "RecordFormat.h"
 #include "Report.h"
 #include "RunReport.h"
@@ -33,23 +33,6 @@ QStringList words(std::initializer_list<const char*> first, int count) {
 bool write(const QString& path, const QByteArray& data) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-// `text` as one gzip member, as gzip and logrotate write it.
-QByteArray gzip(const QByteArray& text) {
-    z_stream z{};
-    EXPECT_EQ(
-        deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY),
-        Z_OK);
-    QByteArray out(static_cast<qsizetype>(deflateBound(&z, text.size())), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(static_cast<qsizetype>(z.total_out));
-    deflateEnd(&z);
-    return out;
 }
 
 std::string readFile(const QString& path) {
