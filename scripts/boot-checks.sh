@@ -201,7 +201,15 @@ check_instances() {
       fail "the metrics on port $metrics do not carry $name's roster names" || return 1
     note "$unit: $(lines "$ilog") + $(lines "$ilog.1") records in /var/lib/tarnwick/$name, metrics on :$metrics"
   done
-  [ -n "$detail" ] || fail "no instance configured in /etc/tarnwick"
+  [ -n "$detail" ] || fail "no instance configured in /etc/tarnwick" || return 1
+  # The report reads both instances' logs (rotated ones too) with their own
+  # rosters and keeps their sensors apart.
+  local report
+  report=$(tarnwick-report --instance cellar --instance attic 2>&1) ||
+    fail "tarnwick-report --instance cellar --instance attic: $report" || return 1
+  grep -qE '^ *cellar: 1 .* cellar Freezer' <<<"$report" && grep -qE '^ *attic: 1 .* attic Freezer' <<<"$report" ||
+    fail "the report does not keep the instances apart: $report" || return 1
+  note "tarnwick-report --instance cellar --instance attic: $(head -n 1 <<<"$report")"
 }
 
 # The single service and an instance of the template, rated by the booted
