@@ -31,21 +31,8 @@ void DailyTable::add(int instance, const LogRecord& record) {
     for (const int slot : selection.sensorSlots) {
         const Reading& r = record.readings[slot];
         if (r.kind == ReadingKind::Absent) continue;
-        Figures& f = (*last_)[static_cast<std::size_t>(instance)][static_cast<std::size_t>(slot)];
-        ++f.records;
-        if (r.kind == ReadingKind::Missing) ++f.missing;
-        if (r.kind == ReadingKind::PowerOn) ++f.powerOn;
-        if (!selection.counts(r)) continue;
-        if (f.readings == 0 || r.steps < f.min) {
-            f.min = r.steps;
-            f.minTime = record.time;
-        }
-        if (f.readings == 0 || r.steps > f.max) {
-            f.max = r.steps;
-            f.maxTime = record.time;
-        }
-        ++f.readings;
-        f.sum += r.steps;
+        (*last_)[static_cast<std::size_t>(instance)][static_cast<std::size_t>(slot)].add(
+            r, record.time, selection.counts(r));
     }
 }
 

@@ -14,6 +14,7 @@
 #include <map>
 
 #include "OutputBuffer.h"
+#include "ReadingTally.h"
 #include "ReportOptions.h"
 #include "TableFormat.h"
 
@@ -21,17 +22,7 @@ namespace tarnwick {
 
 class DailyTable {
   public:
-    struct Figures {
-        qint64 records = 0;  // records of the day that carry the sensor
-        qint64 readings = 0;
-        qint64 missing = 0;
-        qint64 powerOn = 0;
-        int min = 0;  // in the sensor's steps
-        int max = 0;
-        qint64 sum = 0;
-        WallSeconds minTime = 0;
-        WallSeconds maxTime = 0;
-    };
+    using Figures = ReadingTally;
     // Each instance's sensors.
     using Day = std::vector<std::array<Figures, kMaxSensors>>;
 

@@ -23,19 +23,7 @@ void Summary::add(int instance, const LogRecord& record) {
     for (const int slot : selection.sensorSlots) {
         const Reading& r = record.readings[slot];
         if (r.kind == ReadingKind::Absent) continue;
-        Sensor& s = sensors[static_cast<std::size_t>(slot)];
-        if (s.records == 0) s.first = s.last = record.time;
-        ++s.records;
-        s.first = std::min(s.first, record.time);
-        s.last = std::max(s.last, record.time);
-        if (r.kind == ReadingKind::Missing) ++s.missing;
-        if (r.kind == ReadingKind::PowerOn) ++s.powerOn;
-        if (!selection.counts(r)) continue;
-        if (s.readings == 0) s.min = s.max = r.steps;
-        ++s.readings;
-        s.min = std::min<int>(s.min, r.steps);
-        s.max = std::max<int>(s.max, r.steps);
-        s.sum += r.steps;
+        sensors[static_cast<std::size_t>(slot)].add(r, record.time, selection.counts(r));
     }
 }
 

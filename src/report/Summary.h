@@ -6,23 +6,14 @@
 #include <vector>
 
 #include "Degrees.h"
+#include "ReadingTally.h"
 #include "ReportOptions.h"
 
 namespace tarnwick {
 
 class Summary {
   public:
-    struct Sensor {
-        qint64 records = 0;   // records that carry the sensor
-        qint64 readings = 0;  // temperatures in the figures
-        qint64 missing = 0;
-        qint64 powerOn = 0;
-        int min = 0;  // in the sensor's steps
-        int max = 0;
-        qint64 sum = 0;
-        WallSeconds first = 0;
-        WallSeconds last = 0;
-    };
+    using Sensor = ReadingTally;
 
     // The selected sensors of each instance; `listUnseen`: also list those
     // that no record carries.
